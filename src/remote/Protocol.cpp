@@ -1,0 +1,769 @@
+#include "Protocol.h"
+
+#include <QCborStreamReader>
+#include <QCborStreamWriter>
+#include <QtEndian>
+
+#include <limits>
+
+namespace {
+
+// Private CBOR tags of the value encoding (first-come-first-served range).
+constexpr quint64 kTagInt16 = 60000;
+constexpr quint64 kTagDateTime = 60001;
+constexpr quint64 kTagInt64 = 60002;
+constexpr quint64 kTagDispatch = 60003;
+
+struct KindName {
+    TMessageKind kind;
+    const char* name;
+};
+constexpr KindName kKinds[] = {
+    {TMessageKind::Attach, "attach"}, {TMessageKind::Call, "call"},     {TMessageKind::Reply, "reply"},
+    {TMessageKind::Error, "error"},   {TMessageKind::Callback, "cb"},   {TMessageKind::CallbackReply, "cbr"},
+    {TMessageKind::Open, "open"},     {TMessageKind::Meta, "meta"},     {TMessageKind::Rows, "rows"},
+    {TMessageKind::Eof, "eof"},       {TMessageKind::Apply, "apply"},   {TMessageKind::Applied, "applied"},
+};
+
+[[noreturn]] void Fail(const QString& what)
+{
+    throw EProtocolError(QStringLiteral("Protocol error: %1").arg(what));
+}
+
+// ---- writing -------------------------------------------------------------------------
+
+void WriteValue(QCborStreamWriter& w, const QVariant& v);
+
+void WriteValues(QCborStreamWriter& w, const QVariantList& values)
+{
+    w.startArray(static_cast<quint64>(values.size()));
+    for (const QVariant& v : values)
+        WriteValue(w, v);
+    w.endArray();
+}
+
+void WriteValue(QCborStreamWriter& w, const QVariant& v)
+{
+    if (!v.isValid() || v.isNull()) {
+        w.append(QCborSimpleType::Null);
+        return;
+    }
+    const QMetaType type = v.metaType();
+    if (type == QMetaType::fromType<TVarDate>()) {
+        w.append(QCborTag(kTagDateTime));
+        w.append(v.value<TVarDate>().Value);
+        return;
+    }
+    if (type == QMetaType::fromType<TDispatchRef>()) {
+        const TDispatchRef ref = v.value<TDispatchRef>();
+        w.append(QCborTag(kTagDispatch));
+        w.startArray(2);
+        w.append(static_cast<quint64>(ref.ObjectId));
+        w.append(ref.Iid);
+        w.endArray();
+        return;
+    }
+    switch (type.id()) {
+    case QMetaType::Bool: w.append(v.toBool()); return;
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+    case QMetaType::Char:
+        w.append(QCborTag(kTagInt16));
+        w.append(static_cast<qint64>(static_cast<qint16>(v.toInt())));
+        return;
+    case QMetaType::Int: w.append(static_cast<qint64>(v.toInt())); return;
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Long:
+    case QMetaType::ULong: {
+        const qint64 i = v.toLongLong();
+        if (i >= std::numeric_limits<qint32>::min() && i <= std::numeric_limits<qint32>::max() &&
+            type.id() == QMetaType::UInt) {
+            w.append(i);
+        } else {
+            w.append(QCborTag(kTagInt64));
+            w.append(i);
+        }
+        return;
+    }
+    case QMetaType::Double:
+    case QMetaType::Float: w.append(v.toDouble()); return;
+    case QMetaType::QString: w.append(v.toString()); return;
+    case QMetaType::QByteArray: w.append(v.toByteArray()); return;
+    case QMetaType::QVariantList: WriteValues(w, v.toList()); return;
+    case QMetaType::QStringList: {
+        const QStringList list = v.toStringList();
+        w.startArray(static_cast<quint64>(list.size()));
+        for (const QString& s : list)
+            w.append(s);
+        w.endArray();
+        return;
+    }
+    case QMetaType::QDateTime:
+        w.append(QCborTag(kTagDateTime));
+        w.append(DateTimeFromQDateTime(v.toDateTime()));
+        return;
+    case QMetaType::QDate:
+        w.append(QCborTag(kTagDateTime));
+        w.append(DateTimeFromQDate(v.toDate()));
+        return;
+    case QMetaType::Nullptr: w.append(QCborSimpleType::Null); return;
+    default: Fail(QStringLiteral("a value of type %1 cannot be sent").arg(QString::fromLatin1(type.name())));
+    }
+}
+
+void WriteKey(QCborStreamWriter& w, const char* key)
+{
+    w.append(QLatin1String(key));
+}
+
+// ---- reading -------------------------------------------------------------------------
+
+QString ReadString(QCborStreamReader& r)
+{
+    if (!r.isString())
+        Fail(QStringLiteral("a text string was expected"));
+    QString out;
+    auto chunk = r.readString();
+    while (chunk.status == QCborStreamReader::Ok) {
+        out += chunk.data;
+        chunk = r.readString();
+    }
+    if (chunk.status == QCborStreamReader::Error)
+        Fail(QStringLiteral("a text string is damaged"));
+    return out;
+}
+
+QByteArray ReadBytes(QCborStreamReader& r)
+{
+    QByteArray out;
+    auto chunk = r.readByteArray();
+    while (chunk.status == QCborStreamReader::Ok) {
+        out += chunk.data;
+        chunk = r.readByteArray();
+    }
+    if (chunk.status == QCborStreamReader::Error)
+        Fail(QStringLiteral("a byte string is damaged"));
+    return out;
+}
+
+qint64 ReadInteger(QCborStreamReader& r)
+{
+    if (r.isUnsignedInteger()) {
+        const quint64 u = r.toUnsignedInteger();
+        if (u > static_cast<quint64>(std::numeric_limits<qint64>::max()))
+            Fail(QStringLiteral("an integer is out of range"));
+        r.next();
+        return static_cast<qint64>(u);
+    }
+    if (r.isNegativeInteger()) {
+        const quint64 u = quint64(r.toNegativeInteger());
+        if (u > static_cast<quint64>(std::numeric_limits<qint64>::max()) + 1)
+            Fail(QStringLiteral("an integer is out of range"));
+        r.next();
+        return static_cast<qint64>(~u + 1);
+    }
+    Fail(QStringLiteral("an integer was expected"));
+}
+
+double ReadNumber(QCborStreamReader& r)
+{
+    if (r.isDouble()) {
+        const double d = r.toDouble();
+        r.next();
+        return d;
+    }
+    if (r.isFloat()) {
+        const double d = r.toFloat();
+        r.next();
+        return d;
+    }
+    if (r.isFloat16()) {
+        const double d = r.toFloat16();
+        r.next();
+        return d;
+    }
+    return static_cast<double>(ReadInteger(r));
+}
+
+// A reader that met an error stops advancing; every loop checks so that damaged input
+// ends in an error instead of a loop.
+void CheckReader(QCborStreamReader& r)
+{
+    if (r.lastError() != QCborError::NoError)
+        Fail(r.lastError().toString());
+}
+
+void EnterArray(QCborStreamReader& r)
+{
+    if (!r.isArray() || !r.enterContainer())
+        Fail(QStringLiteral("an array was expected"));
+}
+
+void LeaveContainer(QCborStreamReader& r)
+{
+    if (r.lastError() != QCborError::NoError || !r.leaveContainer())
+        Fail(QStringLiteral("a container is damaged"));
+}
+
+constexpr int kMaxDepth = 32;
+
+QVariant ReadValue(QCborStreamReader& r, int depth, bool* undefined = nullptr);
+
+QVariantList ReadValues(QCborStreamReader& r, int depth)
+{
+    if (depth > kMaxDepth)
+        Fail(QStringLiteral("values are nested too deeply"));
+    QVariantList out;
+    if (r.isArray() && r.isLengthKnown())
+        out.reserve(static_cast<qsizetype>(qMin<quint64>(r.length(), 1u << 16)));
+    EnterArray(r);
+    while (r.hasNext()) {
+        out.append(ReadValue(r, depth + 1));
+        CheckReader(r);
+    }
+    LeaveContainer(r);
+    return out;
+}
+
+QVariant ReadValue(QCborStreamReader& r, int depth, bool* undefined)
+{
+    if (undefined)
+        *undefined = false;
+    switch (r.type()) {
+    case QCborStreamReader::UnsignedInteger:
+    case QCborStreamReader::NegativeInteger: {
+        const qint64 i = ReadInteger(r);
+        if (i >= std::numeric_limits<qint32>::min() && i <= std::numeric_limits<qint32>::max())
+            return QVariant(static_cast<int>(i));
+        return QVariant(i);
+    }
+    case QCborStreamReader::Float16:
+    case QCborStreamReader::Float:
+    case QCborStreamReader::Double: return QVariant(ReadNumber(r));
+    case QCborStreamReader::String: return QVariant(ReadString(r));
+    case QCborStreamReader::ByteArray: return QVariant(ReadBytes(r));
+    case QCborStreamReader::Array: return QVariant(ReadValues(r, depth));
+    case QCborStreamReader::SimpleType: {
+        const QCborSimpleType s = r.toSimpleType();
+        r.next();
+        switch (s) {
+        case QCborSimpleType::False: return QVariant(false);
+        case QCborSimpleType::True: return QVariant(true);
+        case QCborSimpleType::Null: return QVariant();
+        case QCborSimpleType::Undefined:
+            if (undefined)
+                *undefined = true;
+            return QVariant();
+        default: Fail(QStringLiteral("an unknown simple value was received"));
+        }
+    }
+    case QCborStreamReader::Tag: {
+        const quint64 tag = quint64(r.toTag());
+        r.next();
+        if (tag == kTagInt16) {
+            const qint64 i = ReadInteger(r);
+            if (i < std::numeric_limits<qint16>::min() || i > std::numeric_limits<qint16>::max())
+                Fail(QStringLiteral("a 16-bit integer is out of range"));
+            return VarFromInt16(static_cast<qint16>(i));
+        }
+        if (tag == kTagInt64)
+            return QVariant(ReadInteger(r));
+        if (tag == kTagDateTime)
+            return VarFromDateTime(ReadNumber(r));
+        if (tag == kTagDispatch) {
+            EnterArray(r);
+            TDispatchRef ref;
+            const qint64 id = r.hasNext() ? ReadInteger(r) : -1;
+            if (id < 0 || id > std::numeric_limits<quint32>::max() || !r.hasNext())
+                Fail(QStringLiteral("an interface reference is damaged"));
+            ref.ObjectId = static_cast<quint32>(id);
+            ref.Iid = ReadString(r);
+            LeaveContainer(r);
+            return QVariant::fromValue(ref);
+        }
+        Fail(QStringLiteral("unknown tag %1").arg(tag));
+    }
+    default: Fail(QStringLiteral("an unexpected value was received"));
+    }
+}
+
+QList<int> ReadIntList(QCborStreamReader& r)
+{
+    QList<int> out;
+    EnterArray(r);
+    while (r.hasNext()) {
+        const qint64 i = ReadInteger(r);
+        if (i < 0 || i > std::numeric_limits<int>::max())
+            Fail(QStringLiteral("an index is out of range"));
+        out.append(static_cast<int>(i));
+    }
+    LeaveContainer(r);
+    return out;
+}
+
+void SkipValue(QCborStreamReader& r, int depth)
+{
+    if (depth > kMaxDepth)
+        Fail(QStringLiteral("values are nested too deeply"));
+    if (r.isArray() || r.isMap()) {
+        const bool map = r.isMap();
+        if (!r.enterContainer())
+            Fail(QStringLiteral("a container is damaged"));
+        while (r.hasNext()) {
+            SkipValue(r, depth + 1);
+            if (map && r.hasNext())
+                SkipValue(r, depth + 1);
+        }
+        LeaveContainer(r);
+        return;
+    }
+    (void)ReadValue(r, depth);
+}
+
+template <typename Fn>
+void ReadMap(QCborStreamReader& r, Fn&& onKey)
+{
+    if (!r.isMap() || !r.enterContainer())
+        Fail(QStringLiteral("a map was expected"));
+    while (r.hasNext()) {
+        const QString key = ReadString(r);
+        if (!r.hasNext())
+            Fail(QStringLiteral("a map entry has no value"));
+        onKey(key);
+        CheckReader(r);
+    }
+    LeaveContainer(r);
+}
+
+quint32 ToUInt32(qint64 value, const char* what)
+{
+    if (value < 0 || value > std::numeric_limits<quint32>::max())
+        Fail(QStringLiteral("%1 is out of range").arg(QLatin1String(what)));
+    return static_cast<quint32>(value);
+}
+
+int ToInt(qint64 value, const char* what)
+{
+    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
+        Fail(QStringLiteral("%1 is out of range").arg(QLatin1String(what)));
+    return static_cast<int>(value);
+}
+
+}  // namespace
+
+QString EProtocolError::ClassName() const
+{
+    return QStringLiteral("EProtocolError");
+}
+
+QString FieldTypeName(TFieldType type)
+{
+    switch (type) {
+    case TFieldType::String: return QStringLiteral("String");
+    case TFieldType::Smallint: return QStringLiteral("Smallint");
+    case TFieldType::Integer: return QStringLiteral("Integer");
+    case TFieldType::Largeint: return QStringLiteral("Largeint");
+    case TFieldType::Boolean: return QStringLiteral("Boolean");
+    case TFieldType::Float: return QStringLiteral("Float");
+    case TFieldType::Currency: return QStringLiteral("Currency");
+    case TFieldType::DateTime: return QStringLiteral("DateTime");
+    case TFieldType::AutoInc: return QStringLiteral("AutoInc");
+    case TFieldType::Blob: return QStringLiteral("Blob");
+    case TFieldType::Memo: return QStringLiteral("Memo");
+    case TFieldType::WideString: return QStringLiteral("WideString");
+    case TFieldType::WideMemo: return QStringLiteral("WideMemo");
+    case TFieldType::TimeStamp: return QStringLiteral("TimeStamp");
+    case TFieldType::Unknown: break;
+    }
+    return QStringLiteral("Unknown");
+}
+
+QString MessageKindName(TMessageKind kind)
+{
+    for (const KindName& k : kKinds)
+        if (k.kind == kind)
+            return QLatin1String(k.name);
+    return QStringLiteral("?");
+}
+
+QByteArray EncodeMessage(const TMessage& m)
+{
+    QByteArray out;
+    QCborStreamWriter w(&out);
+    w.startMap();
+    WriteKey(w, "k");
+    w.append(MessageKindName(m.Kind));
+    WriteKey(w, "id");
+    w.append(static_cast<quint64>(m.Id));
+    switch (m.Kind) {
+    case TMessageKind::Attach:
+        WriteKey(w, "m");
+        w.append(m.Module);
+        if (m.Parent != 0) {
+            WriteKey(w, "par");
+            w.append(static_cast<quint64>(m.Parent));
+        } else {
+            WriteKey(w, "g");
+            w.append(m.Guid);
+            WriteKey(w, "v");
+            w.append(static_cast<qint64>(m.Version));
+        }
+        break;
+    case TMessageKind::Call:
+        WriteKey(w, "h");
+        w.append(static_cast<quint64>(m.Handle));
+        WriteKey(w, "d");
+        w.append(static_cast<qint64>(m.DispId));
+        WriteKey(w, "a");
+        WriteValues(w, m.Args);
+        if (!m.ByRef.isEmpty()) {
+            WriteKey(w, "r");
+            w.startArray(static_cast<quint64>(m.ByRef.size()));
+            for (int i : m.ByRef)
+                w.append(static_cast<qint64>(i));
+            w.endArray();
+        }
+        break;
+    case TMessageKind::Reply:
+        WriteKey(w, "res");
+        WriteValue(w, m.Result);
+        if (!m.ByRefValues.isEmpty()) {
+            WriteKey(w, "rv");
+            WriteValues(w, m.ByRefValues);
+        }
+        break;
+    case TMessageKind::Error:
+        WriteKey(w, "c");
+        w.append(static_cast<qint64>(m.Code));
+        WriteKey(w, "t");
+        w.append(m.Text);
+        break;
+    case TMessageKind::Callback:
+        WriteKey(w, "o");
+        w.append(static_cast<quint64>(m.ObjectId));
+        WriteKey(w, "i");
+        w.append(m.Iid);
+        WriteKey(w, "d");
+        w.append(static_cast<qint64>(m.DispId));
+        WriteKey(w, "a");
+        WriteValues(w, m.Args);
+        break;
+    case TMessageKind::CallbackReply:
+        WriteKey(w, "c");
+        w.append(static_cast<qint64>(m.Code));
+        break;
+    case TMessageKind::Open:
+        WriteKey(w, "h");
+        w.append(static_cast<quint64>(m.Handle));
+        WriteKey(w, "p");
+        w.append(m.Provider);
+        if (!m.Args.isEmpty()) {
+            WriteKey(w, "a");
+            WriteValues(w, m.Args);
+        }
+        break;
+    case TMessageKind::Meta:
+        WriteKey(w, "f");
+        w.startArray(static_cast<quint64>(m.Fields.size()));
+        for (const TFieldDef& f : m.Fields) {
+            w.startMap(6);
+            WriteKey(w, "n");
+            w.append(f.Name);
+            WriteKey(w, "t");
+            w.append(static_cast<quint64>(f.DataType));
+            WriteKey(w, "s");
+            w.append(static_cast<qint64>(f.Size));
+            WriteKey(w, "rq");
+            w.append(f.Required);
+            WriteKey(w, "ro");
+            w.append(f.ReadOnly);
+            WriteKey(w, "key");
+            w.append(f.Key);
+            w.endMap();
+        }
+        w.endArray();
+        break;
+    case TMessageKind::Rows:
+        WriteKey(w, "rows");
+        w.startArray(static_cast<quint64>(m.Rows.size()));
+        for (const QVariantList& row : m.Rows)
+            WriteValues(w, row);
+        w.endArray();
+        break;
+    case TMessageKind::Eof:
+        WriteKey(w, "n");
+        w.append(m.Count);
+        break;
+    case TMessageKind::Apply:
+        WriteKey(w, "h");
+        w.append(static_cast<quint64>(m.Handle));
+        WriteKey(w, "p");
+        w.append(m.Provider);
+        WriteKey(w, "max");
+        w.append(static_cast<qint64>(m.MaxErrors));
+        WriteKey(w, "delta");
+        w.startArray(static_cast<quint64>(m.Delta.size()));
+        for (const TDeltaChange& c : m.Delta) {
+            w.startMap(3);
+            WriteKey(w, "op");
+            w.append(static_cast<quint64>(c.Kind));
+            WriteKey(w, "old");
+            WriteValues(w, c.Old);
+            WriteKey(w, "new");
+            w.startArray(static_cast<quint64>(c.New.size()));
+            for (const QVariant& v : c.New) {
+                if (v.isValid())
+                    WriteValue(w, v);
+                else
+                    w.append(QCborSimpleType::Undefined);
+            }
+            w.endArray();
+            w.endMap();
+        }
+        w.endArray();
+        break;
+    case TMessageKind::Applied:
+        WriteKey(w, "n");
+        w.append(static_cast<qint64>(m.Errors.size()));
+        WriteKey(w, "err");
+        w.startArray(static_cast<quint64>(m.Errors.size()));
+        for (const TApplyError& e : m.Errors) {
+            w.startArray(3);
+            w.append(static_cast<qint64>(e.Index));
+            w.append(static_cast<qint64>(e.Code));
+            w.append(e.Message);
+            w.endArray();
+        }
+        w.endArray();
+        WriteKey(w, "ar");
+        w.startArray(static_cast<quint64>(m.AppliedRows.size()));
+        for (const TAppliedRow& row : m.AppliedRows) {
+            w.startArray(2);
+            w.append(static_cast<qint64>(row.Index));
+            WriteValues(w, row.Values);
+            w.endArray();
+        }
+        w.endArray();
+        break;
+    }
+    w.endMap();
+    return out;
+}
+
+TMessage DecodeMessage(const QByteArray& payload)
+{
+    QCborStreamReader r(payload);
+    TMessage m;
+    bool haveKind = false;
+    ReadMap(r, [&](const QString& key) {
+        if (key == QLatin1String("k")) {
+            const QString name = ReadString(r);
+            for (const KindName& k : kKinds)
+                if (name == QLatin1String(k.name)) {
+                    m.Kind = k.kind;
+                    haveKind = true;
+                }
+            if (!haveKind)
+                Fail(QStringLiteral("unknown message kind \"%1\"").arg(name));
+        } else if (key == QLatin1String("id")) {
+            m.Id = ToUInt32(ReadInteger(r), "the message id");
+        } else if (key == QLatin1String("m")) {
+            m.Module = ReadString(r);
+        } else if (key == QLatin1String("g")) {
+            m.Guid = ReadString(r);
+        } else if (key == QLatin1String("par")) {
+            m.Parent = ToUInt32(ReadInteger(r), "the parent handle");
+        } else if (key == QLatin1String("v")) {
+            m.Version = ToInt(ReadInteger(r), "the protocol version");
+        } else if (key == QLatin1String("h")) {
+            m.Handle = ToUInt32(ReadInteger(r), "the module handle");
+        } else if (key == QLatin1String("d")) {
+            m.DispId = ToInt(ReadInteger(r), "the DISPID");
+        } else if (key == QLatin1String("a")) {
+            m.Args = ReadValues(r, 0);
+        } else if (key == QLatin1String("r")) {
+            m.ByRef = ReadIntList(r);
+        } else if (key == QLatin1String("res")) {
+            m.Result = ReadValue(r, 0);
+        } else if (key == QLatin1String("rv")) {
+            m.ByRefValues = ReadValues(r, 0);
+        } else if (key == QLatin1String("c")) {
+            const qint64 code = ReadInteger(r);
+            if (code < std::numeric_limits<qint32>::min() || code > std::numeric_limits<quint32>::max())
+                Fail(QStringLiteral("the error code is out of range"));
+            m.Code = static_cast<HRESULT>(static_cast<quint32>(code));
+        } else if (key == QLatin1String("t")) {
+            m.Text = ReadString(r);
+        } else if (key == QLatin1String("o")) {
+            m.ObjectId = ToUInt32(ReadInteger(r), "the object id");
+        } else if (key == QLatin1String("i")) {
+            m.Iid = ReadString(r);
+        } else if (key == QLatin1String("p")) {
+            m.Provider = ReadString(r);
+        } else if (key == QLatin1String("f")) {
+            EnterArray(r);
+            while (r.hasNext()) {
+                TFieldDef f;
+                ReadMap(r, [&](const QString& fk) {
+                    if (fk == QLatin1String("n")) {
+                        f.Name = ReadString(r);
+                    } else if (fk == QLatin1String("t")) {
+                        const qint64 t = ReadInteger(r);
+                        if (t < 0 || t > static_cast<qint64>(TFieldType::TimeStamp))
+                            Fail(QStringLiteral("unknown field type %1").arg(t));
+                        f.DataType = static_cast<TFieldType>(t);
+                    } else if (fk == QLatin1String("s")) {
+                        f.Size = ToInt(ReadInteger(r), "the field size");
+                    } else if (fk == QLatin1String("rq")) {
+                        f.Required = ReadValue(r, 1).toBool();
+                    } else if (fk == QLatin1String("ro")) {
+                        f.ReadOnly = ReadValue(r, 1).toBool();
+                    } else if (fk == QLatin1String("key")) {
+                        f.Key = ReadValue(r, 1).toBool();
+                    } else {
+                        SkipValue(r, 1);
+                    }
+                });
+                m.Fields.append(f);
+            }
+            LeaveContainer(r);
+        } else if (key == QLatin1String("rows")) {
+            if (r.isArray() && r.isLengthKnown())
+                m.Rows.reserve(static_cast<qsizetype>(qMin<quint64>(r.length(), 1u << 16)));
+            EnterArray(r);
+            while (r.hasNext())
+                m.Rows.append(ReadValues(r, 1));
+            LeaveContainer(r);
+        } else if (key == QLatin1String("n")) {
+            m.Count = ReadInteger(r);
+        } else if (key == QLatin1String("max")) {
+            m.MaxErrors = ToInt(ReadInteger(r), "the maximum error count");
+        } else if (key == QLatin1String("delta")) {
+            EnterArray(r);
+            while (r.hasNext()) {
+                TDeltaChange c;
+                ReadMap(r, [&](const QString& ck) {
+                    if (ck == QLatin1String("op")) {
+                        const qint64 op = ReadInteger(r);
+                        if (op < 0 || op > 2)
+                            Fail(QStringLiteral("unknown change kind %1").arg(op));
+                        c.Kind = static_cast<TChangeKind>(op);
+                    } else if (ck == QLatin1String("old")) {
+                        c.Old = ReadValues(r, 1);
+                    } else if (ck == QLatin1String("new")) {
+                        EnterArray(r);
+                        while (r.hasNext()) {
+                            bool undefined = false;
+                            QVariant v = ReadValue(r, 2, &undefined);
+                            // A written null must stay distinguishable from "unchanged".
+                            c.New.append(undefined ? QVariant() : (v.isValid() ? v : QVariant::fromValue(nullptr)));
+                        }
+                        LeaveContainer(r);
+                    } else {
+                        SkipValue(r, 1);
+                    }
+                });
+                m.Delta.append(c);
+            }
+            LeaveContainer(r);
+        } else if (key == QLatin1String("err")) {
+            EnterArray(r);
+            while (r.hasNext()) {
+                EnterArray(r);
+                TApplyError e;
+                if (!r.hasNext())
+                    Fail(QStringLiteral("an apply error is damaged"));
+                e.Index = ToInt(ReadInteger(r), "the change index");
+                if (!r.hasNext())
+                    Fail(QStringLiteral("an apply error is damaged"));
+                e.Code = ToInt(ReadInteger(r), "the error code");
+                if (!r.hasNext())
+                    Fail(QStringLiteral("an apply error is damaged"));
+                e.Message = ReadString(r);
+                LeaveContainer(r);
+                m.Errors.append(e);
+            }
+            LeaveContainer(r);
+        } else if (key == QLatin1String("ar")) {
+            EnterArray(r);
+            while (r.hasNext()) {
+                EnterArray(r);
+                TAppliedRow row;
+                if (!r.hasNext())
+                    Fail(QStringLiteral("an applied row is damaged"));
+                row.Index = ToInt(ReadInteger(r), "the change index");
+                if (!r.hasNext())
+                    Fail(QStringLiteral("an applied row is damaged"));
+                row.Values = ReadValues(r, 1);
+                LeaveContainer(r);
+                m.AppliedRows.append(row);
+            }
+            LeaveContainer(r);
+        } else {
+            // Unknown keys are skipped so that a newer peer may add some.
+            SkipValue(r, 0);
+        }
+    });
+    if (r.lastError() != QCborError::NoError)
+        Fail(r.lastError().toString());
+    if (r.currentOffset() != payload.size())
+        Fail(QStringLiteral("a frame holds more than one message"));
+    if (!haveKind)
+        Fail(QStringLiteral("a message has no kind"));
+    return m;
+}
+
+QByteArray FrameBytes(const QByteArray& payload)
+{
+    QByteArray out(4, Qt::Uninitialized);
+    qToBigEndian<quint32>(static_cast<quint32>(payload.size()), out.data());
+    out += payload;
+    return out;
+}
+
+TFrameReader::TFrameReader(quint32 maxFrameSize) : maxFrameSize_(maxFrameSize) {}
+
+void TFrameReader::Append(const QByteArray& bytes)
+{
+    // Drop what was consumed before the buffer grows again, so it never holds more than
+    // one partial frame plus what just arrived.
+    if (offset_ > 0 && offset_ >= buffer_.size() / 2) {
+        buffer_.remove(0, offset_);
+        offset_ = 0;
+    }
+    buffer_.append(bytes);
+}
+
+bool TFrameReader::Next(QByteArray& payload)
+{
+    const qsizetype available = buffer_.size() - offset_;
+    if (available < 4)
+        return false;
+    const quint32 length = qFromBigEndian<quint32>(buffer_.constData() + offset_);
+    if (length == 0)
+        throw EProtocolError(QStringLiteral("Protocol error: an empty frame was received"));
+    if (length > maxFrameSize_)
+        throw EProtocolError(QStringLiteral("Protocol error: a frame of %1 bytes exceeds the limit of %2 bytes")
+                                 .arg(length)
+                                 .arg(maxFrameSize_));
+    if (available < 4 + static_cast<qsizetype>(length))
+        return false;
+    payload = buffer_.mid(offset_ + 4, length);
+    offset_ += 4 + length;
+    if (offset_ == buffer_.size()) {
+        buffer_.clear();
+        offset_ = 0;
+    }
+    return true;
+}
+
+void RegisterProtocolTypes()
+{
+    RegisterVariantTypes();
+    qRegisterMetaType<TVarDate>();
+    qRegisterMetaType<TDispatchRef>();
+}

@@ -1,0 +1,167 @@
+#include "DateTime.h"
+#include "Numbers.h"
+#include "RegionalSettings.h"
+#include "Variants.h"
+
+#include <QTest>
+
+class TestCore : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { TRegionalSettings::SetCurrent(TRegionalSettings()); }
+
+    void dayNumbers_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QDateTime>("expected");
+        QTest::newRow("epoch") << 0.0 << QDateTime(QDate(1899, 12, 30), QTime(0, 0));
+        QTest::newRow("2006-12-01") << 39052.0 << QDateTime(QDate(2006, 12, 1), QTime(0, 0));
+        QTest::newRow("noon") << 39052.5 << QDateTime(QDate(2006, 12, 1), QTime(12, 0));
+        QTest::newRow("before epoch keeps time as magnitude")
+            << -1.25 << QDateTime(QDate(1899, 12, 29), QTime(6, 0));
+        QTest::newRow("rounds to the millisecond")
+            << 39052.0 + 1.0 / 86400000.0 * 0.6 << QDateTime(QDate(2006, 12, 1), QTime(0, 0, 0, 1));
+        QTest::newRow("rounded-up midnight carries") << 39052.99999999999 << QDateTime(QDate(2006, 12, 2), QTime(0, 0));
+    }
+    void dayNumbers()
+    {
+        QFETCH(double, value);
+        QFETCH(QDateTime, expected);
+        QCOMPARE(DateTimeToQDateTime(value), expected);
+        if (expected.time().msec() == 0 && value == std::round(value * 86400.0) / 86400.0)
+            QCOMPARE(DateTimeFromQDateTime(expected), value);
+    }
+
+    void incSeconds_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<QDateTime>("expected");
+        QTest::newRow("forward") << 39052.5 << 90.0 << QDateTime(QDate(2006, 12, 1), QTime(12, 1, 30));
+        QTest::newRow("back over midnight") << 39052.0 << -30.0 << QDateTime(QDate(2006, 11, 30), QTime(23, 59, 30));
+        QTest::newRow("across day zero") << 0.0 << -3600.0 << QDateTime(QDate(1899, 12, 29), QTime(23, 0));
+        QTest::newRow("before epoch forward") << -1.25 << 3600.0 << QDateTime(QDate(1899, 12, 29), QTime(7, 0));
+    }
+    void incSeconds()
+    {
+        QFETCH(double, value);
+        QFETCH(double, seconds);
+        QFETCH(QDateTime, expected);
+        QCOMPARE(DateTimeToQDateTime(IncSeconds(value, seconds)), expected);
+    }
+
+    void formatDateTime_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("log stamp") << "yyyy-mm-dd hh:nn:ss" << "2006-12-01 13:05:09";
+        QTest::newRow("live log") << "dd mmm, hh:nn:ss" << "01 Dec, 13:05:09";
+        QTest::newRow("short forms") << "d/m/yy h:n:s" << "1/12/06 13:5:9";
+        QTest::newRow("milliseconds") << "ss.zzz" << "09.250";
+        QTest::newRow("quoted letters") << "'hh' \"mm\" hh" << "hh mm 13";
+        QTest::newRow("twelve hours") << "hh:nn am/pm" << "01:05 pm";
+        QTest::newRow("ampm") << "h ampm" << "1 PM";
+        QTest::newRow("upper-case letters") << "YYYY-MM-DD" << "2006-12-01";
+        QTest::newRow("default form") << "c" << "01.12.2006 13:05:09";
+    }
+    void formatDateTime()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(QString, expected);
+        const TDateTime t = EncodeDateTime(2006, 12, 1, 13, 5, 9, 250);
+        QCOMPARE(FormatDateTime(pattern, t), expected);
+    }
+
+    void defaultTextOmitsMidnight()
+    {
+        QCOMPARE(DateTimeToDefaultText(EncodeDateTime(2006, 12, 31)), QStringLiteral("31.12.2006"));
+        QCOMPARE(DateTimeToDefaultText(EncodeDateTime(2006, 12, 31, 23, 59, 59)),
+                 QStringLiteral("31.12.2006 23:59:59"));
+    }
+
+    void encodeRefusesInvalidDates()
+    {
+        TDateTime out = 42;
+        QVERIFY(!TryEncodeDate(2007, 2, 29, out));
+        QVERIFY(!TryEncodeTime(24, 0, 0, 0, out));
+        QCOMPARE(out, 42.0);
+        QVERIFY(TryEncodeDate(2008, 2, 29, out));
+    }
+
+    void floatGeneral_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("zero") << 0.0 << "0";
+        QTest::newRow("half") << 1.5 << "1,5";
+        QTest::newRow("negative") << -2.25 << "-2,25";
+        QTest::newRow("integer") << 39083.0 << "39083";
+        QTest::newRow("tenth") << 0.1 << "0,1";
+        QTest::newRow("third") << 1.0 / 3.0 << "0,333333333333333";
+        QTest::newRow("15 digits stay fixed") << 999999999999999.0 << "999999999999999";
+        QTest::newRow("16 digits go scientific") << 1e15 << "1E15";
+        QTest::newRow("large mantissa") << 1.5e20 << "1,5E20";
+        QTest::newRow("smallest fixed") << 0.00001 << "0,00001";
+        QTest::newRow("below fixed") << 0.000001 << "1E-6";
+        QTest::newRow("rounding to 15 digits") << 0.1 + 0.2 << "0,3";
+        QTest::newRow("time of day") << 39082.5 << "39082,5";
+    }
+    void floatGeneral()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, expected);
+        QCOMPARE(FloatToStrGeneral(value, QLatin1Char(',')), expected);
+    }
+
+    void qtFormats_data()
+    {
+        QTest::addColumn<QString>("qt");
+        QTest::addColumn<QString>("product");
+        QTest::newRow("date") << "dd.MM.yyyy" << "dd.mm.yyyy";
+        QTest::newRow("time") << "HH:mm:ss" << "hh:nn:ss";
+        QTest::newRow("zone dropped") << "h:mm:ss AP t" << "h:nn:ss ampm";
+        QTest::newRow("literal") << "d 'de' MMMM" << "d \"de\" mmmm";
+    }
+    void qtFormats()
+    {
+        QFETCH(QString, qt);
+        QFETCH(QString, product);
+        QCOMPARE(TRegionalSettings::FromQtFormat(qt), product);
+    }
+
+    void currencyPlacementFromLocale_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<int>("placement");
+        QTest::newRow("en_US before") << QLocale(QLocale::English, QLocale::UnitedStates) << 0;
+        QTest::newRow("de_DE after with blank") << QLocale(QLocale::German, QLocale::Germany) << 3;
+    }
+    void currencyPlacementFromLocale()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(int, placement);
+        QCOMPARE(TRegionalSettings::FromLocale(locale).CurrencyFormat, placement);
+    }
+
+    void varToStr_data()
+    {
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("null") << QVariant() << "";
+        QTest::newRow("int") << QVariant(42) << "42";
+        QTest::newRow("real") << QVariant(2.5) << "2.5";
+        QTest::newRow("bool") << QVariant(true) << "True";
+        QTest::newRow("date") << VarFromDateTime(39052.5) << "01.12.2006 12:00:00";
+        QTest::newRow("string") << QVariant(QStringLiteral("abc")) << "abc";
+    }
+    void varToStr()
+    {
+        QFETCH(QVariant, value);
+        QFETCH(QString, expected);
+        QCOMPARE(VarToStr(value), expected);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestCore)
+#include "tst_core.moc"

@@ -1,0 +1,190 @@
+#include "Protocol.h"
+
+#include <QCborValue>
+#include <QTest>
+#include <QtEndian>
+
+Q_DECLARE_METATYPE(TMessage)
+
+class TestProtocol : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { RegisterProtocolTypes(); }
+
+    void valuesKeepTheirTypes_data()
+    {
+        QTest::addColumn<QVariant>("value");
+        QTest::newRow("null") << QVariant();
+        QTest::newRow("string") << QVariant(QStringLiteral("Zdravei, \u0441\u0432\u044f\u0442"));
+        QTest::newRow("empty string") << QVariant(QString(""));
+        QTest::newRow("int32") << QVariant(-2147483647 - 1);
+        QTest::newRow("int16") << VarFromInt16(-32768);
+        QTest::newRow("int64") << QVariant(qint64(1) << 40);
+        QTest::newRow("bool true") << QVariant(true);
+        QTest::newRow("bool false") << QVariant(false);
+        QTest::newRow("real") << QVariant(12.345);
+        QTest::newRow("date-time") << VarFromDateTime(39082.75);
+        QTest::newRow("bytes") << QVariant(QByteArray("\x00\x01\xff", 3));
+        QTest::newRow("array") << QVariant(QVariantList{1, QStringLiteral("a"), QVariant(), VarFromInt16(3),
+                                                        QVariantList{VarFromDateTime(1.5)}});
+        QTest::newRow("interface")
+            << QVariant::fromValue(TDispatchRef{7, QStringLiteral("{7A43FD5F-60E0-444D-AAD5-CCDB026541A7}")});
+    }
+    void valuesKeepTheirTypes()
+    {
+        QFETCH(QVariant, value);
+        TMessage call;
+        call.Kind = TMessageKind::Call;
+        call.Id = 9;
+        call.Handle = 1;
+        call.DispId = 301;
+        call.Args = {value};
+        const TMessage back = DecodeMessage(EncodeMessage(call));
+        QCOMPARE(back.Args.size(), 1);
+        const QVariant got = back.Args.at(0);
+        QCOMPARE(got.metaType(), value.metaType());
+        QCOMPARE(got, value);
+    }
+
+    void callAndReplyFields()
+    {
+        TMessage call;
+        call.Kind = TMessageKind::Call;
+        call.Id = 4000000000u;
+        call.Handle = 3;
+        call.DispId = 301;
+        call.Args = {1, 2, 3};
+        call.ByRef = {1, 2};
+        TMessage back = DecodeMessage(EncodeMessage(call));
+        QCOMPARE(back.Kind, TMessageKind::Call);
+        QCOMPARE(back.Id, 4000000000u);
+        QCOMPARE(back.Handle, 3u);
+        QCOMPARE(back.DispId, 301);
+        QCOMPARE(back.ByRef, (QList<int>{1, 2}));
+
+        TMessage reply;
+        reply.Kind = TMessageKind::Reply;
+        reply.Id = 5;
+        reply.Result = QStringLiteral("x");
+        reply.ByRefValues = {310, -1};
+        back = DecodeMessage(EncodeMessage(reply));
+        QCOMPARE(back.Result, QVariant(QStringLiteral("x")));
+        QCOMPARE(back.ByRefValues, (QVariantList{310, -1}));
+
+        TMessage error;
+        error.Kind = TMessageKind::Error;
+        error.Id = 6;
+        error.Code = hr::RPC_E_DISCONNECTED_;
+        error.Text = QStringLiteral("gone");
+        back = DecodeMessage(EncodeMessage(error));
+        QCOMPARE(back.Code, hr::RPC_E_DISCONNECTED_);
+        QCOMPARE(back.Text, QStringLiteral("gone"));
+    }
+
+    void datasetMessages()
+    {
+        TMessage meta;
+        meta.Kind = TMessageKind::Meta;
+        meta.Fields = {{QStringLiteral("ID"), TFieldType::AutoInc, 0, false, true, true},
+                       {QStringLiteral("NAME"), TFieldType::WideString, 100, true, false, false}};
+        QCOMPARE(DecodeMessage(EncodeMessage(meta)).Fields, meta.Fields);
+
+        TMessage apply;
+        apply.Kind = TMessageKind::Apply;
+        apply.Provider = QStringLiteral("dspGroups");
+        apply.MaxErrors = -1;
+        TDeltaChange change;
+        change.Kind = TChangeKind::Modify;
+        change.Old = {1, QStringLiteral("Old")};
+        change.New = {QVariant(), QVariant::fromValue(nullptr)};
+        apply.Delta = {change};
+        const TMessage back = DecodeMessage(EncodeMessage(apply));
+        QCOMPARE(back.MaxErrors, -1);
+        QCOMPARE(back.Delta.size(), 1);
+        QCOMPARE(back.Delta[0].Kind, TChangeKind::Modify);
+        QVERIFY(!back.Delta[0].New[0].isValid());  // unchanged
+        QVERIFY(back.Delta[0].New[1].isValid());   // written as null
+        QVERIFY(back.Delta[0].New[1].isNull());
+
+        TMessage applied;
+        applied.Kind = TMessageKind::Applied;
+        applied.Errors = {{0, 9729, QStringLiteral("Key violation.")}};
+        applied.AppliedRows = {{1, {5, QStringLiteral("New")}}};
+        const TMessage a = DecodeMessage(EncodeMessage(applied));
+        QCOMPARE(a.Errors.size(), 1);
+        QCOMPARE(a.Errors[0].Code, 9729);
+        QCOMPARE(a.AppliedRows[0].Values, (QVariantList{5, QStringLiteral("New")}));
+    }
+
+    void framesAreCutFromAStream()
+    {
+        TMessage m;
+        m.Kind = TMessageKind::Eof;
+        m.Count = 3;
+        const QByteArray one = FrameBytes(EncodeMessage(m));
+        const QByteArray stream = one + one;
+        TFrameReader reader;
+        QByteArray payload;
+        int frames = 0;
+        for (char c : stream) {
+            reader.Append(QByteArray(1, c));
+            while (reader.Next(payload)) {
+                QCOMPARE(DecodeMessage(payload).Count, 3);
+                ++frames;
+            }
+        }
+        QCOMPARE(frames, 2);
+        QCOMPARE(reader.Buffered(), 0);
+    }
+
+    void badFramesAreRefused()
+    {
+        TFrameReader reader(1024);
+        QByteArray header(4, Qt::Uninitialized);
+        qToBigEndian<quint32>(1025, header.data());
+        reader.Append(header);
+        QByteArray payload;
+        QVERIFY_THROWS_EXCEPTION(EProtocolError, reader.Next(payload));
+
+        TFrameReader empty;
+        empty.Append(QByteArray(4, '\0'));
+        QVERIFY_THROWS_EXCEPTION(EProtocolError, empty.Next(payload));
+    }
+
+    void badPayloadsAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("payload");
+        QTest::newRow("garbage") << QByteArray("\xff\xfe\xfd", 3);
+        QTest::newRow("not a map") << QCborValue(5).toCbor();
+        QTest::newRow("no kind") << QCborValue(QCborMap{{QStringLiteral("id"), 1}}).toCbor();
+        QTest::newRow("unknown kind") << QCborValue(QCborMap{{QStringLiteral("k"), QStringLiteral("x")}}).toCbor();
+        QTest::newRow("unknown tag")
+            << QCborValue(QCborMap{{QStringLiteral("k"), QStringLiteral("call")},
+                                   {QStringLiteral("a"), QCborArray{QCborValue(QCborTag(99), 1)}}})
+                   .toCbor();
+        QTest::newRow("int16 out of range")
+            << QCborValue(QCborMap{{QStringLiteral("k"), QStringLiteral("call")},
+                                   {QStringLiteral("a"), QCborArray{QCborValue(QCborTag(60000), 70000)}}})
+                   .toCbor();
+        const QByteArray whole =
+            QCborValue(QCborMap{{QStringLiteral("k"), QStringLiteral("call")}, {QStringLiteral("d"), 301}}).toCbor();
+        QTest::newRow("truncated") << whole.left(whole.size() - 2);
+        QTest::newRow("two messages") << whole + whole;
+        // A call whose argument list nests a hundred arrays.
+        QByteArray deep = QCborValue(QCborMap{{QStringLiteral("k"), QStringLiteral("call")}}).toCbor();
+        deep[0] = char(0xA2);  // a map of two entries
+        deep += QCborValue(QStringLiteral("a")).toCbor();
+        deep += QByteArray(100, char(0x81));
+        deep += char(0x01);
+        QTest::newRow("too deep") << deep;
+    }
+    void badPayloadsAreRefused()
+    {
+        QFETCH(QByteArray, payload);
+        QVERIFY_THROWS_EXCEPTION(EProtocolError, DecodeMessage(payload));
+    }
+};
+
+QTEST_APPLESS_MAIN(TestProtocol)
+#include "tst_protocol.moc"
