@@ -1,0 +1,46 @@
+#pragma once
+// The four callback interfaces through which the server pushes events to a client, as the
+// type library file describes them: identifier, methods in interface order, dispatch
+// identifiers and argument types. The server build writes the file from this table; the
+// server calls the methods by these dispatch identifiers; the client binds its callback
+// objects to the interfaces it finds in the file.
+
+#include <QList>
+#include <QString>
+
+enum class TCallbackArgType : quint8 { String = 1, Int32 = 2, Int16 = 3, Bool16 = 4 };
+
+struct TCallbackMethod {
+    QString Name;
+    int DispId = 0;
+    QList<TCallbackArgType> Args;
+};
+
+struct TCallbackInterface {
+    QString Name;  // the interface's name, e.g. "IClientApplication"
+    QString Iid;   // "{7A43FD5F-60E0-444D-AAD5-CCDB026541A7}"
+    QList<TCallbackMethod> Methods;
+
+    const TCallbackMethod* MethodByName(const QString& name) const;
+    const TCallbackMethod* MethodByDispId(int dispId) const;
+};
+
+namespace iid {
+inline constexpr char ClientApplication[] = "{7A43FD5F-60E0-444D-AAD5-CCDB026541A7}";
+inline constexpr char ClientReceiver[] = "{2A37C712-EE5C-49BE-90E7-BEA5E8D9774D}";
+inline constexpr char ClientCommands[] = "{80612A43-74C0-48CD-8497-DBA1A563A05C}";
+inline constexpr char ClientReport[] = "{E28B38F7-EA4C-4CE6-92F5-3FA29A119FAC}";
+}  // namespace iid
+
+// The dispatch identifier of a method is this base plus its position in the interface
+// (the standard dispatch operations come first and have no identifiers of their own).
+inline constexpr int FirstCallbackDispId = 201;
+
+// The four interfaces in the order the handshake passes them.
+const QList<TCallbackInterface>& CallbackInterfaces();
+const TCallbackInterface* CallbackInterfaceByIid(const QString& iid);
+
+// The library's own identity, written into the type library file.
+inline constexpr char TypeLibraryName[] = "TelvaneServer";
+inline constexpr char TypeLibraryGuid[] = "{5B1E9C07-3F0A-4C8B-9D62-7E4A1F2B8C30}";
+inline constexpr char TypeLibraryFileName[] = "TelvaneServer.tlb";
