@@ -177,12 +177,14 @@ public:
     template <class TInfo>
     void Add(const TCallFieldDef& def)
     {
-        Q_ASSERT(def.Id == next_);
+        if (def.Id != next_)
+            qFatal("TCallFieldInfo: field %d created out of order", int(def.Id));
         catalogue_[next_++] = std::make_unique<const TInfo>(def);
     }
     TCatalogue Take()
     {
-        Q_ASSERT(next_ == CallFieldCount);
+        if (next_ != CallFieldCount)
+            qFatal("TCallFieldInfo: %d of %d fields created", next_, CallFieldCount);
         return std::move(catalogue_);
     }
 
@@ -194,164 +196,46 @@ private:
 TCatalogue CreateCatalogue()
 {
     TCatalogueBuilder b;
+    // clang-format off
     b.Add<TCallFieldInfo>({cfNone, "", nullptr, "", {}, 0});
-    b.Add<TCallSpanFieldInfo>(
-        {cfCallId, "ID", QT_TRANSLATE_NOOP("TCallFieldInfo", "Call ID"), "c.ID", {}, 8});
-    b.Add<TCallListFieldInfo>({cfArchiveId,
-                               "ARCHIVE_ID",
-                               QT_TRANSLATE_NOOP("TCallFieldInfo", "Archive ID"),
-                               "c.ARCHIVE_ID",
-                               {},
-                               4});
-    b.Add<TCallTimeFieldInfo>({cfRecTime,
-                               "REC_DATETIME",
-                               QT_TRANSLATE_NOOP("TCallFieldInfo", "Received time"),
-                               "c.REC_DATETIME",
-                               {},
-                               20});
-    b.Add<TCallTimeFieldInfo>({cfEndTime,
-                               "END_DATETIME",
-                               QT_TRANSLATE_NOOP("TCallFieldInfo", "End time"),
-                               "c.END_DATETIME",
-                               {},
-                               20});
-    b.Add<TCallTimeFieldInfo>({cfStartTime,
-                               "START_DATETIME",
-                               QT_TRANSLATE_NOOP("TCallFieldInfo", "Start time"),
-                               "c.START_DATETIME",
-                               {},
-                               20});
-    b.Add<TCallDurationFieldInfo>(
-        {cfDuration, "DURATION", QT_TRANSLATE_NOOP("TCallFieldInfo", "Duration"), "c.DURATION", {}, 8});
-    b.Add<TCallListFieldInfo>(
-        {cfPbxId, "PBX_ID", QT_TRANSLATE_NOOP("TCallFieldInfo", "PBX number"), "c.PBX_ID", {}, 4});
-    b.Add<TCallExtPinFieldInfo>(
-        {cfExtCode, "EXT_CODE", QT_TRANSLATE_NOOP("TCallFieldInfo", "Extension"), "c.EXT_CODE", {}, 8});
-    b.Add<TCallExtPinFieldInfo>(
-        {cfPinCode, "PIN_CODE", QT_TRANSLATE_NOOP("TCallFieldInfo", "PIN code"), "c.PIN_CODE", {}, 8});
-    b.Add<TCallListFieldInfo>({cfExtraCode,
-                               "EXTRA_CODE",
-                               QT_TRANSLATE_NOOP("TCallFieldInfo", "Extra code"),
-                               "c.EXTRA_CODE",
-                               {},
-                               8});
-    b.Add<TCallPhoneFieldInfo>(
-        {cfPhone, "PHONE", QT_TRANSLATE_NOOP("TCallFieldInfo", "Phone"), "c.PHONE", {}, 16});
-    b.Add<TCallListFieldInfo>(
-        {cfCircuit, "CIRCUIT", QT_TRANSLATE_NOOP("TCallFieldInfo", "Circuit"), "c.CIRCUIT", {}, 4});
-    b.Add<TCallListFieldInfo>(
-        {cfTrunk, "TRUNK", QT_TRANSLATE_NOOP("TCallFieldInfo", "Trunk"), "c.TRUNK", {}, 4});
-    b.Add<TCallListFieldInfo>(
-        {cfCallType, "CALL_TYPE", QT_TRANSLATE_NOOP("TCallFieldInfo", "Call type"), "c.CALL_TYPE", {}, 4});
-    b.Add<TCallChargeFieldInfo>({cfRawCharge,
-                                 "RAW_CHARGE",
-                                 QT_TRANSLATE_NOOP("TCallFieldInfo", "Raw charge"),
-                                 "c.RAW_CHARGE",
-                                 {},
-                                 8});
+    b.Add<TCallSpanFieldInfo>({cfCallId, "ID", QT_TRANSLATE_NOOP("TCallFieldInfo", "Call ID"), "c.ID", {}, 8});
+    b.Add<TCallListFieldInfo>({cfArchiveId, "ARCHIVE_ID", QT_TRANSLATE_NOOP("TCallFieldInfo", "Archive ID"), "c.ARCHIVE_ID", {}, 4});
+    b.Add<TCallTimeFieldInfo>({cfRecTime, "REC_DATETIME", QT_TRANSLATE_NOOP("TCallFieldInfo", "Received time"), "c.REC_DATETIME", {}, 20});
+    b.Add<TCallTimeFieldInfo>({cfEndTime, "END_DATETIME", QT_TRANSLATE_NOOP("TCallFieldInfo", "End time"), "c.END_DATETIME", {}, 20});
+    b.Add<TCallTimeFieldInfo>({cfStartTime, "START_DATETIME", QT_TRANSLATE_NOOP("TCallFieldInfo", "Start time"), "c.START_DATETIME", {}, 20});
+    b.Add<TCallDurationFieldInfo>({cfDuration, "DURATION", QT_TRANSLATE_NOOP("TCallFieldInfo", "Duration"), "c.DURATION", {}, 8});
+    b.Add<TCallListFieldInfo>({cfPbxId, "PBX_ID", QT_TRANSLATE_NOOP("TCallFieldInfo", "PBX number"), "c.PBX_ID", {}, 4});
+    b.Add<TCallExtPinFieldInfo>({cfExtCode, "EXT_CODE", QT_TRANSLATE_NOOP("TCallFieldInfo", "Extension"), "c.EXT_CODE", {}, 8});
+    b.Add<TCallExtPinFieldInfo>({cfPinCode, "PIN_CODE", QT_TRANSLATE_NOOP("TCallFieldInfo", "PIN code"), "c.PIN_CODE", {}, 8});
+    b.Add<TCallListFieldInfo>({cfExtraCode, "EXTRA_CODE", QT_TRANSLATE_NOOP("TCallFieldInfo", "Extra code"), "c.EXTRA_CODE", {}, 8});
+    b.Add<TCallPhoneFieldInfo>({cfPhone, "PHONE", QT_TRANSLATE_NOOP("TCallFieldInfo", "Phone"), "c.PHONE", {}, 16});
+    b.Add<TCallListFieldInfo>({cfCircuit, "CIRCUIT", QT_TRANSLATE_NOOP("TCallFieldInfo", "Circuit"), "c.CIRCUIT", {}, 4});
+    b.Add<TCallListFieldInfo>({cfTrunk, "TRUNK", QT_TRANSLATE_NOOP("TCallFieldInfo", "Trunk"), "c.TRUNK", {}, 4});
+    b.Add<TCallListFieldInfo>({cfCallType, "CALL_TYPE", QT_TRANSLATE_NOOP("TCallFieldInfo", "Call type"), "c.CALL_TYPE", {}, 4});
+    b.Add<TCallChargeFieldInfo>({cfRawCharge, "RAW_CHARGE", QT_TRANSLATE_NOOP("TCallFieldInfo", "Raw charge"), "c.RAW_CHARGE", {}, 8});
     b.Add<TCallChargeFieldInfo>({cfVat, "VAT", QT_TRANSLATE_NOOP("TCallFieldInfo", "VAT"), "c.VAT", {}, 8});
-    b.Add<TCallChargeFieldInfo>(
-        {cfCharge, "CHARGE", QT_TRANSLATE_NOOP("TCallFieldInfo", "Charge"), "c.CHARGE", {}, 8});
-    b.Add<TCallCountFieldInfo>(
-        {cfPulses, "PULSES", QT_TRANSLATE_NOOP("TCallFieldInfo", "Pulses"), "c.PULSES", {}, 4});
-    b.Add<TCallListFieldInfo>(
-        {cfText, "TEXT", QT_TRANSLATE_NOOP("TCallFieldInfo", "Text"), "c.TEXT", {}, 64});
-    b.Add<TCallListFieldInfo>({cfArchiveName,
-                               "ARCHIVE_NAME",
-                               QT_TRANSLATE_NOOP("TCallFieldInfo", "Archive name"),
-                               "a.COMMENT",
-                               {jnArchive},
-                               16});
-    b.Add<TCallListFieldInfo>(
-        {cfPbxName, "PBX_NAME", QT_TRANSLATE_NOOP("TCallFieldInfo", "PBX name"), "x.NAME", {jnPbx}, 16});
-    b.Add<TCallListFieldInfo>({cfExtName,
-                               "EXT_NAME",
-                               QT_TRANSLATE_NOOP("TCallFieldInfo", "Extension name"),
-                               "e.NAME",
-                               {jnExtension},
-                               16});
-    b.Add<TCallListFieldInfo>(
-        {cfPinName, "PIN_NAME", QT_TRANSLATE_NOOP("TCallFieldInfo", "PIN name"), "p.NAME", {jnPinCode}, 16});
-    b.Add<TCallListFieldInfo>({cfExtGroupId,
-                               "EXT_GROUP_ID",
-                               QT_TRANSLATE_NOOP("TCallFieldInfo", "Extension group"),
-                               "e.GROUP_ID",
-                               {jnExtension},
-                               4});
-    b.Add<TCallListFieldInfo>({cfPinGroupId,
-                               "PIN_GROUP_ID",
-                               QT_TRANSLATE_NOOP("TCallFieldInfo", "PIN group"),
-                               "p.GROUP_ID",
-                               {jnPinCode},
-                               4});
-    b.Add<TCallListFieldInfo>({cfExtGroupName,
-                               "EXT_GROUP",
-                               QT_TRANSLATE_NOOP("TCallFieldInfo", "Extension group"),
-                               "eg.NAME",
-                               {jnExtension, jnExtGroup},
-                               16});
-    b.Add<TCallListFieldInfo>({cfPinGroupName,
-                               "PIN_GROUP",
-                               QT_TRANSLATE_NOOP("TCallFieldInfo", "PIN group"),
-                               "pg.NAME",
-                               {jnPinCode, jnPinGroup},
-                               16});
-    b.Add<TCallListFieldInfo>({cfExtLimitId,
-                               "EXT_LIMIT_ID",
-                               QT_TRANSLATE_NOOP("TCallFieldInfo", "Extension limit"),
-                               "e.LIMIT_PLAN_ID",
-                               {jnExtension},
-                               4});
-    b.Add<TCallListFieldInfo>({cfPinLimitId,
-                               "PIN_LIMIT_ID",
-                               QT_TRANSLATE_NOOP("TCallFieldInfo", "PIN limit"),
-                               "p.LIMIT_PLAN_ID",
-                               {jnPinCode},
-                               4});
-    b.Add<TCallListFieldInfo>({cfExtLimitName,
-                               "EXT_LIMIT",
-                               QT_TRANSLATE_NOOP("TCallFieldInfo", "Extension limit"),
-                               "el.NAME",
-                               {jnExtension, jnExtLimit},
-                               16});
-    b.Add<TCallListFieldInfo>({cfPinLimitName,
-                               "PIN_LIMIT",
-                               QT_TRANSLATE_NOOP("TCallFieldInfo", "PIN limit"),
-                               "pl.NAME",
-                               {jnPinCode, jnPinLimit},
-                               16});
-    b.Add<TCallCountFieldInfo>({cfTotalCount,
-                                "TOTAL_COUNT",
-                                QT_TRANSLATE_NOOP("TCallFieldInfo", "Call count"),
-                                "count(c.ID)",
-                                {},
-                                8});
-    b.Add<TCallDurationFieldInfo>({cfTotalDuration,
-                                   "TOTAL_DURATION",
-                                   QT_TRANSLATE_NOOP("TCallFieldInfo", "Total duration"),
-                                   "sum(c.DURATION)",
-                                   {},
-                                   8});
-    b.Add<TCallChargeFieldInfo>({cfTotalRawCharge,
-                                 "TOTAL_RAW_CHARGE",
-                                 QT_TRANSLATE_NOOP("TCallFieldInfo", "Total raw charge"),
-                                 "sum(c.RAW_CHARGE)",
-                                 {},
-                                 8});
-    b.Add<TCallChargeFieldInfo>(
-        {cfTotalVat, "TOTAL_VAT", QT_TRANSLATE_NOOP("TCallFieldInfo", "Total VAT"), "sum(c.VAT)", {}, 8});
-    b.Add<TCallChargeFieldInfo>({cfTotalCharge,
-                                 "TOTAL_CHARGE",
-                                 QT_TRANSLATE_NOOP("TCallFieldInfo", "Total charge"),
-                                 "sum(c.CHARGE)",
-                                 {},
-                                 8});
-    b.Add<TCallCountFieldInfo>({cfTotalPulses,
-                                "TOTAL_PULSES",
-                                QT_TRANSLATE_NOOP("TCallFieldInfo", "Total pulses"),
-                                "sum(c.PULSES)",
-                                {},
-                                8});
+    b.Add<TCallChargeFieldInfo>({cfCharge, "CHARGE", QT_TRANSLATE_NOOP("TCallFieldInfo", "Charge"), "c.CHARGE", {}, 8});
+    b.Add<TCallCountFieldInfo>({cfPulses, "PULSES", QT_TRANSLATE_NOOP("TCallFieldInfo", "Pulses"), "c.PULSES", {}, 4});
+    b.Add<TCallListFieldInfo>({cfText, "TEXT", QT_TRANSLATE_NOOP("TCallFieldInfo", "Text"), "c.TEXT", {}, 64});
+    b.Add<TCallListFieldInfo>({cfArchiveName, "ARCHIVE_NAME", QT_TRANSLATE_NOOP("TCallFieldInfo", "Archive name"), "a.COMMENT", {jnArchive}, 16});
+    b.Add<TCallListFieldInfo>({cfPbxName, "PBX_NAME", QT_TRANSLATE_NOOP("TCallFieldInfo", "PBX name"), "x.NAME", {jnPbx}, 16});
+    b.Add<TCallListFieldInfo>({cfExtName, "EXT_NAME", QT_TRANSLATE_NOOP("TCallFieldInfo", "Extension name"), "e.NAME", {jnExtension}, 16});
+    b.Add<TCallListFieldInfo>({cfPinName, "PIN_NAME", QT_TRANSLATE_NOOP("TCallFieldInfo", "PIN name"), "p.NAME", {jnPinCode}, 16});
+    b.Add<TCallListFieldInfo>({cfExtGroupId, "EXT_GROUP_ID", QT_TRANSLATE_NOOP("TCallFieldInfo", "Extension group"), "e.GROUP_ID", {jnExtension}, 4});
+    b.Add<TCallListFieldInfo>({cfPinGroupId, "PIN_GROUP_ID", QT_TRANSLATE_NOOP("TCallFieldInfo", "PIN group"), "p.GROUP_ID", {jnPinCode}, 4});
+    b.Add<TCallListFieldInfo>({cfExtGroupName, "EXT_GROUP", QT_TRANSLATE_NOOP("TCallFieldInfo", "Extension group"), "eg.NAME", {jnExtension, jnExtGroup}, 16});
+    b.Add<TCallListFieldInfo>({cfPinGroupName, "PIN_GROUP", QT_TRANSLATE_NOOP("TCallFieldInfo", "PIN group"), "pg.NAME", {jnPinCode, jnPinGroup}, 16});
+    b.Add<TCallListFieldInfo>({cfExtLimitId, "EXT_LIMIT_ID", QT_TRANSLATE_NOOP("TCallFieldInfo", "Extension limit"), "e.LIMIT_PLAN_ID", {jnExtension}, 4});
+    b.Add<TCallListFieldInfo>({cfPinLimitId, "PIN_LIMIT_ID", QT_TRANSLATE_NOOP("TCallFieldInfo", "PIN limit"), "p.LIMIT_PLAN_ID", {jnPinCode}, 4});
+    b.Add<TCallListFieldInfo>({cfExtLimitName, "EXT_LIMIT", QT_TRANSLATE_NOOP("TCallFieldInfo", "Extension limit"), "el.NAME", {jnExtension, jnExtLimit}, 16});
+    b.Add<TCallListFieldInfo>({cfPinLimitName, "PIN_LIMIT", QT_TRANSLATE_NOOP("TCallFieldInfo", "PIN limit"), "pl.NAME", {jnPinCode, jnPinLimit}, 16});
+    b.Add<TCallCountFieldInfo>({cfTotalCount, "TOTAL_COUNT", QT_TRANSLATE_NOOP("TCallFieldInfo", "Call count"), "count(c.ID)", {}, 8});
+    b.Add<TCallDurationFieldInfo>({cfTotalDuration, "TOTAL_DURATION", QT_TRANSLATE_NOOP("TCallFieldInfo", "Total duration"), "sum(c.DURATION)", {}, 8});
+    b.Add<TCallChargeFieldInfo>({cfTotalRawCharge, "TOTAL_RAW_CHARGE", QT_TRANSLATE_NOOP("TCallFieldInfo", "Total raw charge"), "sum(c.RAW_CHARGE)", {}, 8});
+    b.Add<TCallChargeFieldInfo>({cfTotalVat, "TOTAL_VAT", QT_TRANSLATE_NOOP("TCallFieldInfo", "Total VAT"), "sum(c.VAT)", {}, 8});
+    b.Add<TCallChargeFieldInfo>({cfTotalCharge, "TOTAL_CHARGE", QT_TRANSLATE_NOOP("TCallFieldInfo", "Total charge"), "sum(c.CHARGE)", {}, 8});
+    b.Add<TCallCountFieldInfo>({cfTotalPulses, "TOTAL_PULSES", QT_TRANSLATE_NOOP("TCallFieldInfo", "Total pulses"), "sum(c.PULSES)", {}, 8});
+    // clang-format on
     return b.Take();
 }
 

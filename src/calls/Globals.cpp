@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <limits>
 
 namespace {
 
@@ -98,7 +97,7 @@ double RoundEven(double value)
 quint64 UnsignedMagnitude(double value)
 {
     const double magnitude = std::fabs(RoundEven(value));
-    if (!(magnitude == magnitude))
+    if (std::isnan(magnitude))
         return 0;
     if (magnitude >= 9.2e18)
         return 9200000000000000000ULL;
@@ -115,7 +114,7 @@ qint16 SignedPosition(double value, qint64 magnitudePosition)
 // A non-negative whole number for the scale inverses, capped far beyond the last band.
 qint64 ScaleUnits(double scaledMagnitude)
 {
-    if (!(scaledMagnitude == scaledMagnitude))
+    if (std::isnan(scaledMagnitude))
         return 0;
     return static_cast<qint64>(std::min(scaledMagnitude, 1e15));
 }

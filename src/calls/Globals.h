@@ -58,9 +58,10 @@ QString RangeText(double from, double to);
 // Other helpers.
 int ExpandYear(int twoDigitYear);
 int ExpandYear(int twoDigitYear, int currentYear);
+// Control characters become "#" and their code in three places ("# 13"); "#" itself is
+// doubled, so that UnescapeControls gives back every text.
 QString EscapeControls(const QString& text);
 QString UnescapeControls(const QString& text);
-// EscapeControls also doubles "#", so that UnescapeControls gives back every text.
 // The whole content of an existing file; an empty array when the file does not exist.
 // Raises EInOutError when the file exists but cannot be read.
 QByteArray LoadFileBytes(const QString& fileName);
