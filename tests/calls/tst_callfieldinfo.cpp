@@ -3,7 +3,10 @@
 #include "RegionalSettings.h"
 #include "Variants.h"
 
+#include <QCoreApplication>
+#include <QHash>
 #include <QTest>
+#include <QTranslator>
 
 #include <typeinfo>
 
@@ -40,6 +43,23 @@ QList<int> JoinIds(TJoinSet joins)
         ids << id;
     return ids;
 }
+
+// Stands in for a compiled Bulgarian set: a few texts of the two contexts.
+class TBulgarianTexts : public QTranslator {
+public:
+    bool isEmpty() const override { return false; }
+    QString translate(const char* context, const char* source, const char*, int) const override
+    {
+        const QString key = QString::fromLatin1(context) + QLatin1Char('|') + QString::fromUtf8(source);
+        static const QHash<QString, QString> texts{
+            {"TCallFieldInfo|Duration", "Продължителност"},
+            {"TCallFieldInfo|or missing", "или липсва"},
+            {"TCallFieldInfo|between %1 and %2", "между %1 и %2"},
+            {"Globals|m", "мин"},
+        };
+        return texts.value(key);
+    }
+};
 
 }  // namespace
 
@@ -573,6 +593,21 @@ private Q_SLOTS:
         QCOMPARE(c.ValueToText(value), text);
         QCOMPARE(c.TextToValue(text, 12345), value);
         QCOMPARE(c.TextToValue(QStringLiteral("?"), 123), 123.0);
+    }
+
+    void textsFollowTheInstalledLanguage()
+    {
+        TBulgarianTexts bulgarian;
+        QVERIFY(QCoreApplication::installTranslator(&bulgarian));
+        const TCallFieldInfo& duration = FieldInfo(cfDuration);
+        const QString caption = duration.Caption();
+        const QString summary = duration.BuildSummary(QStringLiteral("1,60,300,True"));
+        const QString parsed = FloatToTextDot(ParseDuration(QStringLiteral("2мин"), 0));
+        QCoreApplication::removeTranslator(&bulgarian);
+        QCOMPARE(caption, QStringLiteral("Продължителност"));
+        QCOMPARE(summary, QStringLiteral("Продължителност: между 1мин и 5мин или липсва"));
+        QCOMPARE(parsed, QStringLiteral("120"));
+        QCOMPARE(duration.Caption(), QStringLiteral("Duration"));
     }
 
     void durationPositionsAreWholeSeconds()
