@@ -17,6 +17,9 @@ using TStringArray = QStringList;
 QString FloatToTextDot(double value);
 double TextDotToFloat(const QString& text, double defaultValue);
 QString FormatCount(double value);
+// value * scale rounded to a whole number, halves to even; the product is taken exactly,
+// so 12.345 * 100 gives 1235 although the double product is the tie 1234.5.
+double RoundScaled(double value, double scale);
 double ParseCount(const QString& text, double previous);
 
 // Durations, in seconds unless said otherwise.
@@ -55,6 +58,8 @@ QString RangeText(double from, double to);
 // Other helpers.
 int ExpandYear(int twoDigitYear);
 int ExpandYear(int twoDigitYear, int currentYear);
+// Control characters become "#" and their code in three places ("# 13"); "#" itself is
+// doubled, so that UnescapeControls gives back every text.
 QString EscapeControls(const QString& text);
 QString UnescapeControls(const QString& text);
 // The whole content of an existing file; an empty array when the file does not exist.
