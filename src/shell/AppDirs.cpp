@@ -17,7 +17,9 @@ TAppDirs TAppDirs::FromProgramPath(const QString& programPath)
 {
     const QFileInfo program(programPath);
     TAppDirs dirs;
-    dirs.AppDir = QDir::cleanPath(program.absolutePath()) + QLatin1Char('/');
+    dirs.AppDir = QDir::cleanPath(program.absolutePath());
+    if (!dirs.AppDir.endsWith(QLatin1Char('/')))
+        dirs.AppDir += QLatin1Char('/');
     dirs.ArchivesDir = dirs.AppDir + QStringLiteral("archives/");
     dirs.ImagesDir = dirs.AppDir + QStringLiteral("images/");
     dirs.HelpDir = dirs.AppDir + QStringLiteral("help/");

@@ -4,9 +4,11 @@
 
 TBetterThread::TBetterThread() = default;
 
+// Descendants have waited already; a plain thread's body ends at once.
 TBetterThread::~TBetterThread()
 {
-    WaitUntilEnded();
+    Terminate();
+    Join();
 }
 
 void TBetterThread::Start()
@@ -94,11 +96,18 @@ void TBetterThread::WaitUntilEnded()
         WakeUp();
         WaitBriefly();
     }
-    std::thread ended;
+    Join();
+}
+
+void TBetterThread::Join()
+{
+    std::thread running;
     {
         const std::lock_guard<std::mutex> lock(mutex_);
-        ended.swap(thread_);
+        running.swap(thread_);
+        if (!running.joinable())
+            state_.store(tsEnded);
     }
-    if (ended.joinable())
-        ended.join();
+    if (running.joinable())
+        running.join();
 }

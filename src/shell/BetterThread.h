@@ -17,8 +17,8 @@ public:
     TBetterThread();
     TBetterThread(const TBetterThread&) = delete;
     TBetterThread& operator=(const TBetterThread&) = delete;
-    // Waits for the body to end. Descendants whose body uses their own members must call
-    // WaitUntilEnded in their destructor, before those members go.
+    // Waits for the body to end. Descendants call WaitUntilEnded in their destructor, so
+    // that their WakeUp still works and their members outlive the body.
     virtual ~TBetterThread();
 
     // Starts a suspended thread; does nothing once started.
@@ -47,10 +47,12 @@ protected:
     // wait can return.
     virtual void WakeUp();
 
+    // StopAndWait without limit that also waits for a thread already stopping.
     void WaitUntilEnded();
 
 private:
     void Run();
+    void Join();
     // Waits up to one millisecond for the end; true once ended.
     bool WaitBriefly();
 
