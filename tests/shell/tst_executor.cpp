@@ -6,7 +6,7 @@
 #include <QTest>
 #include <QThread>
 
-#include <mutex>
+#include <algorithm>
 #include <thread>
 
 class TestExecutor : public QObject {
