@@ -13,7 +13,7 @@ public:
     bool TimeStamps() const { return timeStamps_; }
     void SetTimeStamps(bool enabled) { timeStamps_ = enabled; }
     const QString& TimeStampFormat() const { return timeStampFormat_; }
-    // The description of the last failure not yet written, or empty.
+    // The last failure not yet written to the file, or empty.
     const QString& PendingError() const { return pendingError_; }
 
     // Appends the text, optionally ending the line. Returns whether the file could be
