@@ -1,0 +1,28 @@
+#include "ProcessLife.h"
+
+#include "AppDirs.h"
+#include "ClientLogs.h"
+#include "IniFiles32.h"
+
+#include <QScopeGuard>
+
+#include <memory>
+
+void StartProcessCore(const QString& programPath)
+{
+    SetAppDirs(programPath);
+    InstallClientLogs(std::make_unique<TClientLogs>(LogsDir()));
+    ClientLogs().Application().Add(QStringLiteral("Starting..."), 1);
+    InstallSettingsFile(std::make_unique<TIniFile32>(SettingsFileName()));
+}
+
+void EndProcessCore()
+{
+    ReleaseSettingsFile();
+    const auto release = qScopeGuard([] {
+        ReleaseClientLogs();
+        ClearAppDirs();
+    });
+    if (HasClientLogs())
+        ClientLogs().Application().Add(QStringLiteral("Shutdown complete."), 1);
+}

@@ -1,0 +1,12 @@
+#pragma once
+// The non-visual beginning and end of the client process, in their fixed order.
+
+#include <QString>
+
+// Derives the directories from the program file, installs the client logs (with
+// "Starting..." in the application log) and opens the settings file beside the program.
+void StartProcessCore(const QString& programPath);
+
+// Releases the settings file, writes "Shutdown complete." to the application log,
+// releases the logs and clears the directories; the later steps run even if logging fails.
+void EndProcessCore();
