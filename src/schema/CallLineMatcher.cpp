@@ -17,13 +17,11 @@ bool MatchLine(const TCallString& schema, QStringView line, TCallRecord& record,
         if (!element->Match(line, position, record))
             return false;
     }
-    // A trailing line break or padding is part of the line as sent; anything else means
-    // that the format explains only part of the line, which must not pass as a call.
+    // Only blanks and control characters may follow the last element (see the header).
     for (qsizetype i = position - 1; i < line.size(); ++i) {
         if (!callstring::IsBlankOrControl(line[i]))
             return false;
     }
-    // A date that the line spelled impossibly (31 February) leaves DateTime at an earlier
-    // partial date; such a line is not a call of that date.
+    // An impossible date left DateTime at an earlier partial date.
     return QDate::isValid(record.Year, record.Month, record.Day);
 }

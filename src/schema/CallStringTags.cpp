@@ -109,7 +109,17 @@ bool TCallStringTimePart::Store(TCallRecord& record, int value) const
 {
     int hour, minute, second, msec;
     DecodeTime(record.DateTime, hour, minute, second, msec);
-    (Part == tpHour ? hour : Part == tpMinute ? minute : second) = value;
+    switch (Part) {
+        case tpHour:
+            hour = value;
+            break;
+        case tpMinute:
+            minute = value;
+            break;
+        case tpSecond:
+            second = value;
+            break;
+    }
     TDateTime time;
     if (!TryEncodeTime(hour, minute, second, msec, time))
         return false;

@@ -180,65 +180,46 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("className");
+        QTest::addColumn<QString>("tagName");
         QTest::addColumn<int>("length");
         QTest::addColumn<bool>("required");
         QTest::addColumn<int>("alignment");
-
-        QTest::newRow("year") << "(year)"
-                              << "TCallStringYear" << 2 << false << 0;
-        QTest::newRow("YEAR:4]") << "(YEAR:4]"
-                                 << "TCallStringYear" << 4 << true << 2;
-        QTest::newRow("month") << "[month:2)"
-                               << "TCallStringMonth" << 2 << false << 1;
-        QTest::newRow("day") << "[Day]"
-                             << "TCallStringDay" << 2 << true << 3;
-        QTest::newRow("hour") << "(hour)"
-                              << "TCallStringHour" << 2 << false << 0;
-        QTest::newRow("ampm") << "(ampm)"
-                              << "TCallStringAmPm" << 1 << false << 0;
-        QTest::newRow("ampm:2") << "(ampm:2)"
-                                << "TCallStringAmPm" << 2 << false << 0;
-        QTest::newRow("min") << "(min)"
-                             << "TCallStringMin" << 2 << false << 0;
-        QTest::newRow("sec") << "(sec)"
-                             << "TCallStringSec" << 2 << false << 0;
-        QTest::newRow("sec:1") << "(sec:1)"
-                               << "TCallStringSec" << 1 << false << 0;
-        QTest::newRow("durhour") << "(durhour:3)"
-                                 << "TCallStringDurHour" << 3 << false << 0;
-        QTest::newRow("durmin") << "(durmin)"
-                                << "TCallStringDurMin" << 2 << false << 0;
-        QTest::newRow("dursec:1") << "(dursec:1)"
-                                  << "TCallStringDurSec" << 1 << false << 0;
-        QTest::newRow("phone") << "(PHONE:10]"
-                               << "TCallStringPhone" << 10 << true << 2;
-        QTest::newRow("extension") << "(extension:5)"
-                                   << "TCallStringExtension" << 5 << false << 0;
-        QTest::newRow("pincode") << "[pincode:4]"
-                                 << "TCallStringPinCode" << 4 << false << 3;
-        QTest::newRow("extra") << "(extra:3)"
-                               << "TCallStringExtraCode" << 3 << false << 0;
-        QTest::newRow("circuit") << "(circuit:2)"
-                                 << "TCallStringCircuit" << 2 << false << 0;
-        QTest::newRow("trunk") << "(trunk:3)"
-                               << "TCallStringTrunk" << 3 << false << 0;
-        QTest::newRow("pulses") << "(pulses:5)"
-                                << "TCallStringPulses" << 5 << false << 0;
-        QTest::newRow("type") << "(type:1)"
-                              << "TCallStringCallType" << 1 << false << 0;
-        QTest::newRow("literal") << "\\?\\?$ \\t\\n\\r"
-                                 << "TCallStringLiteral" << 7 << false << 0;
-        QTest::newRow("swap") << "{swap_extension_and_number:9,R}"
-                              << "TCallStringSwapExtAndPhone" << 0 << false << 0;
-        QTest::newRow("max length") << "{max_extension_length:4}"
-                                    << "TCallStringMaxExtensionLength" << 0 << false << 0;
-        QTest::newRow("date_time") << "{date_time}"
-                                   << "TCallStringDateTime" << 0 << false << 0;
+        auto row = [](const char* name, const char* text, const char* className, const char* tagName,
+                      int length, bool required, int alignment) {
+            QTest::newRow(name) << QString(text) << QStringLiteral("TCallString") + className
+                                << QString(tagName) << length << required << alignment;
+        };
+        row("year", "(year)", "Year", "year", 2, false, 0);
+        row("YEAR:4]", "(YEAR:4]", "Year", "year", 4, true, 2);
+        row("month", "[month:2)", "Month", "month", 2, false, 1);
+        row("day", "[Day]", "Day", "day", 2, true, 3);
+        row("hour", "(hour)", "Hour", "hour", 2, false, 0);
+        row("ampm", "(ampm)", "AmPm", "ampm", 1, false, 0);
+        row("ampm:2", "(ampm:2)", "AmPm", "ampm", 2, false, 0);
+        row("min", "(min)", "Min", "min", 2, false, 0);
+        row("sec", "(sec)", "Sec", "sec", 2, false, 0);
+        row("sec:1", "(sec:1)", "Sec", "sec", 1, false, 0);
+        row("durhour", "(durhour:3)", "DurHour", "durhour", 3, false, 0);
+        row("durmin", "(durmin)", "DurMin", "durmin", 2, false, 0);
+        row("dursec:1", "(dursec:1)", "DurSec", "dursec", 1, false, 0);
+        row("phone", "(PHONE:10]", "Phone", "phone", 10, true, 2);
+        row("extension", "(extension:5)", "Extension", "extension", 5, false, 0);
+        row("pincode", "[pincode:4]", "PinCode", "pincode", 4, false, 3);
+        row("extra", "(extra:3)", "ExtraCode", "extra", 3, false, 0);
+        row("circuit", "(circuit:2)", "Circuit", "circuit", 2, false, 0);
+        row("trunk", "(trunk:3)", "Trunk", "trunk", 3, false, 0);
+        row("pulses", "(pulses:5)", "Pulses", "pulses", 5, false, 0);
+        row("type", "(type:1)", "CallType", "type", 1, false, 0);
+        row("literal", "\\?\\?$ \\t\\n\\r", "Literal", "", 7, false, 0);
+        row("swap", "{swap_extension_and_number:9,R}", "SwapExtAndPhone", "", 0, false, 0);
+        row("max length", "{max_extension_length:4}", "MaxExtensionLength", "", 0, false, 0);
+        row("date_time", "{date_time}", "DateTime", "", 0, false, 0);
     }
     void elements()
     {
         QFETCH(QString, text);
         QFETCH(QString, className);
+        QFETCH(QString, tagName);
         QFETCH(int, length);
         QFETCH(bool, required);
         QFETCH(int, alignment);
@@ -249,10 +230,9 @@ private Q_SLOTS:
         QCOMPARE(ClassOf(element), className);
         QCOMPARE(int(element->Length), length);
         if (auto* tag = dynamic_cast<const TCallStringData*>(element)) {
+            QCOMPARE(tag->TagName, tagName);
             QCOMPARE(tag->Required, required);
             QCOMPARE(int(tag->Alignment), alignment);
-            QCOMPARE(tag->TagName + QLatin1Char(':'),
-                     tag->GetText().mid(1).toLower().section(':', 0, 0) + ':');
         }
     }
 

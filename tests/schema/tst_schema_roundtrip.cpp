@@ -7,6 +7,8 @@
 #include <QTest>
 
 #include <functional>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -208,6 +210,44 @@ private Q_SLOTS:
             QVERIFY2(MatchLine(schema, line, matched, kNow), qPrintable(line));
             QCOMPARE(Describe(matched), Describe(expected));
         }
+    }
+    // One parsed format read by several threads at once gives each the same records as
+    // reading alone.
+    void concurrentMatching()
+    {
+        const TFormatCase format = Formats()[0];
+        TCallString schema;
+        QVERIFY(schema.Parse(format.Text));
+        QRandomGenerator random(77);
+        QStringList lines;
+        QStringList alone;
+        for (int i = 0; i < 500; ++i) {
+            TCallRecord record;
+            record.Clear(kNow);
+            format.Fill(random, record);
+            lines << schema.Generate(record);
+            TCallRecord matched;
+            QVERIFY(MatchLine(schema, lines.last(), matched, kNow));
+            alone << Describe(matched);
+        }
+        std::vector<QStringList> results(4);
+        std::vector<std::thread> threads;
+        for (QStringList& result : results) {
+            threads.emplace_back([&schema, &lines, &result] {
+                for (int pass = 0; pass < 4; ++pass) {
+                    result.clear();
+                    for (const QString& line : lines) {
+                        TCallRecord matched;
+                        MatchLine(schema, line, matched, kNow);
+                        result << Describe(matched);
+                    }
+                }
+            });
+        }
+        for (std::thread& thread : threads)
+            thread.join();
+        for (const QStringList& result : results)
+            QCOMPARE(result, alone);
     }
 };
 
