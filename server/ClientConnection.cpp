@@ -262,7 +262,7 @@ void TClientConnection::HandleCall(const TMessage& m)
                 QStringLiteral("Access denied: %1 needs an accepted handshake first.").arg(what),
                 hr::E_ACCESSDENIED_);
         CheckLevel(entry->Level, what);
-        if (m.Args.size() != entry->ArgCount)
+        if (entry->ArgCount != AnyArgCount && m.Args.size() != entry->ArgCount)
             throw EOleSysError(QStringLiteral("%1 takes %2 arguments, %3 were given.")
                                    .arg(what)
                                    .arg(entry->ArgCount)

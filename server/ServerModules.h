@@ -35,11 +35,13 @@ struct TCallContext {
 };
 using TCallHandler = std::function<QVariant(TCallContext&)>;
 
+inline constexpr int AnyArgCount = -1;
+
 struct TCallEntry {
     TModule Module = TModule::Main;
     int DispId = 0;
     int Level = level::Locked;
-    int ArgCount = 0;
+    int ArgCount = 0;  // AnyArgCount: the handler checks
     TCallHandler Handler;
 };
 
