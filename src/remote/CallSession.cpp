@@ -23,7 +23,8 @@ TCallSession::TCallSession(QTcpSocket* socket, quint32 maxFrameSize) : socket_(s
     socket_->setParent(this);
     socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connect(socket_, &QTcpSocket::readyRead, this, &TCallSession::Pump);
-    connect(socket_, &QTcpSocket::disconnected, this, [this] { MarkLost(Tr("The server closed the connection.")); });
+    connect(socket_, &QTcpSocket::disconnected, this,
+            [this] { MarkLost(Tr("The server closed the connection.")); });
     connect(socket_, &QAbstractSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
         if (socket_ && socket_->state() != QAbstractSocket::ConnectedState)
             MarkLost(socket_->errorString());
@@ -166,36 +167,37 @@ void TCallSession::Dispatch(const TMessage& message)
     if (!pending || pending->Done)
         return;  // the answer of a request nobody waits for any more
     switch (message.Kind) {
-    case TMessageKind::Meta:
-    case TMessageKind::Rows:
-    case TMessageKind::Eof:
-        if (!pending->Sink)
-            break;
-        try {
-            if (message.Kind == TMessageKind::Meta)
-                pending->Sink->Meta(message.Fields);
-            else if (message.Kind == TMessageKind::Rows)
-                pending->Sink->Rows(message.Rows);
-            else
-                pending->Sink->End(message.Count);
-        } catch (...) {
-            // The rest of this transfer is dropped; the waiting request raises the error.
-            pending->SinkError = std::current_exception();
-            pending->Done = true;
+        case TMessageKind::Meta:
+        case TMessageKind::Rows:
+        case TMessageKind::Eof:
+            if (!pending->Sink)
+                break;
+            try {
+                if (message.Kind == TMessageKind::Meta)
+                    pending->Sink->Meta(message.Fields);
+                else if (message.Kind == TMessageKind::Rows)
+                    pending->Sink->Rows(message.Rows);
+                else
+                    pending->Sink->End(message.Count);
+            } catch (...) {
+                // The rest of this transfer is dropped; the waiting request raises the error.
+                pending->SinkError = std::current_exception();
+                pending->Done = true;
+                return;
+            }
+            if (message.Kind == TMessageKind::Eof) {
+                pending->Answer = message;
+                pending->Done = true;
+            }
             return;
-        }
-        if (message.Kind == TMessageKind::Eof) {
+        case TMessageKind::Reply:
+        case TMessageKind::Error:
+        case TMessageKind::Applied:
             pending->Answer = message;
             pending->Done = true;
-        }
-        return;
-    case TMessageKind::Reply:
-    case TMessageKind::Error:
-    case TMessageKind::Applied:
-        pending->Answer = message;
-        pending->Done = true;
-        return;
-    default: break;
+            return;
+        default:
+            break;
     }
     MarkLost(Tr("Protocol error: unexpected message \"%1\".").arg(MessageKindName(message.Kind)));
     if (socket_)
@@ -339,7 +341,8 @@ void TRemoteModule::OpenProvider(const QString& provider, const QVariantList& pa
     session->OpenProvider(handle_, provider, params, sink);
 }
 
-TMessage TRemoteModule::ApplyUpdates(const QString& provider, int maxErrors, const QList<TDeltaChange>& delta) const
+TMessage TRemoteModule::ApplyUpdates(const QString& provider, int maxErrors,
+                                     const QList<TDeltaChange>& delta) const
 {
     const auto session = CheckedSession();
     return session->ApplyUpdates(handle_, provider, maxErrors, delta);

@@ -25,10 +25,14 @@ quint32 NextObjectId()
 QString ArgTypeName(TCallbackArgType type)
 {
     switch (type) {
-    case TCallbackArgType::String: return QStringLiteral("string");
-    case TCallbackArgType::Int32: return QStringLiteral("int32");
-    case TCallbackArgType::Int16: return QStringLiteral("int16");
-    case TCallbackArgType::Bool16: return QStringLiteral("bool16");
+        case TCallbackArgType::String:
+            return QStringLiteral("string");
+        case TCallbackArgType::Int32:
+            return QStringLiteral("int32");
+        case TCallbackArgType::Int16:
+            return QStringLiteral("int16");
+        case TCallbackArgType::Bool16:
+            return QStringLiteral("bool16");
     }
     return QStringLiteral("?");
 }
@@ -36,12 +40,14 @@ QString ArgTypeName(TCallbackArgType type)
 bool IsInteger(const QVariant& v)
 {
     switch (v.metaType().id()) {
-    case QMetaType::Int:
-    case QMetaType::Short:
-    case QMetaType::LongLong:
-    case QMetaType::UInt:
-    case QMetaType::ULongLong: return true;
-    default: return false;
+        case QMetaType::Int:
+        case QMetaType::Short:
+        case QMetaType::LongLong:
+        case QMetaType::UInt:
+        case QMetaType::ULongLong:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -49,29 +55,29 @@ bool IsInteger(const QVariant& v)
 QVariant Converted(const QVariant& v, TCallbackArgType type)
 {
     switch (type) {
-    case TCallbackArgType::String:
-        if (v.isNull())
-            return QString();
-        return v.metaType().id() == QMetaType::QString ? v : QVariant();
-    case TCallbackArgType::Int32:
-    case TCallbackArgType::Int16: {
-        if (!IsInteger(v))
-            return QVariant();
-        const qint64 i = v.toLongLong();
-        if (type == TCallbackArgType::Int16) {
-            if (i < std::numeric_limits<qint16>::min() || i > std::numeric_limits<qint16>::max())
+        case TCallbackArgType::String:
+            if (v.isNull())
+                return QString();
+            return v.metaType().id() == QMetaType::QString ? v : QVariant();
+        case TCallbackArgType::Int32:
+        case TCallbackArgType::Int16: {
+            if (!IsInteger(v))
                 return QVariant();
-            return VarFromInt16(static_cast<qint16>(i));
+            const qint64 i = v.toLongLong();
+            if (type == TCallbackArgType::Int16) {
+                if (i < std::numeric_limits<qint16>::min() || i > std::numeric_limits<qint16>::max())
+                    return QVariant();
+                return VarFromInt16(static_cast<qint16>(i));
+            }
+            if (i < std::numeric_limits<qint32>::min() || i > std::numeric_limits<qint32>::max())
+                return QVariant();
+            return QVariant(static_cast<int>(i));
         }
-        if (i < std::numeric_limits<qint32>::min() || i > std::numeric_limits<qint32>::max())
-            return QVariant();
-        return QVariant(static_cast<int>(i));
-    }
-    case TCallbackArgType::Bool16:
-        if (v.metaType().id() == QMetaType::Bool)
-            return v;
-        // An automation boolean as a number: -1 (or any non-zero) is true.
-        return IsInteger(v) ? QVariant(v.toLongLong() != 0) : QVariant();
+        case TCallbackArgType::Bool16:
+            if (v.metaType().id() == QMetaType::Bool)
+                return v;
+            // An automation boolean as a number: -1 (or any non-zero) is true.
+            return IsInteger(v) ? QVariant(v.toLongLong() != 0) : QVariant();
     }
     return QVariant();
 }

@@ -76,7 +76,8 @@ private:
     static constexpr TCallbackArgType ArgTypeOf();
     template <typename T>
     static T ArgAs(const QVariant& v);
-    const TCallbackMethod& CheckedMethod(const QString& methodName, const QList<TCallbackArgType>& params) const;
+    const TCallbackMethod& CheckedMethod(const QString& methodName,
+                                         const QList<TCallbackArgType>& params) const;
 
     quint32 objectId_;
     TCallbackInterface interface_;
@@ -120,9 +121,11 @@ void TCallbackObject::Bind(const QString& methodName, void (C::*fn)(A...))
     C* self = static_cast<C*>(this);
     handlers_.insert(method.DispId, [self, fn](const QVariantList& args) {
         (void)args;
-        [&]<std::size_t... I>(std::index_sequence<I...>) {
+        [&]<std::size_t... I>(std::index_sequence<I...>)
+        {
             (self->*fn)(ArgAs<std::remove_cvref_t<A>>(args.at(I))...);
-        }(std::index_sequence_for<A...>{});
+        }
+        (std::index_sequence_for<A...>{});
     });
 }
 
@@ -133,8 +136,10 @@ void TCallbackObject::Bind(const QString& methodName, void (C::*fn)(A...) const)
     const C* self = static_cast<const C*>(this);
     handlers_.insert(method.DispId, [self, fn](const QVariantList& args) {
         (void)args;
-        [&]<std::size_t... I>(std::index_sequence<I...>) {
+        [&]<std::size_t... I>(std::index_sequence<I...>)
+        {
             (self->*fn)(ArgAs<std::remove_cvref_t<A>>(args.at(I))...);
-        }(std::index_sequence_for<A...>{});
+        }
+        (std::index_sequence_for<A...>{});
     });
 }

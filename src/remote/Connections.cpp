@@ -11,8 +11,9 @@ namespace {
 
 [[noreturn]] void ThrowNotConnected()
 {
-    throw EOleSysError(QCoreApplication::translate("TCallSession", "The object invoked has disconnected from its clients."),
-                       hr::RPC_E_DISCONNECTED_);
+    throw EOleSysError(
+        QCoreApplication::translate("TCallSession", "The object invoked has disconnected from its clients."),
+        hr::RPC_E_DISCONNECTED_);
 }
 
 }  // namespace

@@ -116,16 +116,18 @@ QVariant TDataSetModel::data(const QModelIndex& index, int role) const
     if (!field)
         return QVariant();
     switch (role) {
-    case Qt::DisplayRole:
-        // A handler that fails must not take the view down with it.
-        try {
-            return dataSet_->DisplayTextAt(index.row(), *field);
-        } catch (const std::exception& e) {
-            qWarning("%s: %s", qPrintable(dataSet_->objectName()), e.what());
+        case Qt::DisplayRole:
+            // A handler that fails must not take the view down with it.
+            try {
+                return dataSet_->DisplayTextAt(index.row(), *field);
+            } catch (const std::exception& e) {
+                qWarning("%s: %s", qPrintable(dataSet_->objectName()), e.what());
+                return QVariant();
+            }
+        case Qt::TextAlignmentRole:
+            return QVariant::fromValue(field->Alignment() | Qt::AlignVCenter);
+        default:
             return QVariant();
-        }
-    case Qt::TextAlignmentRole: return QVariant::fromValue(field->Alignment() | Qt::AlignVCenter);
-    default: return QVariant();
     }
 }
 
@@ -137,11 +139,16 @@ QVariant TDataSetModel::headerData(int section, Qt::Orientation orientation, int
     if (!field)
         return QVariant();
     switch (role) {
-    case Qt::DisplayRole: return field->DisplayLabel();
-    case Qt::TextAlignmentRole: return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
-    case DisplayWidthRole: return field->DisplayWidth();
-    case FieldRole: return QVariant::fromValue(static_cast<void*>(const_cast<TField*>(field)));
-    default: return QVariant();
+        case Qt::DisplayRole:
+            return field->DisplayLabel();
+        case Qt::TextAlignmentRole:
+            return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+        case DisplayWidthRole:
+            return field->DisplayWidth();
+        case FieldRole:
+            return QVariant::fromValue(static_cast<void*>(const_cast<TField*>(field)));
+        default:
+            return QVariant();
     }
 }
 
@@ -158,8 +165,9 @@ void TDataSetModel::BindSelectionModel(QItemSelectionModel* selection)
         selection_->disconnect(this);
     selection_ = selection;
     if (selection_)
-        connect(selection_, &QItemSelectionModel::currentChanged, this,
-                [this](const QModelIndex& current, const QModelIndex&) { OnSelectionCurrentChanged(current); });
+        connect(
+            selection_, &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current, const QModelIndex&) { OnSelectionCurrentChanged(current); });
     SyncSelection();
 }
 
@@ -181,7 +189,8 @@ void TDataSetModel::SyncSelection()
         const int column = selection_->currentIndex().isValid() ? selection_->currentIndex().column() : 0;
         const QModelIndex target = index(row, qMin(column, static_cast<int>(columns_.size()) - 1));
         if (selection_->currentIndex() != target)
-            selection_->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            selection_->setCurrentIndex(target,
+                                        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
     syncing_ = false;
 }

@@ -54,7 +54,8 @@ QString DateOrder()
 {
     QString order;
     for (QChar c : TRegionalSettings::Current().ShortDateFormat.toLower()) {
-        const QChar letter = c == QLatin1Char('d') || c == QLatin1Char('m') || c == QLatin1Char('y') ? c : QChar();
+        const QChar letter =
+            c == QLatin1Char('d') || c == QLatin1Char('m') || c == QLatin1Char('y') ? c : QChar();
         if (!letter.isNull() && !order.contains(letter))
             order += letter;
     }
@@ -84,7 +85,8 @@ TDateTime ParseDateTime(const QString& text)
 {
     const QString trimmed = text.trimmed();
     static const QRegularExpression iso(QStringLiteral("^(\\d{4})-(\\d{1,2})-(\\d{1,2})(?:[ T](.+))?$"));
-    static const QRegularExpression dateRe(QStringLiteral("^(\\d{1,4})\\D(\\d{1,2})\\D(\\d{1,4})(?:\\s+(.+))?$"));
+    static const QRegularExpression dateRe(
+        QStringLiteral("^(\\d{1,4})\\D(\\d{1,2})\\D(\\d{1,4})(?:\\s+(.+))?$"));
     int year = 0, month = 0, day = 0;
     QString timePart;
     bool haveDate = false;
@@ -167,21 +169,29 @@ qint64 IntegerOf(const QVariant& v)
 
 }  // namespace
 
-TField::TField(TRemoteDataSet* dataSet, QString name, TFieldType type, int size, TFieldKind kind, bool persistent)
-    : dataSet_(dataSet), name_(std::move(name)), type_(type), size_(size), kind_(kind), persistent_(persistent)
+TField::TField(TRemoteDataSet* dataSet, QString name, TFieldType type, int size, TFieldKind kind,
+               bool persistent)
+    : dataSet_(dataSet),
+      name_(std::move(name)),
+      type_(type),
+      size_(size),
+      kind_(kind),
+      persistent_(persistent)
 {
 }
 
 bool TField::IsNumericType(TFieldType type)
 {
     switch (type) {
-    case TFieldType::Smallint:
-    case TFieldType::Integer:
-    case TFieldType::Largeint:
-    case TFieldType::Float:
-    case TFieldType::Currency:
-    case TFieldType::AutoInc: return true;
-    default: return false;
+        case TFieldType::Smallint:
+        case TFieldType::Integer:
+        case TFieldType::Largeint:
+        case TFieldType::Float:
+        case TFieldType::Currency:
+        case TFieldType::AutoInc:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -220,16 +230,23 @@ int TField::DisplayWidth() const
     if (displayWidth_ > 0)
         return displayWidth_;
     switch (type_) {
-    case TFieldType::String:
-    case TFieldType::WideString: return size_ > 0 ? size_ : 20;
-    case TFieldType::Smallint: return 6;
-    case TFieldType::Integer:
-    case TFieldType::AutoInc: return 11;
-    case TFieldType::Largeint: return 15;
-    case TFieldType::Boolean: return 5;
-    case TFieldType::DateTime:
-    case TFieldType::TimeStamp: return 18;
-    default: return 10;
+        case TFieldType::String:
+        case TFieldType::WideString:
+            return size_ > 0 ? size_ : 20;
+        case TFieldType::Smallint:
+            return 6;
+        case TFieldType::Integer:
+        case TFieldType::AutoInc:
+            return 11;
+        case TFieldType::Largeint:
+            return 15;
+        case TFieldType::Boolean:
+            return 5;
+        case TFieldType::DateTime:
+        case TFieldType::TimeStamp:
+            return 18;
+        default:
+            return 10;
     }
 }
 
@@ -419,56 +436,62 @@ QVariant TField::Converted(TFieldType type, const QVariant& value, const QString
     if (text && !IsStringType(type) && type != TFieldType::Blob && value.toString().trimmed().isEmpty())
         return QVariant();
     switch (type) {
-    case TFieldType::String:
-    case TFieldType::WideString:
-    case TFieldType::Memo:
-    case TFieldType::WideMemo: return text ? value : QVariant(ValueText(type, value));
-    case TFieldType::Smallint:
-        return VarFromInt16(static_cast<qint16>(
-            CheckedInteger(IntegerOf(value), std::numeric_limits<qint16>::min(), std::numeric_limits<qint16>::max(),
-                           fieldName)
-                .toLongLong()));
-    case TFieldType::Integer:
-    case TFieldType::AutoInc:
-        return QVariant(static_cast<int>(CheckedInteger(IntegerOf(value), std::numeric_limits<qint32>::min(),
-                                                        std::numeric_limits<qint32>::max(), fieldName)
-                                             .toLongLong()));
-    case TFieldType::Largeint: return QVariant(IntegerOf(value));
-    case TFieldType::Boolean:
-        if (text)
-            return QVariant(ParseBoolean(value.toString()));
-        return QVariant(value.metaType().id() == QMetaType::Bool ? value.toBool() : IntegerOf(value) != 0);
-    case TFieldType::Float:
-    case TFieldType::Currency: {
-        double d = 0;
-        if (text) {
-            d = ParseFloat(value.toString());
-        } else {
-            bool ok = false;
-            d = VarIsDateTime(value) ? VarToDateTime(value) : value.toDouble(&ok);
-            if (!VarIsDateTime(value) && (!ok || !std::isfinite(d)))
-                Invalid("'%1' is not a valid floating point value", VarToStr(value));
+        case TFieldType::String:
+        case TFieldType::WideString:
+        case TFieldType::Memo:
+        case TFieldType::WideMemo:
+            return text ? value : QVariant(ValueText(type, value));
+        case TFieldType::Smallint:
+            return VarFromInt16(
+                static_cast<qint16>(CheckedInteger(IntegerOf(value), std::numeric_limits<qint16>::min(),
+                                                   std::numeric_limits<qint16>::max(), fieldName)
+                                        .toLongLong()));
+        case TFieldType::Integer:
+        case TFieldType::AutoInc:
+            return QVariant(
+                static_cast<int>(CheckedInteger(IntegerOf(value), std::numeric_limits<qint32>::min(),
+                                                std::numeric_limits<qint32>::max(), fieldName)
+                                     .toLongLong()));
+        case TFieldType::Largeint:
+            return QVariant(IntegerOf(value));
+        case TFieldType::Boolean:
+            if (text)
+                return QVariant(ParseBoolean(value.toString()));
+            return QVariant(value.metaType().id() == QMetaType::Bool ? value.toBool()
+                                                                     : IntegerOf(value) != 0);
+        case TFieldType::Float:
+        case TFieldType::Currency: {
+            double d = 0;
+            if (text) {
+                d = ParseFloat(value.toString());
+            } else {
+                bool ok = false;
+                d = VarIsDateTime(value) ? VarToDateTime(value) : value.toDouble(&ok);
+                if (!VarIsDateTime(value) && (!ok || !std::isfinite(d)))
+                    Invalid("'%1' is not a valid floating point value", VarToStr(value));
+            }
+            // Currency keeps four decimals.
+            if (type == TFieldType::Currency)
+                d = std::round(d * 10000.0) / 10000.0;
+            return QVariant(d);
         }
-        // Currency keeps four decimals.
-        if (type == TFieldType::Currency)
-            d = std::round(d * 10000.0) / 10000.0;
-        return QVariant(d);
-    }
-    case TFieldType::DateTime:
-    case TFieldType::TimeStamp: {
-        if (text)
-            return VarFromDateTime(ParseDateTime(value.toString()));
-        const int id = value.metaType().id();
-        if (VarIsDateTime(value) || id == QMetaType::QDateTime || id == QMetaType::QDate)
-            return VarFromDateTime(VarToDateTime(value));
-        bool ok = false;
-        const double d = value.toDouble(&ok);
-        if (!ok || !std::isfinite(d))
-            Invalid("'%1' is not a valid date and time", VarToStr(value));
-        return VarFromDateTime(d);
-    }
-    case TFieldType::Blob: return text ? QVariant(value.toString().toUtf8()) : QVariant(value.toByteArray());
-    case TFieldType::Unknown: break;
+        case TFieldType::DateTime:
+        case TFieldType::TimeStamp: {
+            if (text)
+                return VarFromDateTime(ParseDateTime(value.toString()));
+            const int id = value.metaType().id();
+            if (VarIsDateTime(value) || id == QMetaType::QDateTime || id == QMetaType::QDate)
+                return VarFromDateTime(VarToDateTime(value));
+            bool ok = false;
+            const double d = value.toDouble(&ok);
+            if (!ok || !std::isfinite(d))
+                Invalid("'%1' is not a valid date and time", VarToStr(value));
+            return VarFromDateTime(d);
+        }
+        case TFieldType::Blob:
+            return text ? QVariant(value.toString().toUtf8()) : QVariant(value.toByteArray());
+        case TFieldType::Unknown:
+            break;
     }
     return value;
 }

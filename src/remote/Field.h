@@ -118,7 +118,8 @@ public:
 
 private:
     friend class TRemoteDataSet;
-    TField(TRemoteDataSet* dataSet, QString name, TFieldType type, int size, TFieldKind kind, bool persistent);
+    TField(TRemoteDataSet* dataSet, QString name, TFieldType type, int size, TFieldKind kind,
+           bool persistent);
     void Changed() const;
 
     TRemoteDataSet* dataSet_;

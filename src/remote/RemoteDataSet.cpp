@@ -21,20 +21,24 @@ enum class TTypeGroup { Number, Date, Text };
 TTypeGroup GroupOf(TFieldType type)
 {
     switch (type) {
-    case TFieldType::DateTime:
-    case TFieldType::TimeStamp: return TTypeGroup::Date;
-    case TFieldType::String:
-    case TFieldType::WideString:
-    case TFieldType::Memo:
-    case TFieldType::WideMemo:
-    case TFieldType::Blob: return TTypeGroup::Text;
-    default: return TTypeGroup::Number;
+        case TFieldType::DateTime:
+        case TFieldType::TimeStamp:
+            return TTypeGroup::Date;
+        case TFieldType::String:
+        case TFieldType::WideString:
+        case TFieldType::Memo:
+        case TFieldType::WideMemo:
+        case TFieldType::Blob:
+            return TTypeGroup::Text;
+        default:
+            return TTypeGroup::Number;
     }
 }
 
 bool IsIntegerVariant(int id)
 {
-    return id == QMetaType::Int || id == QMetaType::Short || id == QMetaType::LongLong || id == QMetaType::Bool;
+    return id == QMetaType::Int || id == QMetaType::Short || id == QMetaType::LongLong ||
+           id == QMetaType::Bool;
 }
 
 // Whether a value received from the provider can go into the column as it is.
@@ -42,21 +46,27 @@ bool DirectlyStorable(TFieldType type, const QVariant& v)
 {
     const int id = v.metaType().id();
     switch (type) {
-    case TFieldType::Smallint:
-    case TFieldType::Integer:
-    case TFieldType::AutoInc:
-    case TFieldType::Largeint:
-    case TFieldType::Boolean: return IsIntegerVariant(id);
-    case TFieldType::Float:
-    case TFieldType::Currency: return id == QMetaType::Double || IsIntegerVariant(id);
-    case TFieldType::DateTime:
-    case TFieldType::TimeStamp: return VarIsDateTime(v) || id == QMetaType::Double;
-    case TFieldType::String:
-    case TFieldType::WideString:
-    case TFieldType::Memo:
-    case TFieldType::WideMemo: return id == QMetaType::QString;
-    case TFieldType::Blob: return id == QMetaType::QByteArray;
-    case TFieldType::Unknown: break;
+        case TFieldType::Smallint:
+        case TFieldType::Integer:
+        case TFieldType::AutoInc:
+        case TFieldType::Largeint:
+        case TFieldType::Boolean:
+            return IsIntegerVariant(id);
+        case TFieldType::Float:
+        case TFieldType::Currency:
+            return id == QMetaType::Double || IsIntegerVariant(id);
+        case TFieldType::DateTime:
+        case TFieldType::TimeStamp:
+            return VarIsDateTime(v) || id == QMetaType::Double;
+        case TFieldType::String:
+        case TFieldType::WideString:
+        case TFieldType::Memo:
+        case TFieldType::WideMemo:
+            return id == QMetaType::QString;
+        case TFieldType::Blob:
+            return id == QMetaType::QByteArray;
+        case TFieldType::Unknown:
+            break;
     }
     return false;
 }
@@ -108,7 +118,8 @@ public:
             if (field) {
                 if (GroupOf(field->type_) != GroupOf(def.DataType))
                     ds.Fail(Tr("%1: Type mismatch for field '%2', expecting: %3 actual: %4.")
-                                .arg(ds.Name(), field->name_, FieldTypeName(field->type_), FieldTypeName(def.DataType)));
+                                .arg(ds.Name(), field->name_, FieldTypeName(field->type_),
+                                     FieldTypeName(def.DataType)));
                 field->type_ = def.DataType;
                 field->size_ = def.Size;
             } else {
@@ -167,7 +178,8 @@ void TRemoteDataSet::Fail(const QString& message, int code) const
 void TRemoteDataSet::CheckInactive(const char* operation) const
 {
     if (Active())
-        Fail(Tr("%1: Cannot perform this operation on an open dataset (%2).").arg(Name(), QLatin1String(operation)));
+        Fail(Tr("%1: Cannot perform this operation on an open dataset (%2).")
+                 .arg(Name(), QLatin1String(operation)));
 }
 
 void TRemoteDataSet::CheckActive() const
@@ -192,7 +204,8 @@ void TRemoteDataSet::SetState(TDataSetState state)
 
 // ---- fields ------------------------------------------------------------------------------
 
-TField* TRemoteDataSet::NewField(const QString& name, TFieldType type, int size, TFieldKind kind, bool persistent)
+TField* TRemoteDataSet::NewField(const QString& name, TFieldType type, int size, TFieldKind kind,
+                                 bool persistent)
 {
     for (const auto& f : fields_)
         if (f->name_.compare(name, Qt::CaseInsensitive) == 0)
@@ -213,9 +226,9 @@ TField* TRemoteDataSet::AddCalculatedField(const QString& name, TFieldType type,
     return NewField(name, type, size, TFieldKind::Calculated, true);
 }
 
-TField* TRemoteDataSet::AddLookupField(const QString& name, TFieldType type, int size, TRemoteDataSet* lookupDataSet,
-                                       const QString& keyFields, const QString& lookupKeyFields,
-                                       const QString& resultField)
+TField* TRemoteDataSet::AddLookupField(const QString& name, TFieldType type, int size,
+                                       TRemoteDataSet* lookupDataSet, const QString& keyFields,
+                                       const QString& lookupKeyFields, const QString& resultField)
 {
     CheckInactive("AddLookupField");
     TField* field = NewField(name, type, size, TFieldKind::Lookup, true);
@@ -269,7 +282,8 @@ QList<TField*> TRemoteDataSet::FieldList(const QString& names) const
 
 void TRemoteDataSet::MoveField(TField* field, int index)
 {
-    const auto it = std::find_if(fields_.begin(), fields_.end(), [field](const auto& f) { return f.get() == field; });
+    const auto it =
+        std::find_if(fields_.begin(), fields_.end(), [field](const auto& f) { return f.get() == field; });
     if (it == fields_.end())
         return;
     const int from = static_cast<int>(it - fields_.begin());
@@ -405,15 +419,17 @@ void TRemoteDataSet::AppendWireRows(const QList<QVariantList>& rows)
     rows_.reserve(rows_.size() + static_cast<size_t>(rows.size()));
     for (const QVariantList& row : rows) {
         if (row.size() != columns)
-            throw EProtocolError(
-                QStringLiteral("Protocol error: a row of %1 values for %2 fields").arg(row.size()).arg(columns));
+            throw EProtocolError(QStringLiteral("Protocol error: a row of %1 values for %2 fields")
+                                     .arg(row.size())
+                                     .arg(columns));
         const quint32 slot = NewSlot();
         for (int col = 0; col < columns; ++col) {
             const QVariant& v = row[col];
             if (VarIsNull(v))
                 continue;
             const TFieldType type = dataFields_[static_cast<size_t>(col)]->type_;
-            store_.Set(slot, col, DirectlyStorable(type, v) ? v : TField::Converted(type, v, dataFields_[col]->name_));
+            store_.Set(slot, col,
+                       DirectlyStorable(type, v) ? v : TField::Converted(type, v, dataFields_[col]->name_));
         }
         rows_.push_back(slot);
     }
@@ -503,10 +519,15 @@ QVariant TRemoteDataSet::FieldValue(const TField& field)
         return QVariant();
     int row = current_;
     switch (context_.kind) {
-    case TContext::Buffer: return buffer_.value(col);
-    case TContext::Slot: return store_.Value(context_.slot, col);
-    case TContext::Row: row = context_.row; break;
-    case TContext::Cursor: break;
+        case TContext::Buffer:
+            return buffer_.value(col);
+        case TContext::Slot:
+            return store_.Value(context_.slot, col);
+        case TContext::Row:
+            row = context_.row;
+            break;
+        case TContext::Cursor:
+            break;
     }
     if (row < 0 || row >= RecordCount())
         return QVariant();
@@ -752,7 +773,8 @@ bool TRemoteDataSet::Locate(const QString& fieldNames, const QVariantList& value
     return true;
 }
 
-QVariant TRemoteDataSet::Lookup(const QString& keyFields, const QVariantList& values, const QString& resultFields)
+QVariant TRemoteDataSet::Lookup(const QString& keyFields, const QVariantList& values,
+                                const QString& resultFields)
 {
     if (!Active())
         return QVariant();
@@ -848,14 +870,14 @@ void TRemoteDataSet::Post()
     if (BeforePost)
         BeforePost(*this);
     for (const auto& f : fields_) {
-        if (f->kind_ == TFieldKind::Data && f->required_ && !f->readOnly_ && f->type_ != TFieldType::AutoInc &&
-            VarIsNull(buffer_.value(f->storeColumn_)))
+        if (f->kind_ == TFieldKind::Data && f->required_ && !f->readOnly_ &&
+            f->type_ != TFieldType::AutoInc && VarIsNull(buffer_.value(f->storeColumn_)))
             Fail(Tr("Field '%1' must have a value.").arg(f->DisplayName()));
     }
     const quint32 slot = rows_[static_cast<size_t>(current_)];
     if (state_ == TDataSetState::Insert) {
         WriteBuffer(slot);
-        if (LogsChanges()) {
+        if (logChanges_) {
             if (liveChanges_ == 0) {
                 baseline_ = rows_;
                 baseline_.erase(baseline_.begin() + current_);
@@ -863,7 +885,7 @@ void TRemoteDataSet::Post()
             AddLogEntry(TChangeKind::Insert, -1, slot);
         }
     } else if (modified_) {
-        if (!LogsChanges() || EntryOf(slot)) {
+        if (!logChanges_ || EntryOf(slot)) {
             WriteBuffer(slot);
         } else {
             BeginChange();
@@ -920,7 +942,7 @@ void TRemoteDataSet::Delete()
     if (BeforeDelete)
         BeforeDelete(*this);
     const quint32 slot = rows_[static_cast<size_t>(current_)];
-    if (LogsChanges()) {
+    if (logChanges_) {
         if (TLogEntry* entry = EntryOf(slot)) {
             logOfSlot_.remove(slot);
             if (entry->Kind == TChangeKind::Insert) {
@@ -968,6 +990,13 @@ void TRemoteDataSet::AppendRecord(const QVariantList& values)
 }
 
 // ---- change log ------------------------------------------------------------------------------
+
+void TRemoteDataSet::SetLogChanges(bool log)
+{
+    logChanges_ = log;
+    if (!log)
+        DropLog();
+}
 
 int TRemoteDataSet::ChangeCount() const
 {
@@ -1031,7 +1060,7 @@ TUpdateStatus TRemoteDataSet::UpdateStatus() const
     if (it == logOfSlot_.cend())
         return TUpdateStatus::Unmodified;
     return log_[static_cast<size_t>(*it)].Kind == TChangeKind::Insert ? TUpdateStatus::Inserted
-                                                                       : TUpdateStatus::Modified;
+                                                                      : TUpdateStatus::Modified;
 }
 
 void TRemoteDataSet::CancelUpdates()
@@ -1052,6 +1081,12 @@ void TRemoteDataSet::CancelUpdates()
     else
         Q_EMIT Reset();
     ScrollDone();
+}
+
+void TRemoteDataSet::MergeChangeLog()
+{
+    CheckBrowseMode();
+    DropLog();
 }
 
 void TRemoteDataSet::RevertRecord()
@@ -1204,7 +1239,8 @@ void TRemoteDataSet::RebuildBaseline(const QHash<quint32, quint32>& replaced)
         if (e.Kind == TChangeKind::Insert) {
             std::erase(base, static_cast<quint32>(e.NewSlot));
         } else if (e.Kind == TChangeKind::Modify) {
-            std::replace(base.begin(), base.end(), static_cast<quint32>(e.NewSlot), static_cast<quint32>(e.OldSlot));
+            std::replace(base.begin(), base.end(), static_cast<quint32>(e.NewSlot),
+                         static_cast<quint32>(e.OldSlot));
         }
     }
     // A pending deletion goes back after the nearest row that preceded it before.

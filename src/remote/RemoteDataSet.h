@@ -67,7 +67,8 @@ public:
     TField* AddField(const QString& name, TFieldType type, int size = 0);
     TField* AddCalculatedField(const QString& name, TFieldType type, int size = 0);
     TField* AddLookupField(const QString& name, TFieldType type, int size, TRemoteDataSet* lookupDataSet,
-                           const QString& keyFields, const QString& lookupKeyFields, const QString& resultField);
+                           const QString& keyFields, const QString& lookupKeyFields,
+                           const QString& resultField);
     // Drops every field and declaration; only while closed.
     void ClearFields();
 
@@ -129,10 +130,16 @@ public:
     void CheckBrowseMode();
 
     // ---- change log -------------------------------------------------------------------
+    // Whether edits are logged (on by default, also for local tables); switching it off
+    // forgets the pending changes, which then stay as they are.
+    void SetLogChanges(bool log);
+    bool LogChanges() const { return logChanges_; }
     int ChangeCount() const;
     TUpdateStatus UpdateStatus() const;
     // Undoes every change since the last open or apply.
     void CancelUpdates();
+    // Takes the pending changes as the table's state (a local table after it is filled).
+    void MergeChangeLog();
     // Undoes the changes of the current row.
     void RevertRecord();
     // Sends the change log to the provider. With maxErrors >= 0 the server keeps nothing
@@ -252,7 +259,6 @@ private:
     void RemoveRowAt(int row);
 
     // Change log.
-    bool LogsChanges() const { return !local_; }
     void BeginChange();
     void AddLogEntry(TChangeKind kind, qint64 oldSlot, qint64 newSlot);
     TLogEntry* EntryOf(quint32 slot);
@@ -276,7 +282,7 @@ private:
     TDataSetState state_ = TDataSetState::Inactive;
     bool local_ = false;
     TRecordStore store_;
-    std::vector<quint32> rows_;  // row -> slot
+    std::vector<quint32> rows_;    // row -> slot
     std::vector<bool> calcValid_;  // by slot
     int current_ = -1;
     bool bof_ = true;
@@ -292,6 +298,7 @@ private:
 
     std::vector<TLogEntry> log_;
     QHash<quint32, int> logOfSlot_;  // current slot of a changed row -> log entry
+    bool logChanges_ = true;
     int liveChanges_ = 0;
     std::vector<quint32> baseline_;  // the rows before the first logged change
     QList<TApplyError> applyErrors_;

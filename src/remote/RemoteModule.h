@@ -24,16 +24,13 @@ class TCallbackObject;
 //   MainRDM.Call(301, {app, recv, cmds, rep, TByRef(version), TByRef(result)});
 class TByRef {
 public:
-    TByRef(QVariant& variable)
-        : initial_(variable), assign_([&variable](const QVariant& v) { variable = v; })
+    TByRef(QVariant& variable) : initial_(variable), assign_([&variable](const QVariant& v) { variable = v; })
     {
     }
     template <typename T>
-        requires(!std::same_as<T, QVariant>)
-    TByRef(T& variable)
-        : initial_(QVariant::fromValue(variable)), assign_([&variable](const QVariant& v) {
-              variable = v.isValid() ? qvariant_cast<T>(v) : T{};
-          })
+    requires(!std::same_as<T, QVariant>) TByRef(T& variable)
+        : initial_(QVariant::fromValue(variable)),
+          assign_([&variable](const QVariant& v) { variable = v.isValid() ? qvariant_cast<T>(v) : T{}; })
     {
     }
 
@@ -57,10 +54,7 @@ public:
     TCallArg(qint64 value) : value_(value) {}
     TCallArg(double value) : value_(value) {}
     template <typename B>
-        requires std::same_as<B, bool>
-    TCallArg(B value) : value_(value)
-    {
-    }
+    requires std::same_as<B, bool> TCallArg(B value) : value_(value) {}
     TCallArg(const QByteArray& value) : value_(value) {}
     TCallArg(const TDispatchRef& ref) : value_(QVariant::fromValue(ref)) {}
     TCallArg(const TCallbackObject* object);

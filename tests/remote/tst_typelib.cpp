@@ -1,3 +1,4 @@
+#include "CallbackObject.h"
 #include "Errors.h"
 #include "FatalErrors.h"
 #include "TypeLibrary.h"
@@ -205,6 +206,163 @@ private Q_SLOTS:
     }
 };
 
+namespace {
+
+class TReceiverProbe : public TCallbackObject {
+public:
+    explicit TReceiverProbe(const TTypeLibrary& lib)
+        : TCallbackObject(lib, QLatin1String(iid::ClientReceiver))
+    {
+        Bind(QStringLiteral("RawInput"), &TReceiverProbe::RawInput);
+        Bind(QStringLiteral("ReceiverState"), &TReceiverProbe::ReceiverState);
+        Bind(QStringLiteral("BytesDropped"), [this](const QVariantList& args) {
+            if (args.at(0).toInt() < 0)
+                throw std::runtime_error("negative");
+            throw EOleSysError(QStringLiteral("refused"), hr::E_ACCESSDENIED_);
+        });
+    }
+    void RawInput(const QString& text) { seen << text; }
+    void ReceiverState(const QString& text, bool running)
+    {
+        seen << QStringLiteral("%1/%2").arg(text).arg(running);
+    }
+    template <typename Fn>
+    void TryBind(const QString& name, Fn fn)
+    {
+        Bind(name, fn);
+    }
+    void WrongInput(int) {}
+    QStringList seen;
+};
+
+class TCommandsProbe : public TCallbackObject {
+public:
+    explicit TCommandsProbe(const TTypeLibrary& lib)
+        : TCallbackObject(lib, QLatin1String(iid::ClientCommands))
+    {
+        Bind(QStringLiteral("CommandAdded"), &TCommandsProbe::CommandAdded);
+    }
+    void CommandAdded(const QString& text, qint16 retries) const
+    {
+        last = QStringLiteral("%1:%2").arg(text).arg(retries);
+    }
+    mutable QString last;
+};
+
+HRESULT BindError(const std::function<void()>& bind)
+{
+    try {
+        bind();
+    } catch (const EOleSysError& e) {
+        return e.ErrorCode();
+    }
+    return 0;
+}
+
+}  // namespace
+
+class TestCallbackObject : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void bindsOnlyToDescribedInterfaces()
+    {
+        const TTypeLibrary onlyApplication =
+            TTypeLibrary::FromBytes(WithInterfaces({CallbackInterfaces().at(0)}).ToBytes());
+        QCOMPARE(BindError([&] { TReceiverProbe probe(onlyApplication); }), hr::TYPE_E_ELEMENTNOTFOUND_);
+
+        TReceiverProbe probe(TTypeLibrary::Current());
+        QCOMPARE(
+            BindError([&] { probe.TryBind(QStringLiteral("NoSuchMethod"), [](const QVariantList&) {}); }),
+            hr::TYPE_E_ELEMENTNOTFOUND_);
+        // A handler whose parameters do not match the library's description.
+        QCOMPARE(BindError([&] { probe.TryBind(QStringLiteral("RawInput"), &TReceiverProbe::WrongInput); }),
+                 hr::TYPE_E_ELEMENTNOTFOUND_);
+    }
+
+    void dispatchStatus_data()
+    {
+        QTest::addColumn<QString>("iid");
+        QTest::addColumn<int>("dispId");
+        QTest::addColumn<QVariantList>("args");
+        QTest::addColumn<quint32>("status");
+        QTest::addColumn<QString>("seen");
+        const QString receiver = QLatin1String(iid::ClientReceiver);
+        QTest::newRow("string") << receiver << 201 << QVariantList{QStringLiteral("line")} << 0u
+                                << QStringLiteral("line");
+        QTest::newRow("interface identifier in lower case")
+            << receiver.toLower() << 201 << QVariantList{QStringLiteral("x")} << 0u << QStringLiteral("x");
+        QTest::newRow("null string") << receiver << 201 << QVariantList{QVariant()} << 0u << QString();
+        QTest::newRow("automation true") << receiver << 205 << QVariantList{QStringLiteral("Running"), -1}
+                                         << 0u << QStringLiteral("Running/1");
+        QTest::newRow("boolean false") << receiver << 205 << QVariantList{QStringLiteral("Stopped"), false}
+                                       << 0u << QStringLiteral("Stopped/0");
+        QTest::newRow("too few arguments")
+            << receiver << 205 << QVariantList{QStringLiteral("x")} << 0x8002000Eu << QStringLiteral("-");
+        QTest::newRow("wrong type") << receiver << 201 << QVariantList{5} << 0x80020005u
+                                    << QStringLiteral("-");
+        QTest::newRow("no handler bound")
+            << receiver << 203 << QVariantList{5} << 0x80020003u << QStringLiteral("-");
+        QTest::newRow("unknown DISPID")
+            << receiver << 299 << QVariantList{} << 0x80020003u << QStringLiteral("-");
+        QTest::newRow("other interface") << QString(QLatin1String(iid::ClientReport)) << 201 << QVariantList{}
+                                         << 0x80004002u << QStringLiteral("-");
+        QTest::newRow("handler raises a code")
+            << receiver << 202 << QVariantList{3} << 0x80070005u << QStringLiteral("-");
+        QTest::newRow("handler raises without a code")
+            << receiver << 202 << QVariantList{-3} << 0x80004005u << QStringLiteral("-");
+    }
+    void dispatchStatus()
+    {
+        QFETCH(QString, iid);
+        QFETCH(int, dispId);
+        QFETCH(QVariantList, args);
+        QFETCH(quint32, status);
+        QFETCH(QString, seen);
+        TReceiverProbe probe(TTypeLibrary::Current());
+        QCOMPARE(HResultText(probe.Dispatch(iid, dispId, args)), HResultText(hr::Code(status)));
+        QCOMPARE(probe.seen.isEmpty() ? QStringLiteral("-") : probe.seen.join(QLatin1Char('|')), seen);
+    }
+
+    void sixteenBitArguments()
+    {
+        TCommandsProbe probe(TTypeLibrary::Current());
+        QCOMPARE(probe.Dispatch(QLatin1String(iid::ClientCommands), 202,
+                                {QStringLiteral("BLOCK 201"), VarFromInt16(3)}),
+                 hr::S_OK_);
+        QCOMPARE(probe.last, QStringLiteral("BLOCK 201:3"));
+        QCOMPARE(probe.Dispatch(QLatin1String(iid::ClientCommands), 202, {QStringLiteral("x"), 70000}),
+                 hr::DISP_E_TYPEMISMATCH_);
+    }
+
+    void dispatchFollowsTheLoadedFile()
+    {
+        // A file whose identifiers differ from this build's table: the file decides.
+        TTypeLibrary lib = TTypeLibrary::Current();
+        for (TCallbackInterface& itf : lib.Interfaces)
+            for (TCallbackMethod& m : itf.Methods)
+                m.DispId += 100;
+        TReceiverProbe probe(TTypeLibrary::FromBytes(lib.ToBytes()));
+        QCOMPARE(probe.Dispatch(QLatin1String(iid::ClientReceiver), 201, {QStringLiteral("x")}),
+                 hr::DISP_E_MEMBERNOTFOUND_);
+        QCOMPARE(probe.Dispatch(QLatin1String(iid::ClientReceiver), 301, {QStringLiteral("x")}), hr::S_OK_);
+    }
+
+    void objectsAreFoundByNumber()
+    {
+        quint32 id = 0;
+        {
+            TReceiverProbe a(TTypeLibrary::Current());
+            TReceiverProbe b(TTypeLibrary::Current());
+            QVERIFY(a.ObjectId() != b.ObjectId());
+            QCOMPARE(TCallbackObject::Find(b.ObjectId()), &b);
+            QCOMPARE(b.DispatchRef().Iid, QLatin1String(iid::ClientReceiver));
+            id = a.ObjectId();
+        }
+        QCOMPARE(TCallbackObject::Find(id), nullptr);
+    }
+};
+
 int main(int argc, char** argv)
 {
     int status = 0;
@@ -214,6 +372,10 @@ int main(int argc, char** argv)
     }
     {
         TestFatalErrors t;
+        status |= QTest::qExec(&t, argc, argv);
+    }
+    {
+        TestCallbackObject t;
         status |= QTest::qExec(&t, argc, argv);
     }
     return status;
