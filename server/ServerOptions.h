@@ -22,6 +22,7 @@ struct TServerOptions {
     QString LogPath;  // empty: beside the database
     bool LogToStdout = true;
     int ServerVersion = DefaultServerVersion;
+    QString TypeLibraryPath;  // --write-typelib: write the type library file and exit
     // A frame that stays incomplete this long drops its connection.
     int FrameTimeoutMs = 60000;
     // After the "too many users" notice the client may finish what it is doing this long.

@@ -2,6 +2,7 @@
 // and the demo installation, and the small rules its storage relies on: stored points in
 // time, log texts and tariff rules.
 
+#include "CallString.h"
 #include "Database.h"
 #include "DemoData.h"
 #include "EventLog.h"
@@ -9,6 +10,7 @@
 #include "SqlValues.h"
 #include "TariffRules.h"
 #include "TestServer.h"
+#include "TypeLibrary.h"
 #include "WireClient.h"
 
 #include <QFile>
@@ -120,6 +122,21 @@ private Q_SLOTS:
             QVERIFY2(out.contains(option), option);
     }
 
+    // The build writes the type library beside the programs; the option writes it anywhere.
+    void typeLibrary()
+    {
+        const TTypeLibrary built = TTypeLibrary::Load(qEnvironmentVariable("TELVANE_BIN_DIR") +
+                                                      QStringLiteral("/TelvaneServer.tlb"));
+        QCOMPARE(built.ToBytes(), TTypeLibrary::Current().ToBytes());
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("copy.tlb"));
+        QProcess p;
+        p.start(TServerProcess::BinaryPath(), {QStringLiteral("--write-typelib"), path});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(TTypeLibrary::Load(path).ToBytes(), TTypeLibrary::Current().ToBytes());
+    }
+
     void databaseInUseByAnotherWriterIsReported()
     {
         TServerProcess first;
@@ -196,6 +213,14 @@ private Q_SLOTS:
                      .toString(),
                  DemoDataFormat());
         QCOMPARE(TariffRuleSetsInUse(*db).size(), 5);
+    }
+
+    // The demo's data format is valid and already in its canonical form.
+    void demoDataFormatParses()
+    {
+        TCallString format;
+        QVERIFY(format.Parse(DemoDataFormat()));
+        QCOMPARE(format.GetText(), DemoDataFormat());
     }
 
     void existingDatabaseIsKept()
