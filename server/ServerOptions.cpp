@@ -22,7 +22,7 @@ bool ParseServerOptions(const QStringList& arguments, TServerOptions& options, Q
                                 QStringLiteral("FILE"));
     const QCommandLineOption port(QStringLiteral("port"),
                                   QStringLiteral("The TCP port (default 211; 0 picks a free one)."),
-                                  QStringLiteral("N"), QString::number(DefaultServerPort));
+                                  QStringLiteral("N"), QString::number(DefaultListenPort));
     const QCommandLineOption listen(QStringLiteral("listen"),
                                     QStringLiteral("The address to listen on (default: all)."),
                                     QStringLiteral("ADDRESS"));

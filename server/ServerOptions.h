@@ -9,11 +9,11 @@
 #include <QStringList>
 
 inline constexpr int DefaultServerVersion = 320;
-inline constexpr quint16 DefaultServerPort = 211;
+inline constexpr quint16 DefaultListenPort = 211;
 
 struct TServerOptions {
     QString DatabasePath;
-    quint16 Port = DefaultServerPort;  // 0: any free port
+    quint16 Port = DefaultListenPort;  // 0: any free port
     QHostAddress ListenAddress = QHostAddress::Any;
     bool Demo = false;
     QDate DemoDate;      // the day the demo data ends; invalid: today

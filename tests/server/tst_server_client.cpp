@@ -168,8 +168,9 @@ private Q_SLOTS:
         QVERIFY(client.Connect(version) >= 0);
         QVERIFY(client.Socket.AppServer().Call(307, {false, QStringLiteral("user")}).toBool());
         client.ReportModule.AppServer().Call(
-            301, {QStringLiteral("select c.EXT_CODE, count(c.ID) TOTAL_COUNT, sum(c.CHARGE) TOTAL_CHARGE from CALL c\r\n"
-                                 "group by c.EXT_CODE\r\norder by c.EXT_CODE\r\n")});
+            301, {QStringLiteral(
+                     "select c.EXT_CODE, count(c.ID) TOTAL_COUNT, sum(c.CHARGE) TOTAL_CHARGE from CALL c\r\n"
+                     "group by c.EXT_CODE\r\norder by c.EXT_CODE\r\n")});
         QTRY_VERIFY_WITH_TIMEOUT(client.Report.Calls.contains(QStringLiteral("ReportReady")), 30000);
         client.Socket.AppServer().Call(312, {false});
         TRemoteDataSet result;
