@@ -137,7 +137,7 @@ private Q_SLOTS:
         QCOMPARE(TTypeLibrary::Load(path).ToBytes(), TTypeLibrary::Current().ToBytes());
     }
 
-    void databaseInUseByAnotherWriterIsReported()
+    void portInUseIsReported()
     {
         TServerProcess first;
         QVERIFY(first.Start());
