@@ -90,6 +90,7 @@ quint32 TCallSession::Send(TMessage& message)
         ThrowDisconnected();
     }
     socket_->flush();
+    Q_EMIT RequestSent(message.Id, message.Kind);
     return message.Id;
 }
 

@@ -44,6 +44,8 @@ public:
     qint64 BytesReceived() const { return bytesReceived_; }
 
 Q_SIGNALS:
+    // A request went out (its frame is handed to the socket); the answer is awaited next.
+    void RequestSent(quint32 id, TMessageKind kind);
     // The connection ended without Close (the server closed it, the network failed or the
     // server broke the protocol).
     void ConnectionLost(const QString& reason);
