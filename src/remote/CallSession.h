@@ -63,6 +63,7 @@ private:
     TMessage Request(TMessage& message, TPacketSink* sink = nullptr);
     void Await(quint32 id, TPending& pending);
     bool DispatchOne();
+    bool DispatchRows(const QByteArray& payload);
     void Dispatch(const TMessage& message);
     void RunCallback(const TMessage& message);
     void ReadAvailable();
