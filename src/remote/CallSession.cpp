@@ -37,6 +37,10 @@ TCallSession::~TCallSession()
     if (socket_) {
         socket_->disconnect(this);
         socket_->abort();
+        // The last handle may go inside one of the socket's own signals (a callback that
+        // closes the connection): the socket is deleted once that signal is over.
+        socket_->setParent(nullptr);
+        socket_->deleteLater();
     }
 }
 

@@ -455,6 +455,28 @@ private Q_SLOTS:
         QCOMPARE(HResultText(OleErrorOf([&] { admin.Call(301); })), HResultText(hr::RPC_E_DISCONNECTED_));
     }
 
+    void callbackMayCloseTheConnection()
+    {
+        TTestServer server;
+        QVERIFY(server.Start());
+        TClientFixture client;
+        QCOMPARE(client.Connect(server.Port()), 0);
+        bool closed = false;
+        client.Application.Hook = [&](const TCallbackMethod& m, const QVariantList&) {
+            if (m.Name == QLatin1String("ServerShutdown")) {
+                client.Socket.Close();  // from inside the socket's own notification
+                closed = true;
+            }
+        };
+        // No handle outlives the close: the session goes with the socket's notification.
+        client.Children.clear();
+        server.Stop();
+        QTRY_VERIFY_WITH_TIMEOUT(closed, 10000);
+        QVERIFY(!client.Socket.Connected());
+        QCOMPARE(HResultText(OleErrorOf([&] { client.Main().Call(314); })),
+                 HResultText(hr::RPC_E_DISCONNECTED_));
+    }
+
     void stoppedServerFailsTheWaitingCallAndLaterOnes()
     {
         TTestServer server;
