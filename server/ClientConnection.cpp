@@ -1,0 +1,652 @@
+#include "ClientConnection.h"
+
+#include "CallbackInterfaces.h"
+#include "Database.h"
+#include "ReportSql.h"
+#include "Server.h"
+#include "SqlValues.h"
+
+#include <QPointer>
+#include <QRunnable>
+#include <QTcpSocket>
+
+namespace {
+
+// Frames are handed to the socket while it holds less than this, so a large result
+// streams as the client reads it instead of piling up in memory twice.
+constexpr qint64 kSocketBacklog = 1024 * 1024;
+
+class TQueryJob : public QRunnable {
+public:
+    using TDone = std::function<void(TDataSetResultPtr)>;
+    TQueryJob(QString path, QString sql, qint64 maxBytes, std::shared_ptr<std::atomic<bool>> cancel,
+              TDone done)
+        : path_(std::move(path)),
+          sql_(std::move(sql)),
+          maxBytes_(maxBytes),
+          cancel_(std::move(cancel)),
+          done_(std::move(done))
+    {
+    }
+    void run() override
+    {
+        auto result = std::make_shared<TDataSetResult>();
+        try {
+            TReportConnection connection(path_);
+            connection.SetCancelFlag(cancel_);
+            TStatement stmt = connection.Prepare(sql_);
+            *result = RunReportStatement(stmt, *cancel_, maxBytes_);
+        } catch (const Exception& e) {
+            result->Error = e.Message();
+        } catch (const std::exception& e) {
+            result->Error = QString::fromUtf8(e.what());
+        }
+        done_(result);
+    }
+
+private:
+    QString path_, sql_;
+    qint64 maxBytes_;
+    std::shared_ptr<std::atomic<bool>> cancel_;
+    TDone done_;
+};
+
+const char* ReadyMethod(TResultSlot slot)
+{
+    switch (slot) {
+        case TResultSlot::Report:
+            return "ReportReady";
+        case TResultSlot::Logs:
+            return "LogsReportReady";
+        case TResultSlot::LogsEvent:
+            return nullptr;
+    }
+    return nullptr;
+}
+
+TResultSlot SlotOf(TProviderKind kind)
+{
+    switch (kind) {
+        case TProviderKind::LogsResult:
+            return TResultSlot::Logs;
+        case TProviderKind::LogsEvent:
+            return TResultSlot::LogsEvent;
+        default:
+            return TResultSlot::Report;
+    }
+}
+
+}  // namespace
+
+TClientConnection::TClientConnection(TServer& server, QTcpSocket* socket, quint64 number)
+    : QObject(nullptr),
+      server_(server),
+      socket_(socket),
+      number_(number),
+      peer_(QStringLiteral("%1:%2").arg(socket->peerAddress().toString()).arg(socket->peerPort())),
+      reader_(server.Options().MaxFrame)
+{
+    socket_->setParent(this);
+    frameTimer_.setSingleShot(true);
+    connect(&frameTimer_, &QTimer::timeout, this, [this] {
+        Close(QStringLiteral("a frame stayed incomplete for %1 ms").arg(server_.Options().FrameTimeoutMs));
+    });
+    connect(socket_, &QTcpSocket::readyRead, this, &TClientConnection::OnReadyRead);
+    connect(socket_, &QTcpSocket::disconnected, this, &TClientConnection::OnDisconnected);
+    connect(socket_, &QTcpSocket::bytesWritten, this, &TClientConnection::Pump);
+}
+
+TClientConnection::~TClientConnection()
+{
+    CancelQueries();
+}
+
+void TClientConnection::RaiseLevel(int level)
+{
+    level_ = qMax(level_, level);
+}
+
+void TClientConnection::SetCallbackObjects(const QList<TDispatchRef>& objects)
+{
+    callbacks_ = objects;
+}
+
+// ---- receiving -----------------------------------------------------------------------
+
+void TClientConnection::OnReadyRead()
+{
+    if (closing_) {
+        socket_->readAll();
+        return;
+    }
+    reader_.Append(socket_->readAll());
+    QByteArray payload;
+    try {
+        while (!closing_ && reader_.Next(payload))
+            Dispatch(DecodeMessage(payload));
+    } catch (const EProtocolError& e) {
+        Close(e.Message());
+        return;
+    }
+    if (closing_)
+        return;
+    if (reader_.Buffered() > 0)
+        frameTimer_.start(server_.Options().FrameTimeoutMs);
+    else
+        frameTimer_.stop();
+}
+
+void TClientConnection::OnDisconnected()
+{
+    if (reader_.Buffered() > 0 && !closing_)
+        server_.LogEvent(
+            category::Client, TSeverity::Warning,
+            QStringLiteral("Client %1 (%2) closed the connection inside a frame (%3 bytes left unread).")
+                .arg(number_)
+                .arg(peer_)
+                .arg(reader_.Buffered()));
+    closing_ = true;
+    frameTimer_.stop();
+    CancelQueries();
+    outgoing_.clear();
+    Q_EMIT Finished(this);
+}
+
+void TClientConnection::Close(const QString& reason)
+{
+    if (closing_)
+        return;
+    closing_ = true;
+    frameTimer_.stop();
+    server_.LogEvent(category::Client, TSeverity::Warning,
+                     QStringLiteral("Client %1 (%2) dropped: %3").arg(number_).arg(peer_, reason));
+    CancelQueries();
+    outgoing_.clear();
+    socket_->abort();
+}
+
+void TClientConnection::Dispatch(const TMessage& m)
+{
+    switch (m.Kind) {
+        case TMessageKind::Attach:
+            HandleAttach(m);
+            return;
+        case TMessageKind::Call:
+            HandleCall(m);
+            return;
+        case TMessageKind::Open:
+            HandleOpen(m);
+            return;
+        case TMessageKind::Apply:
+            HandleApply(m);
+            return;
+        case TMessageKind::CallbackReply:
+            if (m.Code != 0)
+                server_.Log(TSeverity::Warning, QStringLiteral("Client %1 answered callback %2 with %3.")
+                                                    .arg(number_)
+                                                    .arg(m.Id)
+                                                    .arg(HResultText(m.Code)));
+            return;
+        default:
+            throw EProtocolError(QStringLiteral("Protocol error: a client may not send \"%1\" messages")
+                                     .arg(MessageKindName(m.Kind)));
+    }
+}
+
+TModule TClientConnection::ModuleOf(quint32 handle) const
+{
+    const auto it = handles_.constFind(handle);
+    if (it == handles_.constEnd())
+        throw EOleSysError(QStringLiteral("Unknown module handle %1.").arg(handle), hr::DISP_E_UNKNOWNNAME_);
+    return it.value();
+}
+
+void TClientConnection::CheckLevel(int needed, const QString& what) const
+{
+    if (level_ < needed)
+        throw EOleSysError(
+            QStringLiteral("Access denied: %1 needs the %2 access level.").arg(what, LevelName(needed)),
+            hr::E_ACCESSDENIED_);
+}
+
+void TClientConnection::HandleAttach(const TMessage& m)
+{
+    try {
+        TModule module = TModule::Main;
+        if (m.Parent == 0) {
+            if (m.Module != QLatin1String(MainModuleName) ||
+                m.Guid.compare(QLatin1String(MainModuleGuid), Qt::CaseInsensitive) != 0)
+                throw EOleSysError(QStringLiteral("Unknown server \"%1\" %2.").arg(m.Module, m.Guid),
+                                   hr::DISP_E_UNKNOWNNAME_);
+            if (m.Version != TelvaneProtocolVersion)
+                throw EOleSysError(
+                    QStringLiteral("Protocol version %1 is not supported; this server speaks version %2.")
+                        .arg(m.Version)
+                        .arg(TelvaneProtocolVersion),
+                    hr::E_FAIL_);
+        } else {
+            const std::optional<TModule> child = ChildModuleByName(m.Module);
+            const auto parent = handles_.constFind(m.Parent);
+            if (!child || parent == handles_.constEnd() || parent.value() != TModule::Main)
+                throw EOleSysError(
+                    QStringLiteral("Unknown module \"%1\" or parent handle %2.").arg(m.Module).arg(m.Parent),
+                    hr::DISP_E_UNKNOWNNAME_);
+            module = *child;
+        }
+        const quint32 handle = nextHandle_++;
+        handles_.insert(handle, module);
+        TMessage reply;
+        reply.Kind = TMessageKind::Reply;
+        reply.Id = m.Id;
+        reply.Result = QVariant(static_cast<uint>(handle));
+        Send(reply);
+    } catch (const EOleSysError& e) {
+        SendError(m.Id, e.ErrorCode(), e.Message());
+    }
+}
+
+void TClientConnection::HandleCall(const TMessage& m)
+{
+    QString what = QStringLiteral("call");
+    try {
+        const TModule module = ModuleOf(m.Handle);
+        what = QStringLiteral("%1 %2").arg(ModuleName(module)).arg(m.DispId);
+        const TCallEntry* entry = server_.Calls().Find(module, m.DispId);
+        if (!entry)
+            throw EOleSysError(
+                QStringLiteral("Unknown DISPID %1 of %2.").arg(m.DispId).arg(ModuleName(module)),
+                hr::DISP_E_UNKNOWNNAME_);
+        const bool handshake = module == TModule::Main && m.DispId == 301;
+        if (!handshake && !accepted_)
+            throw EOleSysError(
+                QStringLiteral("Access denied: %1 needs an accepted handshake first.").arg(what),
+                hr::E_ACCESSDENIED_);
+        CheckLevel(entry->Level, what);
+        if (entry->ArgCount != AnyArgCount && m.Args.size() != entry->ArgCount)
+            throw EOleSysError(QStringLiteral("%1 takes %2 arguments, %3 were given.")
+                                   .arg(what)
+                                   .arg(entry->ArgCount)
+                                   .arg(m.Args.size()),
+                               hr::DISP_E_BADPARAMCOUNT_);
+        for (int index : m.ByRef)
+            if (index >= m.Args.size())
+                throw EOleSysError(
+                    QStringLiteral("%1: by-reference index %2 is out of range.").arg(what).arg(index),
+                    hr::DISP_E_BADPARAMCOUNT_);
+        QVariantList args = m.Args;
+        TCallContext context{*this, args};
+        TMessage reply;
+        reply.Kind = TMessageKind::Reply;
+        reply.Id = m.Id;
+        try {
+            reply.Result = entry->Handler(context);
+        } catch (const EOleSysError&) {
+            throw;
+        } catch (const Exception& e) {
+            throw EOleSysError(e.Message(), hr::DISP_E_EXCEPTION_);
+        } catch (const std::exception& e) {
+            throw EOleSysError(QString::fromUtf8(e.what()), hr::DISP_E_EXCEPTION_);
+        }
+        for (int index : m.ByRef)
+            reply.ByRefValues.append(args.at(index));
+        Send(reply);
+    } catch (const EOleSysError& e) {
+        SendError(m.Id, e.ErrorCode(), e.Message());
+    }
+    if (sendAway_ && !sentAway_)
+        SendAway();
+}
+
+void TClientConnection::SendAway()
+{
+    sentAway_ = true;
+    server_.LogEvent(category::Client, TSeverity::Warning,
+                     QStringLiteral("Client %1 (%2) sent away: too many users.").arg(number_).arg(peer_));
+    Notify(TCallbackTarget::Application, QStringLiteral("TooManyUsers"), {}, false);
+    QTimer::singleShot(server_.Options().TooManyUsersGraceMs, this, [this] {
+        if (!closing_ && socket_->state() == QAbstractSocket::ConnectedState)
+            socket_->disconnectFromHost();
+    });
+}
+
+// ---- datasets ------------------------------------------------------------------------
+
+TDataSetResultPtr TClientConnection::OpenCatalog(TProviderKind kind) const
+{
+    TDatabase& db = server_.Database();
+    QString sql;
+    QList<TFieldDef> fields;
+    auto field = [](const char* name, TFieldType type, int size = 0) {
+        TFieldDef f;
+        f.Name = QLatin1String(name);
+        f.DataType = type;
+        f.Size = size;
+        f.ReadOnly = true;
+        return f;
+    };
+    if (kind == TProviderKind::EPGroup) {
+        if (epGroupTable_.isEmpty())
+            throw Exception(QStringLiteral("dspEPGroup has no table: choose one with ReportRDM 303 first."));
+        sql = QStringLiteral("SELECT ID, NAME FROM %1 ORDER BY NAME, ID").arg(epGroupTable_);
+        fields = {field("ID", TFieldType::Integer), field("NAME", TFieldType::WideString, 100)};
+        fields[0].Key = true;
+    } else if (kind == TProviderKind::ExtPin) {
+        if (extPinTable_.isEmpty())
+            throw Exception(QStringLiteral("dspExtPin has no table: choose one with ReportRDM 303 first."));
+        // A code without a limit plan reads as plan 0, the "Unlimited" group of the client.
+        sql = QStringLiteral(
+                  "SELECT CODE, NAME, PBX_ID, GROUP_ID, coalesce(LIMIT_PLAN_ID, 0) FROM %1 "
+                  "ORDER BY PBX_ID, CODE")
+                  .arg(extPinTable_);
+        fields = {field("CODE", TFieldType::String, 10), field("NAME", TFieldType::WideString, 100),
+                  field("PBX_ID", TFieldType::Integer), field("GROUP_ID", TFieldType::Integer),
+                  field("LIMIT_PLAN_ID", TFieldType::Integer)};
+    } else {
+        if (simpleExtPinTable_.isEmpty())
+            throw Exception(
+                QStringLiteral("dspSimpleModeExtPin has no table: choose one with ReportRDM 303 first."));
+        sql = QStringLiteral(
+                  "SELECT t.CODE, t.NAME, g.NAME, x.NAME FROM %1 t "
+                  "JOIN GROUPS g ON t.GROUP_ID = g.ID JOIN PBX x ON t.PBX_ID = x.ID "
+                  "ORDER BY x.NAME, t.CODE")
+                  .arg(simpleExtPinTable_);
+        fields = {field("CODE", TFieldType::String, 10), field("NAME", TFieldType::WideString, 100),
+                  field("GROUP_NAME", TFieldType::WideString, 100),
+                  field("PBX_NAME", TFieldType::WideString, 100)};
+    }
+    TStatement stmt = db.Prepare(sql);
+    TRowsPacker packer;
+    while (stmt.Step()) {
+        QVariantList row;
+        for (int i = 0; i < fields.size(); ++i)
+            row << ColumnValueAs(stmt, i, fields.at(i).DataType);
+        packer.Add(std::move(row));
+    }
+    packer.Finish();
+    auto result = std::make_shared<TDataSetResult>();
+    result->Fields = fields;
+    result->Packets = packer.Packets();
+    result->RowCount = packer.RowCount();
+    return result;
+}
+
+void TClientConnection::HandleOpen(const TMessage& m)
+{
+    try {
+        const TModule module = ModuleOf(m.Handle);
+        const TProviderEntry* provider = FindProvider(module, m.Provider);
+        if (!provider)
+            throw EOleSysError(
+                QStringLiteral("Unknown provider \"%1\" of %2.").arg(m.Provider, ModuleName(module)),
+                hr::DISP_E_UNKNOWNNAME_);
+        if (!accepted_)
+            throw EOleSysError(
+                QStringLiteral("Access denied: %1 needs an accepted handshake first.").arg(m.Provider),
+                hr::E_ACCESSDENIED_);
+        CheckLevel(provider->Level, m.Provider);
+        try {
+            switch (provider->Kind) {
+                case TProviderKind::Table:
+                    SendDataSet(m.Id,
+                                std::make_shared<TDataSetResult>(provider->Table->Open(server_.Database())));
+                    return;
+                case TProviderKind::ExtensionQuery:
+                case TProviderKind::PinCodeQuery: {
+                    const auto& filter =
+                        provider->Kind == TProviderKind::ExtensionQuery ? extensionFilter_ : pinCodeFilter_;
+                    SendDataSet(m.Id, std::make_shared<TDataSetResult>(
+                                          provider->Table->Open(server_.Database(), filter)));
+                    return;
+                }
+                case TProviderKind::EPGroup:
+                case TProviderKind::ExtPin:
+                case TProviderKind::SimpleExtPin:
+                    SendDataSet(m.Id, OpenCatalog(provider->Kind));
+                    return;
+                case TProviderKind::ReportResult:
+                case TProviderKind::LogsResult:
+                case TProviderKind::LogsEvent: {
+                    TQuery& q = queries_[static_cast<int>(SlotOf(provider->Kind))];
+                    if (q.Running)
+                        q.WaitingOpens.append(m.Id);  // answered when the statement is done
+                    else if (!q.Result)
+                        throw Exception(
+                            QStringLiteral("%1 has no result: no statement was run.").arg(m.Provider));
+                    else
+                        SendDataSet(m.Id, q.Result);
+                    return;
+                }
+            }
+        } catch (const EOleSysError&) {
+            throw;
+        } catch (const Exception& e) {
+            throw EOleSysError(e.Message(), hr::DISP_E_EXCEPTION_);
+        }
+    } catch (const EOleSysError& e) {
+        SendError(m.Id, e.ErrorCode(), e.Message());
+    }
+}
+
+void TClientConnection::HandleApply(const TMessage& m)
+{
+    try {
+        const TModule module = ModuleOf(m.Handle);
+        const TProviderEntry* provider = FindProvider(module, m.Provider);
+        if (!provider)
+            throw EOleSysError(
+                QStringLiteral("Unknown provider \"%1\" of %2.").arg(m.Provider, ModuleName(module)),
+                hr::DISP_E_UNKNOWNNAME_);
+        if (!accepted_)
+            throw EOleSysError(
+                QStringLiteral("Access denied: %1 needs an accepted handshake first.").arg(m.Provider),
+                hr::E_ACCESSDENIED_);
+        CheckLevel(provider->Level, m.Provider);
+        if (!provider->Table)
+            throw EOleSysError(QStringLiteral("%1 is read-only: it does not apply changes.").arg(m.Provider),
+                               hr::DISP_E_EXCEPTION_);
+        try {
+            TMessage applied = provider->Table->Apply(server_.Database(), m);
+            if (!applied.Errors.isEmpty())
+                server_.Log(TSeverity::Information,
+                            QStringLiteral("Client %1: %2 of %3 changes to %4 failed.")
+                                .arg(number_)
+                                .arg(applied.Errors.size())
+                                .arg(m.Delta.size())
+                                .arg(m.Provider));
+            Send(applied);
+        } catch (const Exception& e) {
+            throw EOleSysError(e.Message(), hr::DISP_E_EXCEPTION_);
+        }
+    } catch (const EOleSysError& e) {
+        SendError(m.Id, e.ErrorCode(), e.Message());
+    }
+}
+
+void TClientConnection::SetRowFilter(TProviderKind query, std::optional<TRowFilter> filter)
+{
+    (query == TProviderKind::ExtensionQuery ? extensionFilter_ : pinCodeFilter_) = std::move(filter);
+}
+
+void TClientConnection::SetCatalogTable(TProviderKind provider, const QString& table)
+{
+    switch (provider) {
+        case TProviderKind::EPGroup:
+            epGroupTable_ = table;
+            break;
+        case TProviderKind::ExtPin:
+            extPinTable_ = table;
+            break;
+        default:
+            simpleExtPinTable_ = table;
+            break;
+    }
+}
+
+// ---- statements on the query pool ----------------------------------------------------
+
+void TClientConnection::StartQuery(TResultSlot slot, const QString& sql)
+{
+    TQuery& q = queries_[static_cast<int>(slot)];
+    if (q.Cancel)
+        q.Cancel->store(true);  // a newer statement replaces one still running
+    q.Cancel = std::make_shared<std::atomic<bool>>(false);
+    q.Running = true;
+    q.Result.reset();
+    const quint64 generation = ++q.Generation;
+    if (slot != TResultSlot::LogsEvent && q.StatusId == 0) {
+        static std::atomic<int> nextStatus{1};
+        q.StatusId = nextStatus++;
+        Notify(TCallbackTarget::Application, QStringLiteral("StatusAdded"),
+               {QStringLiteral("Running the query..."), q.StatusId});
+    }
+    QPointer<TClientConnection> self(this);
+    auto* job = new TQueryJob(server_.Database().Path(), sql, server_.Options().MaxResultBytes, q.Cancel,
+                              [self, slot, generation](TDataSetResultPtr result) {
+                                  QMetaObject::invokeMethod(
+                                      self.data(),
+                                      [self, slot, generation, result] {
+                                          if (self)
+                                              self->QueryDone(slot, generation, result);
+                                      },
+                                      Qt::QueuedConnection);
+                              });
+    server_.QueryPool().start(job);
+}
+
+void TClientConnection::QueryDone(TResultSlot slot, quint64 generation, TDataSetResultPtr result)
+{
+    TQuery& q = queries_[static_cast<int>(slot)];
+    if (generation != q.Generation || closing_)
+        return;
+    q.Running = false;
+    q.Result = result;
+    if (!result->Error.isEmpty())
+        server_.LogEvent(
+            category::Reports, TSeverity::Warning,
+            QStringLiteral("Client %1: the statement failed: %2").arg(number_).arg(result->Error));
+    const QList<quint32> waiting = std::exchange(q.WaitingOpens, {});
+    for (quint32 id : waiting)
+        SendDataSet(id, result);
+    if (q.StatusId != 0) {
+        Notify(TCallbackTarget::Application, QStringLiteral("StatusCleared"), {q.StatusId});
+        q.StatusId = 0;
+    }
+    if (const char* method = ReadyMethod(slot))
+        Notify(TCallbackTarget::Report, QLatin1String(method), {}, false);
+}
+
+void TClientConnection::CancelQueries()
+{
+    for (TQuery& q : queries_)
+        if (q.Cancel)
+            q.Cancel->store(true);
+}
+
+// ---- sending -------------------------------------------------------------------------
+
+void TClientConnection::Send(const TMessage& m)
+{
+    if (closing_)
+        return;
+    outgoing_.push_back(TOutgoing{FrameBytes(EncodeMessage(m)), {}, 0, 0});
+    Pump();
+}
+
+void TClientConnection::SendError(quint32 id, HRESULT code, const QString& text)
+{
+    TMessage m;
+    m.Kind = TMessageKind::Error;
+    m.Id = id;
+    m.Code = code;
+    m.Text = text;
+    Send(m);
+}
+
+void TClientConnection::SendDataSet(quint32 id, TDataSetResultPtr result)
+{
+    if (!result->Error.isEmpty()) {
+        SendError(id, hr::DISP_E_EXCEPTION_, result->Error);
+        return;
+    }
+    TMessage meta;
+    meta.Kind = TMessageKind::Meta;
+    meta.Id = id;
+    meta.Fields = result->Fields;
+    Send(meta);
+    if (closing_)
+        return;
+    outgoing_.push_back(TOutgoing{{}, result, 0, id});
+    Pump();
+}
+
+void TClientConnection::Pump()
+{
+    while (!closing_ && !outgoing_.empty() && socket_->bytesToWrite() < kSocketBacklog) {
+        TOutgoing& front = outgoing_.front();
+        if (!front.Rows) {
+            socket_->write(front.Frame);
+            outgoing_.pop_front();
+            continue;
+        }
+        if (front.Next < front.Rows->Packets.size()) {
+            socket_->write(FrameBytes(RowsPayloadWithId(front.Rows->Packets.at(front.Next++), front.Id)));
+            continue;
+        }
+        TMessage eof;
+        eof.Kind = TMessageKind::Eof;
+        eof.Id = front.Id;
+        eof.Count = front.Rows->RowCount;
+        socket_->write(FrameBytes(EncodeMessage(eof)));
+        outgoing_.pop_front();
+    }
+}
+
+// ---- callbacks -----------------------------------------------------------------------
+
+void TClientConnection::Notify(TCallbackTarget target, const QString& method, const QVariantList& args,
+                               bool live)
+{
+    const int index = static_cast<int>(target);
+    if (index >= callbacks_.size() || index >= CallbackInterfaces().size())
+        return;  // no handshake yet: nobody to tell
+    const TCallbackMethod* m = CallbackInterfaces().at(index).MethodByName(method);
+    if (!m) {
+        server_.Log(TSeverity::Bug,
+                    QStringLiteral("TClientConnection.Notify: unknown callback method %1.").arg(method));
+        return;
+    }
+    TMessage cb;
+    cb.Kind = TMessageKind::Callback;
+    cb.Id = nextCallbackId_++;
+    cb.ObjectId = callbacks_.at(index).ObjectId;
+    cb.Iid = callbacks_.at(index).Iid;
+    cb.DispId = m->DispId;
+    cb.Args = args;
+    if (live && !liveEnabled_) {
+        heldCallbacks_.append(cb);
+        return;
+    }
+    Send(cb);
+}
+
+void TClientConnection::SetLiveDataEnabled(bool enabled)
+{
+    liveEnabled_ = enabled;
+    if (!enabled)
+        return;
+    const QList<TMessage> held = std::exchange(heldCallbacks_, {});
+    for (const TMessage& m : held)
+        Send(m);
+}
+
+void TClientConnection::Shutdown()
+{
+    if (closing_)
+        return;
+    outgoing_.clear();  // a transfer in progress is not finished for a server that stops
+    if (accepted_ || sentAway_)
+        Notify(TCallbackTarget::Application, QStringLiteral("ServerShutdown"), {}, false);
+    closing_ = true;
+    CancelQueries();
+    socket_->disconnectFromHost();
+}

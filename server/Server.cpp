@@ -1,0 +1,166 @@
+#include "Server.h"
+
+#include "ClientConnection.h"
+#include "DemoData.h"
+#include "Schema.h"
+
+#include <QFileInfo>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+TServer::TServer(TServerOptions options, QObject* parent) : QObject(parent), options_(std::move(options))
+{
+    pool_.setMaxThreadCount(qMax(1, options_.QueryThreads));
+    RegisterServerCalls(calls_);
+}
+
+TServer::~TServer()
+{
+    for (TClientConnection* c : std::as_const(connections_))
+        delete c;
+    connections_.clear();
+    pool_.waitForDone();
+}
+
+void TServer::Start()
+{
+    log_ = std::make_unique<TServerLog>(options_.EffectiveLogPath(), options_.LogToStdout);
+    Log(TSeverity::Information, QStringLiteral("Telvane Server starting (version %1, database \"%2\")")
+                                    .arg(options_.ServerVersion)
+                                    .arg(QFileInfo(options_.DatabasePath).absoluteFilePath()));
+    db_ = std::make_unique<TDatabase>(options_.DatabasePath, TDatabase::TMode::ReadWrite);
+    const bool created = PrepareSchema(*db_);
+    events_ = std::make_unique<TEventLog>(*db_);
+    if (created) {
+        Log(TSeverity::Information, QStringLiteral("created a new database"));
+        if (options_.Demo) {
+            const QDate day = options_.DemoDate.isValid() ? options_.DemoDate : QDate::currentDate();
+            const TDemoSummary summary = SeedDemoData(*db_, day);
+            Log(TSeverity::Information, QStringLiteral("seeded demo data up to %1: %2")
+                                            .arg(day.toString(Qt::ISODate), summary.Text()));
+        }
+    } else if (options_.Demo) {
+        Log(TSeverity::Information, QStringLiteral("the database exists already: no demo data added"));
+    }
+    checker_ = std::make_unique<TReportConnection>(options_.DatabasePath);
+
+    listener_ = new QTcpServer(this);
+    connect(listener_, &QTcpServer::newConnection, this, &TServer::OnNewConnection);
+    if (!listener_->listen(options_.ListenAddress, options_.Port))
+        throw Exception(
+            QStringLiteral("Cannot listen on port %1: %2").arg(options_.Port).arg(listener_->errorString()));
+    running_ = true;
+    LogEvent(category::Application, TSeverity::Information,
+             QStringLiteral("Telvane Server started, listening on port %1").arg(Port()));
+    Log(TSeverity::Information, QStringLiteral("listening on port %1").arg(Port()));
+}
+
+quint16 TServer::Port() const
+{
+    return listener_ ? listener_->serverPort() : 0;
+}
+
+void TServer::Log(TSeverity severity, const QString& text)
+{
+    if (log_)
+        log_->Write(severity, text);
+}
+
+void TServer::LogEvent(const char* category, TSeverity severity, const QString& text)
+{
+    Log(severity, text);
+    if (!events_)
+        return;
+    try {
+        events_->Add(category, severity, text);
+    } catch (const Exception& e) {
+        Log(TSeverity::Error, QStringLiteral("Cannot write the event to the LOG table: %1").arg(e.Message()));
+    }
+}
+
+void TServer::CheckReportSql(const QString& sql)
+{
+    checker_->Prepare(sql);
+}
+
+int TServer::AcceptedClients() const
+{
+    int n = 0;
+    for (const TClientConnection* c : connections_)
+        if (c->Accepted() && !c->SentAway())
+            ++n;
+    return n;
+}
+
+void TServer::OnNewConnection()
+{
+    while (QTcpSocket* socket = listener_->nextPendingConnection()) {
+        if (stopping_) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        auto* connection = new TClientConnection(*this, socket, nextConnection_++);
+        connections_.append(connection);
+        connect(connection, &TClientConnection::Finished, this, &TServer::OnConnectionFinished);
+        Log(TSeverity::Information,
+            QStringLiteral("client %1 connected from %2").arg(connection->Number()).arg(connection->Peer()));
+    }
+}
+
+void TServer::OnConnectionFinished(TClientConnection* connection)
+{
+    connections_.removeOne(connection);
+    Log(TSeverity::Information, QStringLiteral("client %1 disconnected").arg(connection->Number()));
+    connection->deleteLater();
+    if (stopping_ && connections_.isEmpty())
+        FinishShutdown();
+}
+
+void TServer::Shutdown()
+{
+    if (stopping_)
+        return;
+    stopping_ = true;
+    Log(TSeverity::Information,
+        QStringLiteral("shutting down: notifying %1 client(s)").arg(connections_.size()));
+    if (listener_)
+        listener_->close();
+    const QList<TClientConnection*> all = connections_;
+    for (TClientConnection* c : all)
+        c->Shutdown();
+    if (connections_.isEmpty()) {
+        QTimer::singleShot(0, this, &TServer::FinishShutdown);
+        return;
+    }
+    // Clients that do not read their socket do not hold the server up for long.
+    QTimer::singleShot(3000, this, [this] {
+        if (running_)
+            FinishShutdown();
+    });
+}
+
+void TServer::FinishShutdown()
+{
+    if (!running_ && !db_)
+        return;
+    running_ = false;
+    for (TClientConnection* c : std::as_const(connections_))
+        delete c;
+    connections_.clear();
+    pool_.waitForDone();
+    checker_.reset();
+    if (db_) {
+        LogEvent(category::Application, TSeverity::Information, QStringLiteral("Telvane Server stopped"));
+        events_.reset();
+        try {
+            db_->Exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+        } catch (const Exception& e) {
+            Log(TSeverity::Error, QStringLiteral("checkpoint failed: %1").arg(e.Message()));
+        }
+        db_.reset();
+    }
+    Log(TSeverity::Information, QStringLiteral("stopped"));
+    Q_EMIT Stopped();
+}

@@ -1,0 +1,71 @@
+#pragma once
+// telvane-server: listens for clients, owns the database, the logs and the query pool,
+// and stops gracefully (the shutdown notice to every client first).
+
+#include "Database.h"
+#include "EventLog.h"
+#include "ReportSql.h"
+#include "ServerLog.h"
+#include "ServerModules.h"
+#include "ServerOptions.h"
+
+#include <QList>
+#include <QObject>
+#include <QThreadPool>
+
+#include <memory>
+
+class QTcpServer;
+class TClientConnection;
+
+class TServer : public QObject {
+    Q_OBJECT
+
+public:
+    explicit TServer(TServerOptions options, QObject* parent = nullptr);
+    ~TServer() override;
+
+    // Opens (creates, seeds) the database and starts listening; raises Exception on
+    // failure. Call on the thread that runs the server's event loop.
+    void Start();
+    quint16 Port() const;
+    // Sends the shutdown notice to every client, closes the connections, waits for the
+    // running statements, checkpoints and closes the database, then emits Stopped.
+    void Shutdown();
+    bool Running() const { return running_; }
+
+    const TServerOptions& Options() const { return options_; }
+    TDatabase& Database() { return *db_; }
+    TCallTable& Calls() { return calls_; }
+    QThreadPool& QueryPool() { return pool_; }
+
+    void Log(TSeverity severity, const QString& text);
+    // The server log and the LOG table.
+    void LogEvent(const char* category, TSeverity severity, const QString& text);
+
+    // Raises Exception when the text is not one read-only statement.
+    void CheckReportSql(const QString& sql);
+    int AcceptedClients() const;
+    int ConnectionCount() const { return static_cast<int>(connections_.size()); }
+
+Q_SIGNALS:
+    void Stopped();
+
+private:
+    void OnNewConnection();
+    void OnConnectionFinished(TClientConnection* connection);
+    void FinishShutdown();
+
+    TServerOptions options_;
+    std::unique_ptr<TServerLog> log_;
+    std::unique_ptr<TDatabase> db_;
+    std::unique_ptr<TEventLog> events_;
+    std::unique_ptr<TReportConnection> checker_;
+    TCallTable calls_;
+    QThreadPool pool_;
+    QTcpServer* listener_ = nullptr;
+    QList<TClientConnection*> connections_;
+    quint64 nextConnection_ = 1;
+    bool running_ = false;
+    bool stopping_ = false;
+};

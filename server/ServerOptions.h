@@ -1,0 +1,37 @@
+#pragma once
+// What the server is told on its command line (and what tests set directly).
+
+#include "Protocol.h"
+
+#include <QDate>
+#include <QHostAddress>
+#include <QString>
+#include <QStringList>
+
+inline constexpr int DefaultServerVersion = 320;
+inline constexpr quint16 DefaultServerPort = 211;
+
+struct TServerOptions {
+    QString DatabasePath;
+    quint16 Port = DefaultServerPort;  // 0: any free port
+    QHostAddress ListenAddress = QHostAddress::Any;
+    bool Demo = false;
+    QDate DemoDate;      // the day the demo data ends; invalid: today
+    int MaxClients = 0;  // 0: unlimited
+    quint32 MaxFrame = DefaultMaxFrameSize;
+    QString LogPath;  // empty: beside the database
+    bool LogToStdout = true;
+    int ServerVersion = DefaultServerVersion;
+    // A frame that stays incomplete this long drops its connection.
+    int FrameTimeoutMs = 60000;
+    // After the "too many users" notice the client may finish what it is doing this long.
+    int TooManyUsersGraceMs = 5000;
+    qint64 MaxResultBytes = qint64(1) << 30;
+    int QueryThreads = 4;
+
+    QString EffectiveLogPath() const;
+};
+
+// Parses the arguments (without the program name). Returns false with a message for
+// the user when they are wrong or when --help was asked.
+bool ParseServerOptions(const QStringList& arguments, TServerOptions& options, QString& message);

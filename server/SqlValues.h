@@ -1,0 +1,35 @@
+#pragma once
+// How values are stored in the database and how they travel: points in time as text in
+// the same three forms as the client's SQL literals ('yyyy-mm-dd' at midnight,
+// 'yyyy-mm-dd hh:nn:ss', and '.zzz' added when the milliseconds are not zero), so that
+// text comparison orders them and equals the client's literals; column types from the
+// declared SQL types; values converted to and from the field types of datasets.
+
+#include "DateTime.h"
+#include "Protocol.h"
+
+#include <QString>
+#include <QVariant>
+
+class TStatement;
+
+QString DateTimeToSqlText(TDateTime value);
+// Reads the three stored forms (and a 'T' instead of the blank); false for anything else.
+bool SqlTextToDateTime(const QString& text, TDateTime& out);
+
+// The field a result column gets from its declared type ("" for expressions: Unknown).
+TFieldDef FieldDefFromDeclaredType(const QString& name, const QString& declaredType);
+
+// A column value read as the field type wants it: points in time as TVarDate, currency
+// rounded to four decimals, 16-bit integers tagged, 64-bit integers as qint64.
+// Unreadable values become null.
+QVariant ColumnValueAs(const TStatement& stmt, int column, TFieldType type);
+// A value converted to a field type (the same rules, from a QVariant).
+QVariant ConvertToFieldType(const QVariant& value, TFieldType type);
+
+// A value from a client for a column of the given type, ready to bind; false when it
+// cannot be read as that type (error tells why).
+bool ValueForColumn(const QVariant& value, const TFieldDef& field, QVariant& out, QString& error);
+
+double RoundCurrency(double value);
+bool IsStringType(TFieldType type);

@@ -1,0 +1,85 @@
+#pragma once
+// A dataset provider over one table: the columns it serves with their metadata, how it
+// reads its rows and how it applies a change log (in one transaction, rows found by the
+// key columns, with the maximum error count of docs/protocol.md).
+
+#include "DataPackets.h"
+#include "Protocol.h"
+
+#include <QList>
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+#include <optional>
+
+class TDatabase;
+
+// Error codes of applied changes.
+namespace applyerr {
+inline constexpr int KeyViolation = 9729;     // duplicate key, or the row is gone
+inline constexpr int InvalidValue = 9730;     // wrong type, too long, read-only column
+inline constexpr int RequiredMissing = 9732;  // a required column is empty
+inline constexpr int ForeignKey = 9733;       // a referenced row does not exist
+inline constexpr int DetailsExist = 9734;     // other rows still refer to this one
+inline constexpr int Refused = 9735;          // the provider does not allow the change
+}  // namespace applyerr
+
+struct TProviderField {
+    TFieldDef Def;
+    // An integer column where 0 means "none" and is stored as null.
+    bool ZeroIsNull = false;
+};
+
+// Narrows the rows of a provider to those whose column equals a value.
+struct TRowFilter {
+    QString Column;
+    qint64 Value = 0;
+};
+
+class TTableProvider {
+public:
+    QString Name;   // "dspPBX"
+    QString Table;  // "PBX"
+    QList<TProviderField> Fields;
+    QString OrderBy;
+    bool CanInsert = true;
+    bool CanModify = true;
+    bool CanDelete = true;
+    // Refuses the deletion of a row (given as fetched) with a reason, or allows it (empty).
+    std::function<QString(TDatabase&, const QVariantList&)> DeleteRefusal;
+
+    QList<TFieldDef> Meta() const;
+    TDataSetResult Open(TDatabase& db, const std::optional<TRowFilter>& filter = std::nullopt) const;
+    TMessage Apply(TDatabase& db, const TMessage& apply) const;
+
+private:
+    int AutoIncColumn() const;
+    QString SelectList() const;
+    // One change inside the transaction; returns the row as stored (insert, modify).
+    QVariantList ApplyChange(TDatabase& db, const TDeltaChange& change) const;
+    QVariantList ReadRow(TDatabase& db, const QString& where, const QVariantList& params) const;
+    QVariantList KeyValues(const QVariantList& row) const;
+    QString KeyWhere() const;
+};
+
+// An error of one change: its code and text.
+class EApplyError : public Exception {
+public:
+    EApplyError(int code, QString message) : Exception(std::move(message)), code_(code) {}
+    int Code() const { return code_; }
+
+private:
+    int code_;
+};
+
+// The providers of the administration, report and archive modules.
+const TTableProvider& ReportProvider();       // dspReport, REPORT
+const TTableProvider& GroupsProvider();       // dspGroups
+const TTableProvider& PbxProvider();          // dspPBX
+const TTableProvider& LimitPlanProvider();    // dspLimitPlan
+const TTableProvider& ExtensionProvider();    // dspExtension (qryExtension)
+const TTableProvider& PinCodeProvider();      // dspPinCode (qryPinCode)
+const TTableProvider& CallSchemaProvider();   // dspCallSchema
+const TTableProvider& TariffRulesProvider();  // dspTariffRules
+const TTableProvider& ArchiveProvider();      // dspArchive

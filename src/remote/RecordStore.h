@@ -1,0 +1,59 @@
+#pragma once
+// The records of a dataset in typed columns: 32-bit and 64-bit integers and reals in plain
+// arrays, texts and byte strings as spans into one UTF-8 pool per column, and one null bit
+// per value. A record is a slot number; slots are only ever added, so a slot that the change
+// log refers to keeps its values until the store is cleared.
+
+#include "Protocol.h"
+
+#include <QList>
+#include <QVariant>
+
+#include <string>
+#include <vector>
+
+class TRecordStore {
+public:
+    void Reset(const QList<TFieldType>& columnTypes);
+    int ColumnCount() const { return static_cast<int>(columns_.size()); }
+    TFieldType ColumnType(int column) const { return columns_[column].Type; }
+    quint32 SlotCount() const { return slots_; }
+
+    // A new record with every value null.
+    quint32 AddSlot();
+    void Reserve(quint32 count);
+    // Gives back spare capacity once loading is done.
+    void Squeeze();
+
+    bool IsNull(quint32 slot, int column) const { return columns_[column].Nulls[slot]; }
+    QVariant Value(quint32 slot, int column) const;
+    // Stores a value that already has the column's type (TField::Converted); null clears.
+    void Set(quint32 slot, int column, const QVariant& value);
+    // Copies values of one record into another.
+    void CopySlot(quint32 from, quint32 to);
+
+    // Bytes held by the columns (capacity, not counting this object).
+    qint64 MemoryUsage() const;
+
+private:
+    enum class TKind : quint8 { Int32, Int64, Real, Text, Bytes };
+    struct TSpan {
+        quint32 Offset = 0;
+        quint32 Length = 0;
+    };
+    struct TColumn {
+        TFieldType Type = TFieldType::Unknown;
+        TKind Kind = TKind::Int32;
+        std::vector<qint32> Ints;
+        std::vector<qint64> Longs;
+        std::vector<double> Reals;
+        std::vector<TSpan> Spans;
+        std::string Pool;
+        std::vector<bool> Nulls;
+    };
+    static TKind KindOf(TFieldType type);
+    static void StoreBytes(TColumn& column, quint32 slot, const char* data, qsizetype length);
+
+    std::vector<TColumn> columns_;
+    quint32 slots_ = 0;
+};
