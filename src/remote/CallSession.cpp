@@ -90,6 +90,7 @@ quint32 TCallSession::Send(TMessage& message)
         ThrowDisconnected();
     }
     socket_->flush();
+    Q_EMIT RequestSent(message.Id, message.Kind);
     return message.Id;
 }
 
@@ -146,6 +147,8 @@ bool TCallSession::DispatchOne()
     try {
         if (!frames_.Next(payload))
             return false;
+        if (DispatchRows(payload))
+            return true;
         message = DecodeMessage(payload);
     } catch (const EProtocolError& e) {
         MarkLost(e.Message());
@@ -154,6 +157,29 @@ bool TCallSession::DispatchOne()
         return true;
     }
     Dispatch(message);
+    return true;
+}
+
+// A packet of rows for a sink that stores values as they are read.
+bool TCallSession::DispatchRows(const QByteArray& payload)
+{
+    quint32 id = 0;
+    if (!PeekRowsId(payload, id))
+        return false;
+    TPending* pending = pending_.value(id);
+    if (!pending || pending->Done || !pending->Sink)
+        return false;
+    TRowValueSink* values = pending->Sink->RowValues();
+    if (!values)
+        return false;
+    try {
+        DecodeRows(payload, *values);
+    } catch (const EProtocolError&) {
+        throw;
+    } catch (...) {
+        pending->SinkError = std::current_exception();
+        pending->Done = true;
+    }
     return true;
 }
 

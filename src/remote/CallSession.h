@@ -44,6 +44,8 @@ public:
     qint64 BytesReceived() const { return bytesReceived_; }
 
 Q_SIGNALS:
+    // A request went out (its frame is handed to the socket); the answer is awaited next.
+    void RequestSent(quint32 id, TMessageKind kind);
     // The connection ended without Close (the server closed it, the network failed or the
     // server broke the protocol).
     void ConnectionLost(const QString& reason);
@@ -61,6 +63,7 @@ private:
     TMessage Request(TMessage& message, TPacketSink* sink = nullptr);
     void Await(quint32 id, TPending& pending);
     bool DispatchOne();
+    bool DispatchRows(const QByteArray& payload);
     void Dispatch(const TMessage& message);
     void RunCallback(const TMessage& message);
     void ReadAvailable();

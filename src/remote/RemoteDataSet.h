@@ -231,6 +231,7 @@ private:
     void PrepareStore();
     void FinishOpen();
     void AppendWireRows(const QList<QVariantList>& rows);
+    void StoreWireValue(quint32 slot, int column, const QVariant& value);
 
     // Field access (through TField).
     QVariant FieldValue(const TField& field);
