@@ -109,7 +109,8 @@ void BuildSpecialReport(TRemoteDataSet& result, TRemoteDataSet& special, const T
 
     const TField* equality = ColumnOf(result, options.EqualityField);
     if (!equality) {
-        ClientLogs().Reports().Add(QStringLiteral("TReportDM: Null equality field."), 4);
+        ClientLogs().Reports().Add(
+            QCoreApplication::translate("TReportDM", "TReportDM: Null equality field."), 4);
         return;
     }
     const TField* inequality = ColumnOf(result, options.InequalityField);

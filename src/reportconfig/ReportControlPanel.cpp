@@ -5,6 +5,7 @@
 #include "IniFiles32.h"
 
 #include <QChildEvent>
+#include <QCoreApplication>
 
 TReportControlPanel::TReportControlPanel(QWidget* parent) : QWidget(parent) {}
 
@@ -48,7 +49,10 @@ void TReportControlPanel::SaveStates(TIniFile32& settings) const
         // A line break would split the settings file's line and lose the rest of the state.
         if (line.contains(QLatin1Char('\r')) || line.contains(QLatin1Char('\n'))) {
             ClientLogs().Reports().Add(
-                QStringLiteral("TReportControlPanel: Line break in the state of page %1.").arg(i), 4);
+                QCoreApplication::translate("TReportControlPanel",
+                                            "TReportControlPanel: Line break in the state of page %1.")
+                    .arg(i),
+                4);
             line.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
         }
         settings.WriteString(section, StateKey(i), line);
