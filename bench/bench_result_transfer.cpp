@@ -71,9 +71,11 @@ qint64 ResidentBytes()
     return parts.size() > 1 ? parts[1].toLongLong() * sysconf(_SC_PAGESIZE) : 0;
 }
 
+// Allocated bytes, the large blocks malloc maps by themselves included.
 qint64 HeapInUse()
 {
-    return static_cast<qint64>(mallinfo2().uordblks);
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<qint64>(info.uordblks + info.hblkhd);
 }
 
 class TServerProcessRun {

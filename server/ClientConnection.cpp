@@ -15,6 +15,7 @@ namespace {
 // Frames are handed to the socket while it holds less than this, so a large result
 // streams as the client reads it instead of piling up in memory twice.
 constexpr qint64 kSocketBacklog = 1024 * 1024;
+constexpr qsizetype kMaxHeldCallbacks = 10000;
 
 class TQueryJob : public QRunnable {
 public:
@@ -214,8 +215,8 @@ void TClientConnection::HandleAttach(const TMessage& m)
     try {
         TModule module = TModule::Main;
         if (m.Parent == 0) {
-            if (m.Module != QLatin1String(MainModuleName) ||
-                m.Guid.compare(QLatin1String(MainModuleGuid), Qt::CaseInsensitive) != 0)
+            if (m.Module != QLatin1String(ServerMainModuleName) ||
+                m.Guid.compare(QLatin1String(ServerMainModuleGuid), Qt::CaseInsensitive) != 0)
                 throw EOleSysError(QStringLiteral("Unknown server \"%1\" %2.").arg(m.Module, m.Guid),
                                    hr::DISP_E_UNKNOWNNAME_);
             if (m.Version != TelvaneProtocolVersion)
@@ -623,6 +624,11 @@ void TClientConnection::Notify(TCallbackTarget target, const QString& method, co
     cb.DispId = m->DispId;
     cb.Args = args;
     if (live && !liveEnabled_) {
+        // A client that never enables live data again must not make the server grow.
+        if (heldCallbacks_.size() >= kMaxHeldCallbacks) {
+            heldCallbacks_.removeFirst();
+            ++droppedCallbacks_;
+        }
         heldCallbacks_.append(cb);
         return;
     }
@@ -634,6 +640,12 @@ void TClientConnection::SetLiveDataEnabled(bool enabled)
     liveEnabled_ = enabled;
     if (!enabled)
         return;
+    if (droppedCallbacks_ > 0)
+        server_.Log(TSeverity::Warning,
+                    QStringLiteral("Client %1: %2 live notices were dropped while live data was off.")
+                        .arg(number_)
+                        .arg(droppedCallbacks_));
+    droppedCallbacks_ = 0;
     const QList<TMessage> held = std::exchange(heldCallbacks_, {});
     for (const TMessage& m : held)
         Send(m);

@@ -119,6 +119,7 @@ private:
     quint32 nextCallbackId_ = 1;
     bool liveEnabled_ = true;
     QList<TMessage> heldCallbacks_;
+    qint64 droppedCallbacks_ = 0;
     std::optional<TRowFilter> extensionFilter_;
     std::optional<TRowFilter> pinCodeFilter_;
     QString epGroupTable_, extPinTable_, simpleExtPinTable_;

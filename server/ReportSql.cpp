@@ -18,7 +18,7 @@ bool IsDeniedFunction(const char* name)
     return name && denied.contains(QByteArray(name).toLower());
 }
 
-int Authorize(void*, int action, const char* a, const char*, const char*, const char*)
+int Authorize(void*, int action, const char* a, const char* b, const char*, const char*)
 {
     switch (action) {
         case SQLITE_SELECT:
@@ -27,8 +27,8 @@ int Authorize(void*, int action, const char* a, const char*, const char*, const 
         case SQLITE_READ:
             // Pragmas can also be read as table-valued functions ("pragma_table_info").
             return a && qstrnicmp(a, "pragma_", 7) == 0 ? SQLITE_DENY : SQLITE_OK;
-        case SQLITE_FUNCTION:
-            return IsDeniedFunction(a) ? SQLITE_DENY : SQLITE_OK;
+        case SQLITE_FUNCTION:  // b is the function's name
+            return IsDeniedFunction(b) ? SQLITE_DENY : SQLITE_OK;
         default:
             return SQLITE_DENY;
     }

@@ -31,7 +31,6 @@ void TServer::Start()
                                     .arg(QFileInfo(options_.DatabasePath).absoluteFilePath()));
     db_ = std::make_unique<TDatabase>(options_.DatabasePath, TDatabase::TMode::ReadWrite);
     const bool created = PrepareSchema(*db_);
-    events_ = std::make_unique<TEventLog>(*db_);
     if (created) {
         Log(TSeverity::Information, QStringLiteral("created a new database"));
         if (options_.Demo) {
@@ -43,6 +42,7 @@ void TServer::Start()
     } else if (options_.Demo) {
         Log(TSeverity::Information, QStringLiteral("the database exists already: no demo data added"));
     }
+    events_ = std::make_unique<TEventLog>(*db_);
     checker_ = std::make_unique<TReportConnection>(options_.DatabasePath);
 
     listener_ = new QTcpServer(this);

@@ -1,5 +1,6 @@
 #include "ServerModules.h"
 
+#include "CallbackInterfaces.h"
 #include "ClientConnection.h"
 #include "Database.h"
 #include "Passwords.h"
@@ -101,10 +102,19 @@ TAccount AccountOf(bool administrator)
 QVariant Handshake(TCallContext& c)
 {
     QList<TDispatchRef> objects;
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
         objects << ArgDispatch(c, i);
+        // Callbacks go by position, so an object of another interface would get calls it
+        // does not have.
+        const TCallbackInterface& expected = CallbackInterfaces().at(i);
+        if (objects.last().Iid.compare(expected.Iid, Qt::CaseInsensitive) != 0)
+            throw EOleSysError(QStringLiteral("Argument %1 must implement %2 %3, not %4.")
+                                   .arg(i + 1)
+                                   .arg(expected.Name, expected.Iid, objects.last().Iid),
+                               hr::DISP_E_TYPEMISMATCH_);
+    }
     const int clientVersion = ArgInt(c, 4);
-    ArgInt(c, 5);
+    ArgInt(c, 5);  // the result variable must be an integer too
     TServer& server = Server(c);
     const int serverVersion = server.Options().ServerVersion;
     if (clientVersion != serverVersion) {

@@ -15,8 +15,8 @@ class TTableProvider;
 
 enum class TModule { Main, Archives, Admin, Receiver, Commands, Report, LogsReport };
 
-inline constexpr char MainModuleName[] = "TelvaneControl.MainRDM";
-inline constexpr char MainModuleGuid[] = "{186284D0-20DB-4206-84EB-1E10B63F1477}";
+inline constexpr char ServerMainModuleName[] = "TelvaneControl.MainRDM";
+inline constexpr char ServerMainModuleGuid[] = "{186284D0-20DB-4206-84EB-1E10B63F1477}";
 
 QString ModuleName(TModule module);
 std::optional<TModule> ChildModuleByName(const QString& name);

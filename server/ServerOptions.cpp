@@ -22,7 +22,7 @@ bool ParseServerOptions(const QStringList& arguments, TServerOptions& options, Q
                                 QStringLiteral("FILE"));
     const QCommandLineOption port(QStringLiteral("port"),
                                   QStringLiteral("The TCP port (default 211; 0 picks a free one)."),
-                                  QStringLiteral("N"), QString::number(DefaultServerPort));
+                                  QStringLiteral("N"), QString::number(DefaultListenPort));
     const QCommandLineOption listen(QStringLiteral("listen"),
                                     QStringLiteral("The address to listen on (default: all)."),
                                     QStringLiteral("ADDRESS"));
@@ -44,7 +44,10 @@ bool ParseServerOptions(const QStringList& arguments, TServerOptions& options, Q
         QStringLiteral("server-version"),
         QStringLiteral("The version the handshake accepts and reports (default 320)."), QStringLiteral("N"),
         QString::number(DefaultServerVersion));
-    parser.addOptions({help, db, port, listen, demo, demoDate, maxClients, maxFrame, log, version});
+    const QCommandLineOption typelib(QStringLiteral("write-typelib"),
+                                     QStringLiteral("Writes the type library file and exits."),
+                                     QStringLiteral("FILE"));
+    parser.addOptions({help, db, port, listen, demo, demoDate, maxClients, maxFrame, log, version, typelib});
     if (!parser.parse(QStringList{QStringLiteral("telvane-server")} + arguments)) {
         message = parser.errorText();
         return false;
@@ -96,7 +99,8 @@ bool ParseServerOptions(const QStringList& arguments, TServerOptions& options, Q
     options.Demo = parser.isSet(demo);
     options.DatabasePath = parser.value(db);
     options.LogPath = parser.value(log);
-    if (options.DatabasePath.isEmpty()) {
+    options.TypeLibraryPath = parser.value(typelib);
+    if (options.DatabasePath.isEmpty() && options.TypeLibraryPath.isEmpty()) {
         message = QStringLiteral("--db FILE is required.");
         return false;
     }

@@ -9,11 +9,11 @@
 #include <QStringList>
 
 inline constexpr int DefaultServerVersion = 320;
-inline constexpr quint16 DefaultServerPort = 211;
+inline constexpr quint16 DefaultListenPort = 211;
 
 struct TServerOptions {
     QString DatabasePath;
-    quint16 Port = DefaultServerPort;  // 0: any free port
+    quint16 Port = DefaultListenPort;  // 0: any free port
     QHostAddress ListenAddress = QHostAddress::Any;
     bool Demo = false;
     QDate DemoDate;      // the day the demo data ends; invalid: today
@@ -22,6 +22,7 @@ struct TServerOptions {
     QString LogPath;  // empty: beside the database
     bool LogToStdout = true;
     int ServerVersion = DefaultServerVersion;
+    QString TypeLibraryPath;  // --write-typelib: write the type library file and exit
     // A frame that stays incomplete this long drops its connection.
     int FrameTimeoutMs = 60000;
     // After the "too many users" notice the client may finish what it is doing this long.

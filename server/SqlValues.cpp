@@ -70,7 +70,7 @@ bool SqlTextToDateTime(const QString& text, TDateTime& out)
     if (!TryEncodeTime(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt(), msec.toInt(),
                        time))
         return false;
-    out = date + time;
+    out = date < 0 ? date - time : date + time;  // negative days keep the time as the fraction's size
     return true;
 }
 

@@ -92,6 +92,10 @@ EApplyError FromSqlite(const ESqliteError& e, TChangeKind kind)
                                QStringLiteral("Key violation: a row with this key exists already."));
         case SQLITE_CONSTRAINT_NOTNULL:
             return EApplyError(applyerr::RequiredMissing, e.Message());
+        case SQLITE_CONSTRAINT_TRIGGER:  // how SQLite reports ON DELETE RESTRICT
+            if (!e.Message().contains(QLatin1String("FOREIGN KEY")))
+                throw e;
+            [[fallthrough]];
         case SQLITE_CONSTRAINT_FOREIGNKEY:
             if (kind == TChangeKind::Delete)
                 return EApplyError(applyerr::DetailsExist,

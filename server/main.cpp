@@ -2,6 +2,7 @@
 
 #include "Server.h"
 #include "ServerOptions.h"
+#include "TypeLibrary.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -38,6 +39,17 @@ int main(int argc, char* argv[])
             arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"));
         std::fputs(qPrintable(message + QLatin1Char('\n')), help ? stdout : stderr);
         return help ? 0 : 1;
+    }
+
+    if (!options.TypeLibraryPath.isEmpty()) {
+        try {
+            TTypeLibrary::Current().Write(options.TypeLibraryPath);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "telvane-server: %s\n", e.what());
+            return 1;
+        }
+        std::printf("wrote the type library \"%s\"\n", qPrintable(options.TypeLibraryPath));
+        return 0;
     }
 
     // Signals only write a byte; the event loop turns it into a graceful shutdown.

@@ -37,6 +37,10 @@ TCallSession::~TCallSession()
     if (socket_) {
         socket_->disconnect(this);
         socket_->abort();
+        // The last handle may go inside one of the socket's own signals (a callback that
+        // closes the connection): the socket is deleted once that signal is over.
+        socket_->setParent(nullptr);
+        socket_->deleteLater();
     }
 }
 
@@ -117,10 +121,14 @@ void TCallSession::Await(quint32 id, TPending& pending)
             SchedulePump();
     });
     while (!pending.Done) {
-        if (lost_ || closed_ || !socket_)
+        if (closed_ || !socket_)
             ThrowDisconnected();
+        // What arrived before the connection ended is still handled: the answer may be
+        // among it, and so may the server's last notices.
         if (DispatchOne())
             continue;
+        if (lost_)
+            ThrowDisconnected();
         if (!socket_->waitForReadyRead(kReadSliceMs) && socket_->state() != QAbstractSocket::ConnectedState)
             MarkLost(socket_->errorString());
         ReadAvailable();
@@ -131,7 +139,7 @@ void TCallSession::Await(quint32 id, TPending& pending)
 
 void TCallSession::ReadAvailable()
 {
-    if (!socket_ || lost_ || closed_)
+    if (!socket_ || closed_ || broken_)
         return;
     const QByteArray bytes = socket_->readAll();
     if (bytes.isEmpty())
@@ -142,6 +150,8 @@ void TCallSession::ReadAvailable()
 
 bool TCallSession::DispatchOne()
 {
+    if (broken_)
+        return false;
     QByteArray payload;
     TMessage message;
     try {
@@ -151,9 +161,7 @@ bool TCallSession::DispatchOne()
             return true;
         message = DecodeMessage(payload);
     } catch (const EProtocolError& e) {
-        MarkLost(e.Message());
-        if (socket_)
-            socket_->abort();
+        ProtocolBroken(e.Message());
         return true;
     }
     Dispatch(message);
@@ -225,7 +233,14 @@ void TCallSession::Dispatch(const TMessage& message)
         default:
             break;
     }
-    MarkLost(Tr("Protocol error: unexpected message \"%1\".").arg(MessageKindName(message.Kind)));
+    ProtocolBroken(Tr("Protocol error: unexpected message \"%1\".").arg(MessageKindName(message.Kind)));
+}
+
+// Nothing after a broken frame can be trusted: the connection ends and the rest is dropped.
+void TCallSession::ProtocolBroken(const QString& reason)
+{
+    broken_ = true;
+    MarkLost(reason);
     if (socket_)
         socket_->abort();
 }

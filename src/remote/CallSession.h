@@ -70,6 +70,7 @@ private:
     void Pump();
     void SchedulePump();
     void MarkLost(const QString& reason);
+    void ProtocolBroken(const QString& reason);
 
     QPointer<QTcpSocket> socket_;
     TFrameReader frames_;
@@ -77,6 +78,7 @@ private:
     quint32 nextId_ = 1;
     bool lost_ = false;
     bool closed_ = false;
+    bool broken_ = false;
     bool pumpScheduled_ = false;
     int awaitDepth_ = 0;
     QString lostReason_;

@@ -201,6 +201,7 @@ Q_SIGNALS:
     void CurrentRowChanged(int row);
     // A field's label, width, alignment or text handler changed.
     void FieldChanged(int fieldIndex);
+    // Browse, edit, insert or closed; raised also while controls are disabled.
     void StateChanged(TDataSetState state);
 
 private:

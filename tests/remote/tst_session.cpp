@@ -15,6 +15,11 @@
 #include <QTcpServer>
 #include <QTest>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <condition_variable>
 #include <csignal>
 #include <mutex>
@@ -66,6 +71,44 @@ private:
 const QString kSlowStatement = QStringLiteral(
     "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 2000000000) SELECT count(*) "
     "FROM c");
+
+// A peer that answers the first request with the given bytes (a broken server).
+class TBrokenPeer {
+public:
+    explicit TBrokenPeer(QByteArray answer) : answer_(std::move(answer))
+    {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&addr), len);
+        ::listen(listener_, 1);
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len);
+        port_ = ntohs(addr.sin_port);
+        thread_ = std::thread([this] {
+            const int fd = ::accept(listener_, nullptr, nullptr);
+            char buffer[256];
+            if (fd >= 0 && ::read(fd, buffer, sizeof buffer) > 0)
+                (void)!::write(fd, answer_.constData(), static_cast<size_t>(answer_.size()));
+            // Stays open: the client must end the connection itself.
+            if (fd >= 0 && ::read(fd, buffer, sizeof buffer) >= 0)
+                ::close(fd);
+        });
+    }
+    ~TBrokenPeer()
+    {
+        thread_.join();
+        ::close(listener_);
+    }
+    quint16 Port() const { return port_; }
+
+private:
+    QByteArray answer_;
+    int listener_ = -1;
+    quint16 port_ = 0;
+    std::thread thread_;
+};
 
 }  // namespace
 
@@ -412,6 +455,28 @@ private Q_SLOTS:
         QCOMPARE(HResultText(OleErrorOf([&] { admin.Call(301); })), HResultText(hr::RPC_E_DISCONNECTED_));
     }
 
+    void callbackMayCloseTheConnection()
+    {
+        TTestServer server;
+        QVERIFY(server.Start());
+        TClientFixture client;
+        QCOMPARE(client.Connect(server.Port()), 0);
+        bool closed = false;
+        client.Application.Hook = [&](const TCallbackMethod& m, const QVariantList&) {
+            if (m.Name == QLatin1String("ServerShutdown")) {
+                client.Socket.Close();  // from inside the socket's own notification
+                closed = true;
+            }
+        };
+        // No handle outlives the close: the session goes with the socket's notification.
+        client.Children.clear();
+        server.Stop();
+        QTRY_VERIFY_WITH_TIMEOUT(closed, 10000);
+        QVERIFY(!client.Socket.Connected());
+        QCOMPARE(HResultText(OleErrorOf([&] { client.Main().Call(314); })),
+                 HResultText(hr::RPC_E_DISCONNECTED_));
+    }
+
     void stoppedServerFailsTheWaitingCallAndLaterOnes()
     {
         TTestServer server;
@@ -443,6 +508,51 @@ private Q_SLOTS:
                  HResultText(hr::RPC_E_DISCONNECTED_));
         QCOMPARE(lost.size(), 1);
         QVERIFY(!client.Socket.Connected());
+    }
+
+    void brokenAnswersEndTheConnection_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::newRow("not CBOR") << FrameBytes(QByteArray("\xff\xfe\xfd", 3));
+        QTest::newRow("frame over the limit") << QByteArray("\xff\xff\xff\xff", 4);
+        TMessage call;
+        call.Kind = TMessageKind::Call;  // a server may not call the client this way
+        call.Id = 1;
+        QTest::newRow("a message of the wrong kind") << FrameBytes(EncodeMessage(call));
+    }
+    void brokenAnswersEndTheConnection()
+    {
+        QFETCH(QByteArray, answer);
+        TBrokenPeer peer(answer);
+        TSocketConnection socket;
+        socket.SetAddress(QStringLiteral("127.0.0.1"));
+        socket.SetPort(peer.Port());
+        QSignalSpy lost(&socket, &TSocketConnection::ConnectionLost);
+        QString message;
+        QCOMPARE(HResultText(OleErrorOf([&] { socket.Open(); }, &message)),
+                 HResultText(hr::RPC_E_DISCONNECTED_));
+        QVERIFY2(message.contains(QStringLiteral("Protocol error")), qPrintable(message));
+        QVERIFY(!socket.Connected());
+        QCOMPARE(lost.size(), 1);
+    }
+
+    void brokenFrameWhileIdleEndsTheConnection()
+    {
+        TMessage reply;
+        reply.Kind = TMessageKind::Reply;
+        reply.Id = 1;
+        reply.Result = 1;
+        TBrokenPeer peer(FrameBytes(EncodeMessage(reply)) + QByteArray("\xff\xff\xff\xff", 4));
+        TSocketConnection socket;
+        socket.SetAddress(QStringLiteral("127.0.0.1"));
+        socket.SetPort(peer.Port());
+        QSignalSpy lost(&socket, &TSocketConnection::ConnectionLost);
+        socket.Open();  // the answer came first
+        QVERIFY(lost.wait(10000));
+        QVERIFY(lost.first().at(0).toString().contains(QStringLiteral("Protocol error")));
+        QVERIFY(!socket.Connected());
+        QCOMPARE(HResultText(OleErrorOf([&] { socket.AppServer().Call(314); })),
+                 HResultText(hr::RPC_E_DISCONNECTED_));
     }
 
     void killedServerFailsTheWaitingCall()

@@ -60,7 +60,7 @@ class TestServerData : public QObject {
 
     std::unique_ptr<TTestServer> server_;
     std::unique_ptr<TDatabase> db_;
-    TWireClient client_;
+    std::unique_ptr<TWireClient> client_;
 
 private Q_SLOTS:
     void init()
@@ -70,13 +70,12 @@ private Q_SLOTS:
         QVERIFY(server_->Start());
         db_ = std::make_unique<TDatabase>(server_->DatabasePath(), TDatabase::TMode::ReadWrite);
         SeedFixture(*db_);
-        client_.Socket.abort();
-        client_ = {};
-        QVERIFY(client_.Open(server_->Port(), QStringLiteral("admin")));
+        client_ = std::make_unique<TWireClient>();
+        QVERIFY(client_->Open(server_->Port(), QStringLiteral("admin")));
     }
     void cleanup()
     {
-        client_.Socket.abort();
+        client_.reset();
         db_.reset();
         server_.reset();
     }
@@ -120,7 +119,7 @@ private Q_SLOTS:
         QFETCH(QString, module);
         QFETCH(QString, provider);
         QFETCH(QString, columns);
-        const TOpenResult r = client_.OpenDataSet(module, provider);
+        const TOpenResult r = client_->OpenDataSet(module, provider);
         QVERIFY2(r.Ok, qPrintable(r.Text));
         QStringList got;
         for (const TFieldDef& f : r.Fields)
@@ -140,7 +139,7 @@ private Q_SLOTS:
         db_->Exec(
             QStringLiteral("UPDATE EXTENSION SET MONEY_LEFT = 12.5, NEXT_RESET = '2024-02-01' WHERE CODE = "
                            "'101' AND PBX_ID = 1"));
-        const TOpenResult r = client_.OpenDataSet(kAdmin, QStringLiteral("dspExtension"));
+        const TOpenResult r = client_->OpenDataSet(kAdmin, QStringLiteral("dspExtension"));
         QVERIFY(r.Ok);
         const QVariantList& row = r.Rows.at(0);
         QCOMPARE(row.at(r.Column(QStringLiteral("CODE"))), QVariant(QStringLiteral("101")));
@@ -148,14 +147,14 @@ private Q_SLOTS:
         QCOMPARE(row.at(r.Column(QStringLiteral("MONEY_LEFT"))), QVariant(12.5));
         QCOMPARE(row.at(r.Column(QStringLiteral("NEXT_RESET"))), VarFromDateTime(EncodeDateTime(2024, 2, 1)));
         QVERIFY(VarIsNull(r.Rows.at(1).at(r.Column(QStringLiteral("LIMIT_PLAN_ID")))));
-        const TOpenResult pins = client_.OpenDataSet(kAdmin, QStringLiteral("dspPinCode"));
+        const TOpenResult pins = client_->OpenDataSet(kAdmin, QStringLiteral("dspPinCode"));
         QCOMPARE(pins.Rows.at(0).at(pins.Column(QStringLiteral("COR"))), VarFromInt16(1));
     }
 
     void insertModifyDelete()
     {
-        const TMessage inserted = client_.Apply(kAdmin, QStringLiteral("dspPBX"),
-                                                {Insert({U(), QStringLiteral("Warehouse"), U()})});
+        const TMessage inserted = client_->Apply(kAdmin, QStringLiteral("dspPBX"),
+                                                 {Insert({U(), QStringLiteral("Warehouse"), U()})});
         QCOMPARE(inserted.Kind, TMessageKind::Applied);
         QCOMPARE(inserted.Errors.size(), 0);
         QCOMPARE(inserted.AppliedRows.size(), 1);
@@ -163,18 +162,18 @@ private Q_SLOTS:
         QCOMPARE(row.at(0), QVariant(3));  // the new ID
         QCOMPARE(row.at(1), QVariant(QStringLiteral("Warehouse")));
 
-        const TMessage modified =
-            client_.Apply(kAdmin, QStringLiteral("dspPBX"), {Modify(row, {U(), QStringLiteral("Depot"), 7})});
+        const TMessage modified = client_->Apply(kAdmin, QStringLiteral("dspPBX"),
+                                                 {Modify(row, {U(), QStringLiteral("Depot"), 7})});
         QCOMPARE(modified.Errors.size(), 0);
         QCOMPARE(modified.AppliedRows.at(0).Values, (QVariantList{3, QStringLiteral("Depot"), 7}));
         QCOMPARE(db_->Scalar(QStringLiteral("SELECT NAME FROM PBX WHERE ID = 3")).toString(),
                  QStringLiteral("Depot"));
 
         const TMessage deleted =
-            client_.Apply(kAdmin, QStringLiteral("dspPBX"), {Delete(modified.AppliedRows.at(0).Values)});
+            client_->Apply(kAdmin, QStringLiteral("dspPBX"), {Delete(modified.AppliedRows.at(0).Values)});
         QCOMPARE(deleted.Errors.size(), 0);
         QCOMPARE(Count(*db_, QStringLiteral("SELECT count(*) FROM PBX WHERE ID = 3")), 0);
-        const TOpenResult reopened = client_.OpenDataSet(kAdmin, QStringLiteral("dspPBX"));
+        const TOpenResult reopened = client_->OpenDataSet(kAdmin, QStringLiteral("dspPBX"));
         QCOMPARE(Column(reopened, QStringLiteral("NAME")),
                  (QStringList{QStringLiteral("Head office"), QStringLiteral("Branch")}));
     }
@@ -263,7 +262,7 @@ private Q_SLOTS:
         QFETCH(QString, check);
         QFETCH(int, expected);
         const QString module = provider == QLatin1String("dspReport") ? QStringLiteral("ReportRDM") : kAdmin;
-        const TMessage applied = client_.Apply(module, provider, delta, maxErrors);
+        const TMessage applied = client_->Apply(module, provider, delta, maxErrors);
         QCOMPARE(applied.Kind, TMessageKind::Applied);
         QList<int> got;
         for (const TApplyError& e : applied.Errors) {
@@ -307,7 +306,7 @@ private Q_SLOTS:
         QFETCH(QStringList, checks);
         QFETCH(QStringList, kept);
         db_->Exec(QStringLiteral("DELETE FROM CALL"));
-        const TMessage applied = client_.Apply(kAdmin, provider, {Delete(row)});
+        const TMessage applied = client_->Apply(kAdmin, provider, {Delete(row)});
         QCOMPARE(applied.Errors.size(), 0);
         for (const QString& sql : checks)
             QVERIFY2(Count(*db_, sql) == 0, qPrintable(sql));
@@ -317,9 +316,9 @@ private Q_SLOTS:
 
     void limitPlanZeroMeansNone()
     {
-        const TMessage applied = client_.Apply(kAdmin, QStringLiteral("dspExtension"),
-                                               {Insert({QStringLiteral("104"), QStringLiteral("Nobody"), 1, 1,
-                                                        0, U(), VarFromDateTime(45000.5), U()})});
+        const TMessage applied = client_->Apply(kAdmin, QStringLiteral("dspExtension"),
+                                                {Insert({QStringLiteral("104"), QStringLiteral("Nobody"), 1,
+                                                         1, 0, U(), VarFromDateTime(45000.5), U()})});
         QCOMPARE(applied.Errors.size(), 0);
         QCOMPARE(
             Count(*db_, QStringLiteral(
@@ -385,11 +384,11 @@ private Q_SLOTS:
         const QString provider = query == QLatin1String("qryExtension") ? QStringLiteral("dspExtension")
                                                                         : QStringLiteral("dspPinCode");
         // A filter set before: a refused clause must leave it in force.
-        QCOMPARE(client_.Call(kAdmin, 308, {query, QStringLiteral("where GROUP_ID = 1")}).Kind,
+        QCOMPARE(client_->Call(kAdmin, 308, {query, QStringLiteral("where GROUP_ID = 1")}).Kind,
                  TMessageKind::Reply);
-        const TOpenResult before = client_.OpenDataSet(kAdmin, provider);
-        const TMessage reply = client_.Call(kAdmin, 308, {query, clause});
-        const TOpenResult r = client_.OpenDataSet(kAdmin, provider);
+        const TOpenResult before = client_->OpenDataSet(kAdmin, provider);
+        const TMessage reply = client_->Call(kAdmin, 308, {query, clause});
+        const TOpenResult r = client_->OpenDataSet(kAdmin, provider);
         QVERIFY(r.Ok);
         if (codes == QLatin1String("refused")) {
             QCOMPARE(reply.Kind, TMessageKind::Error);
@@ -410,13 +409,13 @@ private Q_SLOTS:
     void filterClauseIsPerConnection()
     {
         QCOMPARE(
-            client_.Call(kAdmin, 308, {QStringLiteral("qryExtension"), QStringLiteral("where PBX_ID = 2")})
+            client_->Call(kAdmin, 308, {QStringLiteral("qryExtension"), QStringLiteral("where PBX_ID = 2")})
                 .Kind,
             TMessageKind::Reply);
         TWireClient other;
         QVERIFY(other.Open(server_->Port(), QStringLiteral("admin")));
         QCOMPARE(other.OpenDataSet(kAdmin, QStringLiteral("dspExtension")).Rows.size(), 3);
-        QCOMPARE(client_.OpenDataSet(kAdmin, QStringLiteral("dspExtension")).Rows.size(), 1);
+        QCOMPARE(client_->OpenDataSet(kAdmin, QStringLiteral("dspExtension")).Rows.size(), 1);
     }
 
     void catalogTables_data()
@@ -485,7 +484,7 @@ private Q_SLOTS:
             "INSERT INTO ARCHIVE (ID, COMMENT, CREATED, IMPORTED) VALUES (2, 'Q2', '2024-07-01', '2024-08-01 "
             "09:30:00')"));
         const QString module = QStringLiteral("ArchivesRDM"), provider = QStringLiteral("dspArchive");
-        const TOpenResult r = client_.OpenDataSet(module, provider);
+        const TOpenResult r = client_->OpenDataSet(module, provider);
         QCOMPARE(r.Rows.size(), 2);
         QCOMPARE(r.Rows.at(1).at(r.Column(QStringLiteral("IMPORTED"))),
                  VarFromDateTime(EncodeDateTime(2024, 8, 1, 9, 30)));
@@ -494,10 +493,10 @@ private Q_SLOTS:
         QVariantList renamed(r.Fields.size());
         renamed[r.Column(QStringLiteral("COMMENT"))] = QStringLiteral("First quarter");
         const TMessage applied =
-            client_.Apply(module, provider,
-                          {Modify(r.Rows.at(0), renamed), Insert(QVariantList(r.Fields.size())),
-                           Delete(r.Rows.at(0)), Delete(r.Rows.at(1))},
-                          -1);
+            client_->Apply(module, provider,
+                           {Modify(r.Rows.at(0), renamed), Insert(QVariantList(r.Fields.size())),
+                            Delete(r.Rows.at(0)), Delete(r.Rows.at(1))},
+                           -1);
         QList<int> codes;
         for (const TApplyError& e : applied.Errors)
             codes << e.Index << e.Code;
@@ -513,16 +512,16 @@ private Q_SLOTS:
         QVERIFY(locked.Open(server_->Port()));
         QCOMPARE(locked.Call(kAdmin, 301).Result, QVariant(QString()));
         QCOMPARE(locked.Call(kAdmin, 315).Result, QVariant(QString()));
-        QCOMPARE(client_.Call(kAdmin, 313).Result, QVariant(0));
+        QCOMPARE(client_->Call(kAdmin, 313).Result, QVariant(0));
         db_->Exec(QStringLiteral(
             "INSERT INTO SETTINGS (NAME, VALUE) VALUES ('data_format_in_use', '(year)'), ('pbx_in_use', '2');"
             "INSERT INTO TARIFF_RULES (NAME, TEXT) VALUES ('Mobile', 'rate 088 0.05 0.20'), "
             "('Broken', 'charge everything'), ('Local', 'rate * 0 0.04 60')"));
         QCOMPARE(locked.Call(kAdmin, 301).Result, QVariant(QStringLiteral("(year)")));
         QCOMPARE(locked.Call(kAdmin, 315).Result, QVariant(QStringLiteral("Local, Mobile")));
-        QCOMPARE(client_.Call(kAdmin, 313).Result, QVariant(2));
+        QCOMPARE(client_->Call(kAdmin, 313).Result, QVariant(2));
         db_->Exec(QStringLiteral("DELETE FROM CALL; DELETE FROM PBX WHERE ID = 2"));
-        QCOMPARE(client_.Call(kAdmin, 313).Result, QVariant(0));
+        QCOMPARE(client_->Call(kAdmin, 313).Result, QVariant(0));
     }
 };
 

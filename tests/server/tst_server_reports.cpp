@@ -48,7 +48,7 @@ class TestServerReports : public QObject {
 
     std::unique_ptr<TTestServer> server_;
     std::unique_ptr<TDatabase> direct_;
-    TWireClient client_;
+    std::unique_ptr<TWireClient> client_;
 
     qint64 Count(const QString& sql) { return direct_->Scalar(sql).toLongLong(); }
 
@@ -60,11 +60,12 @@ private Q_SLOTS:
         QString error;
         QVERIFY2(server_->StartDemo(kLastDay, &error), qPrintable(error));
         direct_ = std::make_unique<TDatabase>(server_->DatabasePath(), TDatabase::TMode::ReadOnly);
-        QVERIFY(client_.Open(server_->Port(), QStringLiteral("admin")));
+        client_ = std::make_unique<TWireClient>();
+        QVERIFY(client_->Open(server_->Port(), QStringLiteral("admin")));
     }
     void cleanupTestCase()
     {
-        client_.Socket.abort();
+        client_.reset();
         direct_.reset();
         server_.reset();
     }
@@ -109,7 +110,7 @@ private Q_SLOTS:
         QFETCH(QString, sql);
         const bool logs = sql.contains(QLatin1String("from log"));
         const TOpenResult r =
-            client_.RunReport(sql, logs ? QStringLiteral("LogsReportRDM") : QStringLiteral("ReportRDM"));
+            client_->RunReport(sql, logs ? QStringLiteral("LogsReportRDM") : QStringLiteral("ReportRDM"));
         QVERIFY2(r.Ok, qPrintable(r.Text));
         TStatement stmt = direct_->Prepare(sql);
         QCOMPARE(r.Fields.size(), stmt.ColumnCount());
@@ -134,13 +135,13 @@ private Q_SLOTS:
 
     void largeResultsStreamInPackets()
     {
-        const TOpenResult r = client_.RunReport(QStringLiteral("select * from CALL"));
+        const TOpenResult r = client_->RunReport(QStringLiteral("select * from CALL"));
         QVERIFY(r.Ok);
         QCOMPARE(qint64(r.Rows.size()), Count(QStringLiteral("select count(*) from CALL")));
         QVERIFY2(r.Packets > 3, qPrintable(QString::number(r.Packets)));
         // Opened again, the result is served again without another run.
         const TOpenResult again =
-            client_.OpenDataSet(QStringLiteral("ReportRDM"), QStringLiteral("dspResult"));
+            client_->OpenDataSet(QStringLiteral("ReportRDM"), QStringLiteral("dspResult"));
         QCOMPARE(again.Rows.size(), r.Rows.size());
     }
 
@@ -172,7 +173,7 @@ private Q_SLOTS:
         QFETCH(QString, types);
         const bool logs = sql.contains(QLatin1String("from LOG"));
         const TOpenResult r =
-            client_.RunReport(sql, logs ? QStringLiteral("LogsReportRDM") : QStringLiteral("ReportRDM"));
+            client_->RunReport(sql, logs ? QStringLiteral("LogsReportRDM") : QStringLiteral("ReportRDM"));
         QVERIFY2(r.Ok, qPrintable(r.Text));
         QStringList got;
         for (const TFieldDef& f : r.Fields) {
@@ -215,14 +216,14 @@ private Q_SLOTS:
         QFETCH(QString, sql);
         const qint64 calls = Count(QStringLiteral("select count(*) from CALL"));
         const qint64 tables = Count(QStringLiteral("select count(*) from sqlite_master"));
-        const int ready = client_.CallbackCount(QStringLiteral("ReportReady"));
-        const TMessage reply = client_.Call(QStringLiteral("ReportRDM"), 301, {sql});
+        const int ready = client_->CallbackCount(QStringLiteral("ReportReady"));
+        const TMessage reply = client_->Call(QStringLiteral("ReportRDM"), 301, {sql});
         QCOMPARE(reply.Kind, TMessageKind::Error);
         QCOMPARE(reply.Code, hr::DISP_E_EXCEPTION_);
         QVERIFY2(reply.Text.startsWith(QLatin1String("The statement is refused")), qPrintable(reply.Text));
         // The next statement runs, and only its ready signal arrives.
-        QVERIFY(client_.RunReport(QStringLiteral("select 1")).Ok);
-        QCOMPARE(client_.CallbackCount(QStringLiteral("ReportReady")), ready + 1);
+        QVERIFY(client_->RunReport(QStringLiteral("select 1")).Ok);
+        QCOMPARE(client_->CallbackCount(QStringLiteral("ReportReady")), ready + 1);
         QCOMPARE(Count(QStringLiteral("select count(*) from CALL")), calls);
         QCOMPARE(Count(QStringLiteral("select count(*) from sqlite_master")), tables);
         QVERIFY(!QFileInfo::exists(QFileInfo(server_->DatabasePath()).absolutePath() +
@@ -240,7 +241,7 @@ private Q_SLOTS:
     void acceptedTails()
     {
         QFETCH(QString, sql);
-        const TOpenResult r = client_.RunReport(sql);
+        const TOpenResult r = client_->RunReport(sql);
         QVERIFY2(r.Ok, qPrintable(r.Text));
         QCOMPARE(r.Rows, (QList<QVariantList>{{1}}));
     }
@@ -248,7 +249,7 @@ private Q_SLOTS:
     // A statement that fails while it runs still signals ready; opening tells the error.
     void runtimeErrorsReachTheOpen()
     {
-        const TOpenResult r = client_.RunReport(QStringLiteral("select abs(-9223372036854775807 - 1)"));
+        const TOpenResult r = client_->RunReport(QStringLiteral("select abs(-9223372036854775807 - 1)"));
         QVERIFY(!r.Ok);
         QCOMPARE(r.Code, hr::DISP_E_EXCEPTION_);
         QVERIFY2(r.Text.contains(QLatin1String("overflow")), qPrintable(r.Text));
@@ -271,11 +272,12 @@ private Q_SLOTS:
             Count(QStringLiteral("select EVENT_ID from LOG group by EVENT_ID having count(*) > 1 limit 1"));
         QVERIFY(event > 0);
         QCOMPARE(client_
-                     .Call(QStringLiteral("LogsReportRDM"), 302,
-                           {QStringLiteral("SELECT * FROM LOG WHERE EVENT_ID =%1").arg(event)})
+                     ->Call(QStringLiteral("LogsReportRDM"), 302,
+                            {QStringLiteral("SELECT * FROM LOG WHERE EVENT_ID =%1").arg(event)})
                      .Kind,
                  TMessageKind::Reply);
-        const TOpenResult r = client_.OpenDataSet(QStringLiteral("LogsReportRDM"), QStringLiteral("dspTemp"));
+        const TOpenResult r =
+            client_->OpenDataSet(QStringLiteral("LogsReportRDM"), QStringLiteral("dspTemp"));
         QVERIFY2(r.Ok, qPrintable(r.Text));
         QCOMPARE(qint64(r.Rows.size()),
                  Count(QStringLiteral("select count(*) from LOG where EVENT_ID = %1").arg(event)));

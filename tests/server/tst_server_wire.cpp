@@ -64,6 +64,23 @@ private Q_SLOTS:
         QCOMPARE(c.Call(QStringLiteral("MainRDM"), 314).Code, hr::E_ACCESSDENIED_);
     }
 
+    void handshakeChecksTheCallbackObjects()
+    {
+        TWireClient c;
+        QVERIFY(c.Connect(Port()));
+        QVERIFY(c.AttachAll());
+        QVariantList objects = TWireClient::CallbackObjects();
+        objects.swapItemsAt(1, 2);
+        TMessage reply = c.Call(QStringLiteral("MainRDM"), 301, objects + QVariantList{320, 0}, {4, 5});
+        QCOMPARE(reply.Code, hr::DISP_E_TYPEMISMATCH_);
+        reply =
+            c.Call(QStringLiteral("MainRDM"), 301,
+                   TWireClient::CallbackObjects().mid(0, 3) + QVariantList{QStringLiteral("report"), 320, 0},
+                   {4, 5});
+        QCOMPARE(reply.Code, hr::DISP_E_TYPEMISMATCH_);
+        QCOMPARE(c.Call(QStringLiteral("MainRDM"), 314).Code, hr::E_ACCESSDENIED_);
+    }
+
     void attachErrors_data()
     {
         QTest::addColumn<QString>("module");

@@ -168,11 +168,11 @@ bool TServerProcess::Start(const QStringList& extraArguments, QString* error, in
     return fail(QStringLiteral("telvane-server did not report its port"));
 }
 
-bool TServerProcess::Terminate(int timeoutMs)
+bool TServerProcess::Terminate(int timeoutMs, int signal)
 {
     if (process_.state() == QProcess::NotRunning)
         return true;
-    ::kill(static_cast<pid_t>(process_.processId()), SIGTERM);
+    ::kill(static_cast<pid_t>(process_.processId()), signal);
     const bool ended = process_.waitForFinished(timeoutMs);
     output_ += process_.readAll();
     return ended;

@@ -75,8 +75,9 @@ public:
     QString DatabasePath() const { return dir_.path() + QStringLiteral("/server.db"); }
     QString Directory() const { return dir_.path(); }
 
-    // Sends SIGTERM and waits for the exit; false when it did not end in time.
-    bool Terminate(int timeoutMs = 30000);
+    // Sends the signal (SIGTERM by default) and waits for the exit; false when it did not
+    // end in time.
+    bool Terminate(int timeoutMs = 30000, int signal = 15);
     int ExitCode() const { return process_.exitCode(); }
     QProcess::ExitStatus ExitStatus() const { return process_.exitStatus(); }
     // Everything the process wrote to standard output and standard error so far.
