@@ -1,0 +1,114 @@
+#include "DMReport.h"
+
+#include "ClientReportFlags.h"
+#include "Connections.h"
+#include "Errors.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+namespace {
+
+constexpr int ReportRunDispId = 301;  // ReportRDM: run a statement
+constexpr int LiveDataDispId = 312;   // MainRDM: live data on or off
+constexpr unsigned long ReadyPollMs = 10;
+
+}  // namespace
+
+TReportDM::TReportDM(TRemoteConnection& mainConnection, TRemoteConnection& reportConnection, QObject* parent)
+    : QObject(parent), main_(mainConnection), report_(reportConnection)
+{
+    cdsReport.setObjectName(QStringLiteral("cdsReport"));
+    cdsReport.SetRemoteServer(&report_);
+    cdsReport.SetProviderName(QStringLiteral("dspReport"));
+    cdsReportNAME = cdsReport.AddField(QStringLiteral("NAME"), TFieldType::WideString, 100);
+    cdsReportNAME->SetRequired(true);
+    cdsReportNAME->SetKey(true);
+    cdsReportNAME->SetDisplayLabel(tr("Report name"));
+    cdsReportSETUP = cdsReport.AddField(QStringLiteral("SETUP"), TFieldType::Memo);
+    cdsReportSETUP->SetRequired(true);
+    cdsReportSETUP->SetVisible(false);
+    cdsReportGRID = cdsReport.AddField(QStringLiteral("GRID"), TFieldType::Memo);
+    cdsReportGRID->SetRequired(true);
+    cdsReportGRID->SetVisible(false);
+    cdsReportSPECIAL = cdsReport.AddField(QStringLiteral("SPECIAL"), TFieldType::Memo);
+    cdsReportSPECIAL->SetVisible(false);
+
+    cdsResult.setObjectName(QStringLiteral("cdsResult"));
+    cdsResult.SetRemoteServer(&report_);
+    cdsResult.SetProviderName(QStringLiteral("dspResult"));
+
+    cdsSpecial.setObjectName(QStringLiteral("cdsSpecial"));
+    cdsSpecial.SetLogChanges(false);
+
+    cdsReport.Open();
+}
+
+TReportDM::~TReportDM()
+{
+    cdsReport.Close();
+}
+
+void TReportDM::ExecuteQuery(const QString& sql)
+{
+    cdsResult.Close();
+    ReportReadyFlag = false;
+    report_.AppServer().Call(ReportRunDispId, {sql});
+    WaitForReportReady();
+}
+
+void TReportDM::WaitForReportReady()
+{
+    // The flag is set by the server's ReportReady, which arrives while messages are handled.
+    while (!ReportReadyFlag) {
+        // Without a connection the notification can never come.
+        if (!report_.Connected())
+            throw EOleSysError(tr("The object invoked has disconnected from its clients."),
+                               hr::RPC_E_DISCONNECTED_);
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (!ReportReadyFlag)
+            QThread::msleep(ReadyPollMs);
+    }
+}
+
+void TReportDM::EnableLiveData(bool enable)
+{
+    main_.AppServer().Call(LiveDataDispId, {enable});
+}
+
+void TReportDM::OpenResult(const std::function<void()>& afterDressing)
+{
+    EnableLiveData(false);
+    try {
+        cdsResult.Open();
+        DressResultColumns();
+        if (afterDressing)
+            afterDressing();
+    } catch (...) {
+        EnableLiveData(true);
+        throw;
+    }
+    EnableLiveData(true);
+}
+
+void TReportDM::RunReport(const QString& sql)
+{
+    ExecuteQuery(sql);
+    OpenResult();
+}
+
+void TReportDM::DressResultColumns()
+{
+    ::DressResultColumns(cdsResult);
+}
+
+void TReportDM::BuildSpecialReport(const TOverlapOptions& options)
+{
+    ::BuildSpecialReport(cdsResult, cdsSpecial, options);
+}
+
+bool TReportDM::ExportTabText(TRemoteDataSet& dataSet, const QString& fileName,
+                              const TStringArray& titleLines)
+{
+    return ::ExportTabText(dataSet, fileName, titleLines);
+}
