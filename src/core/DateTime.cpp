@@ -3,6 +3,7 @@
 #include "RegionalSettings.h"
 
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -25,11 +26,6 @@ TDateTime Combine(qint64 day, qint64 msec)
 {
     const double fraction = static_cast<double>(msec) / MSecsPerDay;
     return day < 0 ? static_cast<double>(day) - fraction : static_cast<double>(day) + fraction;
-}
-
-QString Padded(int value, int width)
-{
-    return QStringLiteral("%1").arg(value, width, 10, QLatin1Char('0'));
 }
 
 }  // namespace
@@ -153,100 +149,189 @@ TDateTime IncSeconds(TDateTime value, double seconds)
     return Combine(newDay, newMsec);
 }
 
-QString FormatDateTime(const QString& pattern, TDateTime value)
-{
-    const TRegionalSettings& rs = TRegionalSettings::Current();
-    int year, month, day, hour, minute, second, msec;
-    DecodeDate(value, year, month, day);
-    DecodeTime(value, hour, minute, second, msec);
-    const int dayOfWeek = DateTimeToQDate(value).dayOfWeek() % 7;  // 0 = Sunday
+namespace {
 
+// A date-time pattern read once into tokens; formatting then only appends.
+enum class TPatternToken : quint8 {
+    Literal, Year2, Year4, Month, Month2, MonthShort, MonthLong, Day, Day2, DayShort, DayLong, ShortDate,
+    Hour, Hour2, Minute, Minute2, Second, Second2, MSec, MSec3, ShortTime, LongTime, Default,
+    AmPmLower, AmPmUpper, APLower, APUpper, AmPmMarker
+};
+
+struct TPatternPart {
+    TPatternToken Token;
+    QString Literal;
+};
+
+struct TParsedPattern {
+    QList<TPatternPart> Parts;
+    bool TwelveHour = false;
+};
+
+TParsedPattern ParsePattern(const QString& pattern)
+{
+    TParsedPattern parsed;
     const QString lower = pattern.toLower();
-    const bool twelveHour = lower.contains(QLatin1String("am/pm")) || lower.contains(QLatin1String("a/p")) ||
-                            lower.contains(QLatin1String("ampm"));
-    QString out;
+    parsed.TwelveHour = lower.contains(QLatin1String("am/pm")) || lower.contains(QLatin1String("a/p")) ||
+                        lower.contains(QLatin1String("ampm"));
+    auto literal = [&](const QString& text) {
+        if (!parsed.Parts.isEmpty() && parsed.Parts.last().Token == TPatternToken::Literal)
+            parsed.Parts.last().Literal += text;
+        else
+            parsed.Parts.append({TPatternToken::Literal, text});
+    };
+    auto token = [&](TPatternToken t) { parsed.Parts.append({t, QString()}); };
     const int n = pattern.size();
     int i = 0;
-    auto runOf = [&](QChar c) {
-        int j = i;
-        while (j < n && pattern[j].toLower() == c)
-            ++j;
-        return j - i;
-    };
     while (i < n) {
         const QChar ch = pattern[i];
-        const QChar lc = ch.toLower();
+        const QChar lc = lower[i];
         if (ch == QLatin1Char('"') || ch == QLatin1Char('\'')) {
             int j = i + 1;
             while (j < n && pattern[j] != ch)
-                out += pattern[j++];
+                ++j;
+            literal(pattern.mid(i + 1, j - i - 1));
             i = j < n ? j + 1 : n;
             continue;
         }
         if (lc == QLatin1Char('a')) {
             if (lower.mid(i, 5) == QLatin1String("am/pm")) {
-                out += hour < 12 ? QStringLiteral("am") : QStringLiteral("pm");
-                if (pattern[i].isUpper())
-                    out = out.left(out.size() - 2) + out.right(2).toUpper();
+                token(ch.isUpper() ? TPatternToken::AmPmUpper : TPatternToken::AmPmLower);
                 i += 5;
-                continue;
-            }
-            if (lower.mid(i, 3) == QLatin1String("a/p")) {
-                out += pattern[i].isUpper() ? (hour < 12 ? QStringLiteral("A") : QStringLiteral("P"))
-                                            : (hour < 12 ? QStringLiteral("a") : QStringLiteral("p"));
+            } else if (lower.mid(i, 3) == QLatin1String("a/p")) {
+                token(ch.isUpper() ? TPatternToken::APUpper : TPatternToken::APLower);
                 i += 3;
-                continue;
-            }
-            if (lower.mid(i, 4) == QLatin1String("ampm")) {
-                out += hour < 12 ? QStringLiteral("AM") : QStringLiteral("PM");
+            } else if (lower.mid(i, 4) == QLatin1String("ampm")) {
+                token(TPatternToken::AmPmMarker);
                 i += 4;
-                continue;
+            } else {
+                literal(QString(ch));
+                ++i;
             }
-            out += ch;
-            ++i;
             continue;
         }
-        const int run = runOf(lc);
-        if (lc == QLatin1Char('y')) {
-            out += run <= 2 ? Padded(year % 100, 2) : Padded(year, 4);
-        } else if (lc == QLatin1Char('m')) {
-            if (run >= 4)
-                out += rs.LongMonthNames.value(month - 1);
-            else if (run == 3)
-                out += rs.ShortMonthNames.value(month - 1);
-            else
-                out += run == 2 ? Padded(month, 2) : QString::number(month);
-        } else if (lc == QLatin1Char('d')) {
-            if (run >= 5)
-                out += FormatDateTime(rs.ShortDateFormat, value);
-            else if (run == 4)
-                out += rs.LongDayNames.value(dayOfWeek);
-            else if (run == 3)
-                out += rs.ShortDayNames.value(dayOfWeek);
-            else
-                out += run == 2 ? Padded(day, 2) : QString::number(day);
-        } else if (lc == QLatin1Char('h')) {
-            int h = hour;
-            if (twelveHour) {
-                h = hour % 12;
-                if (h == 0)
-                    h = 12;
-            }
-            out += run >= 2 ? Padded(h, 2) : QString::number(h);
-        } else if (lc == QLatin1Char('n')) {
-            out += run >= 2 ? Padded(minute, 2) : QString::number(minute);
-        } else if (lc == QLatin1Char('s')) {
-            out += run >= 2 ? Padded(second, 2) : QString::number(second);
-        } else if (lc == QLatin1Char('z')) {
-            out += run >= 3 ? Padded(msec, 3) : QString::number(msec);
-        } else if (lc == QLatin1Char('t')) {
-            out += FormatDateTime(run >= 2 ? rs.LongTimeFormat : rs.ShortTimeFormat, value);
-        } else if (lc == QLatin1Char('c')) {
-            out += DateTimeToDefaultText(value);
-        } else {
-            out += QString(run, ch);
+        int run = 1;
+        while (i + run < n && lower[i + run] == lc)
+            ++run;
+        switch (lc.unicode()) {
+        case 'y': token(run <= 2 ? TPatternToken::Year2 : TPatternToken::Year4); break;
+        case 'm':
+            token(run >= 4   ? TPatternToken::MonthLong
+                  : run == 3 ? TPatternToken::MonthShort
+                  : run == 2 ? TPatternToken::Month2
+                             : TPatternToken::Month);
+            break;
+        case 'd':
+            token(run >= 5   ? TPatternToken::ShortDate
+                  : run == 4 ? TPatternToken::DayLong
+                  : run == 3 ? TPatternToken::DayShort
+                  : run == 2 ? TPatternToken::Day2
+                             : TPatternToken::Day);
+            break;
+        case 'h': token(run >= 2 ? TPatternToken::Hour2 : TPatternToken::Hour); break;
+        case 'n': token(run >= 2 ? TPatternToken::Minute2 : TPatternToken::Minute); break;
+        case 's': token(run >= 2 ? TPatternToken::Second2 : TPatternToken::Second); break;
+        case 'z': token(run >= 3 ? TPatternToken::MSec3 : TPatternToken::MSec); break;
+        case 't': token(run >= 2 ? TPatternToken::LongTime : TPatternToken::ShortTime); break;
+        case 'c': token(TPatternToken::Default); break;
+        default: literal(QString(run, ch));
         }
         i += run;
+    }
+    return parsed;
+}
+
+// Report exports format millions of values with a handful of patterns: keep the last
+// few parsed per thread. Shared pointers, because a pattern that refers to another (the
+// short date, the long time) formats that one while its own parts are still in use.
+std::shared_ptr<const TParsedPattern> CachedPattern(const QString& pattern)
+{
+    struct TEntry {
+        QString Pattern;
+        std::shared_ptr<const TParsedPattern> Parsed;
+    };
+    thread_local QList<TEntry> cache;
+    for (const TEntry& e : cache)
+        if (e.Pattern == pattern)
+            return e.Parsed;
+    if (cache.size() >= 8)
+        cache.removeFirst();
+    cache.append({pattern, std::make_shared<const TParsedPattern>(ParsePattern(pattern))});
+    return cache.last().Parsed;
+}
+
+void AppendNumber(QString& out, int value, int width)
+{
+    char buf[16];
+    int len = 0;
+    unsigned v = static_cast<unsigned>(value < 0 ? -value : value);
+    do {
+        buf[len++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    if (value < 0)
+        out += QLatin1Char('-');
+    for (int k = len; k < width; ++k)
+        out += QLatin1Char('0');
+    while (len > 0)
+        out += QLatin1Char(buf[--len]);
+}
+
+}  // namespace
+
+QString FormatDateTime(const QString& pattern, TDateTime value)
+{
+    const std::shared_ptr<const TParsedPattern> holder = CachedPattern(pattern);
+    const TParsedPattern& parsed = *holder;
+    const TRegionalSettings& rs = TRegionalSettings::Current();
+    qint64 dayNumber, msecOfDay;
+    Split(value, dayNumber, msecOfDay);
+    const QDate date = DateTimeEpoch().addDays(dayNumber);
+    int year, month, day;
+    date.getDate(&year, &month, &day);
+    const int hour = static_cast<int>(msecOfDay / 3600000);
+    const int minute = static_cast<int>(msecOfDay / 60000 % 60);
+    const int second = static_cast<int>(msecOfDay / 1000 % 60);
+    const int msec = static_cast<int>(msecOfDay % 1000);
+    int hour12 = hour % 12;
+    if (hour12 == 0)
+        hour12 = 12;
+    const int shownHour = parsed.TwelveHour ? hour12 : hour;
+
+    QString out;
+    out.reserve(pattern.size() + 8);
+    using T = TPatternToken;
+    for (const TPatternPart& part : parsed.Parts) {
+        switch (part.Token) {
+        case T::Literal: out += part.Literal; break;
+        case T::Year2: AppendNumber(out, year % 100, 2); break;
+        case T::Year4: AppendNumber(out, year, 4); break;
+        case T::Month: AppendNumber(out, month, 1); break;
+        case T::Month2: AppendNumber(out, month, 2); break;
+        case T::MonthShort: out += rs.ShortMonthNames.value(month - 1); break;
+        case T::MonthLong: out += rs.LongMonthNames.value(month - 1); break;
+        case T::Day: AppendNumber(out, day, 1); break;
+        case T::Day2: AppendNumber(out, day, 2); break;
+        case T::DayShort: out += rs.ShortDayNames.value(date.dayOfWeek() % 7); break;
+        case T::DayLong: out += rs.LongDayNames.value(date.dayOfWeek() % 7); break;
+        case T::ShortDate: out += FormatDateTime(rs.ShortDateFormat, value); break;
+        case T::Hour: AppendNumber(out, shownHour, 1); break;
+        case T::Hour2: AppendNumber(out, shownHour, 2); break;
+        case T::Minute: AppendNumber(out, minute, 1); break;
+        case T::Minute2: AppendNumber(out, minute, 2); break;
+        case T::Second: AppendNumber(out, second, 1); break;
+        case T::Second2: AppendNumber(out, second, 2); break;
+        case T::MSec: AppendNumber(out, msec, 1); break;
+        case T::MSec3: AppendNumber(out, msec, 3); break;
+        case T::ShortTime: out += FormatDateTime(rs.ShortTimeFormat, value); break;
+        case T::LongTime: out += FormatDateTime(rs.LongTimeFormat, value); break;
+        case T::Default: out += DateTimeToDefaultText(value); break;
+        case T::AmPmLower: out += hour < 12 ? QLatin1String("am") : QLatin1String("pm"); break;
+        case T::AmPmUpper: out += hour < 12 ? QLatin1String("AM") : QLatin1String("PM"); break;
+        case T::APLower: out += hour < 12 ? QLatin1Char('a') : QLatin1Char('p'); break;
+        case T::APUpper: out += hour < 12 ? QLatin1Char('A') : QLatin1Char('P'); break;
+        case T::AmPmMarker: out += hour < 12 ? QLatin1String("AM") : QLatin1String("PM"); break;
+        }
     }
     return out;
 }

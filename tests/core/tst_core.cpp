@@ -64,6 +64,8 @@ private Q_SLOTS:
         QTest::newRow("ampm") << "h ampm" << "1 PM";
         QTest::newRow("upper-case letters") << "YYYY-MM-DD" << "2006-12-01";
         QTest::newRow("default form") << "c" << "01.12.2006 13:05:09";
+        QTest::newRow("short date inside") << "ddddd t" << "01.12.2006 13:05";
+        QTest::newRow("unknown letters copied") << "yyyy-mm-dd Q" << "2006-12-01 Q";
     }
     void formatDateTime()
     {
@@ -71,6 +73,16 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         const TDateTime t = EncodeDateTime(2006, 12, 1, 13, 5, 9, 250);
         QCOMPARE(FormatDateTime(pattern, t), expected);
+    }
+
+    void manyPatternsInTurn()
+    {
+        // More patterns than are kept parsed at once, several of them nesting others.
+        const TDateTime t = EncodeDateTime(2006, 12, 1, 13, 5, 9, 250);
+        for (int round = 0; round < 3; ++round)
+            for (int k = 0; k < 12; ++k)
+                QCOMPARE(FormatDateTime(QStringLiteral("c '%1'").arg(k), t),
+                         QStringLiteral("01.12.2006 13:05:09 %1").arg(k));
     }
 
     void defaultTextOmitsMidnight()
