@@ -37,6 +37,10 @@ TCallSession::~TCallSession()
     if (socket_) {
         socket_->disconnect(this);
         socket_->abort();
+        // The last handle may go inside one of the socket's own signals (a callback that
+        // closes the connection): the socket is deleted once that signal is over.
+        socket_->setParent(nullptr);
+        socket_->deleteLater();
     }
 }
 
@@ -90,6 +94,7 @@ quint32 TCallSession::Send(TMessage& message)
         ThrowDisconnected();
     }
     socket_->flush();
+    Q_EMIT RequestSent(message.Id, message.Kind);
     return message.Id;
 }
 
@@ -116,10 +121,14 @@ void TCallSession::Await(quint32 id, TPending& pending)
             SchedulePump();
     });
     while (!pending.Done) {
-        if (lost_ || closed_ || !socket_)
+        if (closed_ || !socket_)
             ThrowDisconnected();
+        // What arrived before the connection ended is still handled: the answer may be
+        // among it, and so may the server's last notices.
         if (DispatchOne())
             continue;
+        if (lost_)
+            ThrowDisconnected();
         if (!socket_->waitForReadyRead(kReadSliceMs) && socket_->state() != QAbstractSocket::ConnectedState)
             MarkLost(socket_->errorString());
         ReadAvailable();
@@ -130,7 +139,7 @@ void TCallSession::Await(quint32 id, TPending& pending)
 
 void TCallSession::ReadAvailable()
 {
-    if (!socket_ || lost_ || closed_)
+    if (!socket_ || closed_ || broken_)
         return;
     const QByteArray bytes = socket_->readAll();
     if (bytes.isEmpty())
@@ -141,19 +150,44 @@ void TCallSession::ReadAvailable()
 
 bool TCallSession::DispatchOne()
 {
+    if (broken_)
+        return false;
     QByteArray payload;
     TMessage message;
     try {
         if (!frames_.Next(payload))
             return false;
+        if (DispatchRows(payload))
+            return true;
         message = DecodeMessage(payload);
     } catch (const EProtocolError& e) {
-        MarkLost(e.Message());
-        if (socket_)
-            socket_->abort();
+        ProtocolBroken(e.Message());
         return true;
     }
     Dispatch(message);
+    return true;
+}
+
+// A packet of rows for a sink that stores values as they are read.
+bool TCallSession::DispatchRows(const QByteArray& payload)
+{
+    quint32 id = 0;
+    if (!PeekRowsId(payload, id))
+        return false;
+    TPending* pending = pending_.value(id);
+    if (!pending || pending->Done || !pending->Sink)
+        return false;
+    TRowValueSink* values = pending->Sink->RowValues();
+    if (!values)
+        return false;
+    try {
+        DecodeRows(payload, *values);
+    } catch (const EProtocolError&) {
+        throw;
+    } catch (...) {
+        pending->SinkError = std::current_exception();
+        pending->Done = true;
+    }
     return true;
 }
 
@@ -199,7 +233,14 @@ void TCallSession::Dispatch(const TMessage& message)
         default:
             break;
     }
-    MarkLost(Tr("Protocol error: unexpected message \"%1\".").arg(MessageKindName(message.Kind)));
+    ProtocolBroken(Tr("Protocol error: unexpected message \"%1\".").arg(MessageKindName(message.Kind)));
+}
+
+// Nothing after a broken frame can be trusted: the connection ends and the rest is dropped.
+void TCallSession::ProtocolBroken(const QString& reason)
+{
+    broken_ = true;
+    MarkLost(reason);
     if (socket_)
         socket_->abort();
 }

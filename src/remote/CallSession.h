@@ -44,6 +44,8 @@ public:
     qint64 BytesReceived() const { return bytesReceived_; }
 
 Q_SIGNALS:
+    // A request went out (its frame is handed to the socket); the answer is awaited next.
+    void RequestSent(quint32 id, TMessageKind kind);
     // The connection ended without Close (the server closed it, the network failed or the
     // server broke the protocol).
     void ConnectionLost(const QString& reason);
@@ -61,12 +63,14 @@ private:
     TMessage Request(TMessage& message, TPacketSink* sink = nullptr);
     void Await(quint32 id, TPending& pending);
     bool DispatchOne();
+    bool DispatchRows(const QByteArray& payload);
     void Dispatch(const TMessage& message);
     void RunCallback(const TMessage& message);
     void ReadAvailable();
     void Pump();
     void SchedulePump();
     void MarkLost(const QString& reason);
+    void ProtocolBroken(const QString& reason);
 
     QPointer<QTcpSocket> socket_;
     TFrameReader frames_;
@@ -74,6 +78,7 @@ private:
     quint32 nextId_ = 1;
     bool lost_ = false;
     bool closed_ = false;
+    bool broken_ = false;
     bool pumpScheduled_ = false;
     int awaitDepth_ = 0;
     QString lostReason_;

@@ -20,8 +20,8 @@ namespace {
 
 TSocketConnection::TSocketConnection(QObject* parent)
     : TRemoteConnection(parent),
-      serverName_(QLatin1String(MainModuleProgramId)),
-      serverGuid_(QLatin1String(MainModuleGuid))
+      serverName_(QLatin1String(DefaultServerName)),
+      serverGuid_(QLatin1String(DefaultServerGUID))
 {
 }
 

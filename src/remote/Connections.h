@@ -21,10 +21,6 @@
 
 #include <memory>
 
-inline constexpr char MainModuleProgramId[] = "TelvaneControl.MainRDM";
-inline constexpr char MainModuleGuid[] = "{186284D0-20DB-4206-84EB-1E10B63F1477}";
-inline constexpr quint16 DefaultServerPort = 211;
-
 // What a remote dataset needs of a connection: the module that serves its providers.
 class TRemoteConnection : public QObject {
     Q_OBJECT
@@ -58,10 +54,13 @@ public:
     const QString& Host() const { return host_; }
     const QString& Address() const { return address_; }
 
+    static constexpr quint16 DefaultPort = 211;
     void SetPort(quint16 port) { port_ = port; }
     quint16 Port() const { return port_; }
 
     // The main module attached by Open; defaults are "TelvaneControl.MainRDM" and its GUID.
+    static constexpr char DefaultServerName[] = "TelvaneControl.MainRDM";
+    static constexpr char DefaultServerGUID[] = "{186284D0-20DB-4206-84EB-1E10B63F1477}";
     void SetServerName(const QString& programId) { serverName_ = programId; }
     void SetServerGUID(const QString& guid) { serverGuid_ = guid; }
     const QString& ServerName() const { return serverName_; }
@@ -88,7 +87,7 @@ Q_SIGNALS:
 private:
     QString host_;
     QString address_;
-    quint16 port_ = DefaultServerPort;
+    quint16 port_ = DefaultPort;
     QString serverName_;
     QString serverGuid_;
     int connectTimeout_ = 5000;

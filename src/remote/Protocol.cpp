@@ -717,6 +717,148 @@ TMessage DecodeMessage(const QByteArray& payload)
     return m;
 }
 
+namespace {
+
+// Text and byte strings as their bytes, chunk by chunk, into a buffer kept between values.
+qsizetype ReadStringBytes(QCborStreamReader& r, QByteArray& buffer)
+{
+    qsizetype size = 0;
+    for (;;) {
+        // -1 once the chunks are over: the read then ends the string and moves on.
+        const qsizetype chunk = qMax<qsizetype>(0, r.currentStringChunkSize());
+        if (buffer.size() < size + chunk)
+            buffer.resize(qMax(size + chunk, buffer.size() * 2));
+        const auto result = r.readStringChunk(buffer.data() + size, chunk);
+        if (result.status == QCborStreamReader::Error)
+            Fail(QStringLiteral("a string is damaged"));
+        if (result.status == QCborStreamReader::EndOfString)
+            break;
+        size += result.data;
+    }
+    CheckReader(r);
+    return size;
+}
+
+void ReadRowValue(QCborStreamReader& r, TRowValueSink& sink, QByteArray& buffer)
+{
+    using K = TRowValueSink::TKind;
+    TRowValueSink::TValue v;
+    switch (r.type()) {
+    case QCborStreamReader::UnsignedInteger:
+    case QCborStreamReader::NegativeInteger: {
+        v.Integer = ReadInteger(r);
+        v.Kind = v.Integer >= std::numeric_limits<qint32>::min() && v.Integer <= std::numeric_limits<qint32>::max()
+                     ? K::Integer
+                     : K::Int64;
+        break;
+    }
+    case QCborStreamReader::Float16:
+    case QCborStreamReader::Float:
+    case QCborStreamReader::Double:
+        v.Kind = K::Real;
+        v.Real = ReadNumber(r);
+        break;
+    case QCborStreamReader::String:
+    case QCborStreamReader::ByteArray:
+        v.Kind = r.isString() ? K::Text : K::Bytes;
+        v.Size = ReadStringBytes(r, buffer);
+        v.Data = buffer.constData();
+        break;
+    case QCborStreamReader::SimpleType:
+        if (r.isTrue() || r.isFalse()) {
+            v.Kind = K::Boolean;
+            v.Integer = r.isTrue() ? 1 : 0;
+            r.next();
+            break;
+        }
+        v.Other = ReadValue(r, 1);
+        v.Kind = v.Other.isValid() ? K::Other : K::Null;
+        break;
+    case QCborStreamReader::Tag: {
+        const quint64 tag = quint64(r.toTag());
+        if (tag == kTagInt16 || tag == kTagInt64 || tag == kTagDateTime) {
+            r.next();
+            if (tag == kTagDateTime) {
+                v.Kind = K::DateTime;
+                v.Real = ReadNumber(r);
+            } else {
+                v.Integer = ReadInteger(r);
+                if (tag == kTagInt16 &&
+                    (v.Integer < std::numeric_limits<qint16>::min() || v.Integer > std::numeric_limits<qint16>::max()))
+                    Fail(QStringLiteral("a 16-bit integer is out of range"));
+                v.Kind = tag == kTagInt16 ? K::Int16 : K::Int64;
+            }
+            break;
+        }
+        v.Kind = K::Other;
+        v.Other = ReadValue(r, 1);
+        break;
+    }
+    default:
+        v.Kind = K::Other;
+        v.Other = ReadValue(r, 1);
+        break;
+    }
+    CheckReader(r);
+    sink.Value(v);
+}
+
+}  // namespace
+
+bool PeekRowsId(const QByteArray& payload, quint32& id)
+{
+    QCborStreamReader r(payload);
+    if (!r.isMap() || !r.enterContainer() || !r.hasNext() || !r.isString() || r.readString().data != QLatin1String("k"))
+        return false;
+    r.readString();  // end of the key
+    if (!r.isString())
+        return false;
+    const auto kind = r.readString();
+    if (kind.status != QCborStreamReader::Ok || kind.data != QLatin1String("rows"))
+        return false;
+    r.readString();
+    if (!r.hasNext() || !r.isString() || r.readString().data != QLatin1String("id"))
+        return false;
+    r.readString();
+    if (!r.isUnsignedInteger() || r.toUnsignedInteger() > std::numeric_limits<quint32>::max())
+        return false;
+    id = static_cast<quint32>(r.toUnsignedInteger());
+    return true;
+}
+
+void DecodeRows(const QByteArray& payload, TRowValueSink& sink)
+{
+    QCborStreamReader r(payload);
+    QByteArray buffer(256, Qt::Uninitialized);
+    bool isRows = false;
+    ReadMap(r, [&](const QString& key) {
+        if (key == QLatin1String("k")) {
+            isRows = ReadString(r) == QLatin1String("rows");
+            if (!isRows)
+                Fail(QStringLiteral("a rows message was expected"));
+        } else if (key == QLatin1String("rows")) {
+            EnterArray(r);
+            while (r.hasNext()) {
+                EnterArray(r);
+                sink.BeginRow();
+                while (r.hasNext())
+                    ReadRowValue(r, sink, buffer);
+                LeaveContainer(r);
+                sink.EndRow();
+            }
+            LeaveContainer(r);
+        } else {
+            SkipValue(r, 0);
+        }
+    });
+    if (r.lastError() != QCborError::NoError)
+        Fail(r.lastError().toString());
+    if (r.currentOffset() != payload.size())
+        Fail(QStringLiteral("a frame holds more than one message"));
+    if (!isRows)
+        Fail(QStringLiteral("a message has no kind"));
+}
+
 QByteArray FrameBytes(const QByteArray& payload)
 {
     QByteArray out(4, Qt::Uninitialized);

@@ -153,6 +153,33 @@ QByteArray EncodeMessage(const TMessage& message);
 // Decodes a frame's payload; raises EProtocolError when it is no valid message.
 TMessage DecodeMessage(const QByteArray& payload);
 
+// The values of a "rows" message as they are read, for a receiver that stores them without
+// a QVariant per value (DecodeRows). Texts and byte strings come as their bytes (UTF-8 for
+// texts, valid only during the call); arrays and interface references as Other.
+class TRowValueSink {
+public:
+    enum class TKind : quint8 { Null, Integer, Int16, Int64, Boolean, Real, DateTime, Text, Bytes, Other };
+    struct TValue {
+        TKind Kind = TKind::Null;
+        qint64 Integer = 0;  // Integer, Int16, Int64, Boolean (1 or 0)
+        double Real = 0;     // Real, DateTime
+        const char* Data = nullptr;  // Text, Bytes
+        qsizetype Size = 0;
+        QVariant Other;
+    };
+    virtual ~TRowValueSink() = default;
+    virtual void BeginRow() = 0;
+    virtual void Value(const TValue& value) = 0;
+    virtual void EndRow() = 0;
+};
+
+// True (with the request number) when the payload is a "rows" message whose "k" and "id"
+// come first, as EncodeMessage writes them; such a payload can go to DecodeRows.
+bool PeekRowsId(const QByteArray& payload, quint32& id);
+// Reads the rows of a "rows" message into the sink; raises EProtocolError for a payload
+// DecodeMessage would refuse.
+void DecodeRows(const QByteArray& payload, TRowValueSink& sink);
+
 // The length prefix followed by the payload.
 QByteArray FrameBytes(const QByteArray& payload);
 

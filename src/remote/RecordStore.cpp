@@ -70,28 +70,6 @@ quint32 TRecordStore::AddSlot()
     return slots_++;
 }
 
-void TRecordStore::Reserve(quint32 count)
-{
-    for (TColumn& c : columns_) {
-        switch (c.Kind) {
-            case TKind::Int32:
-                c.Ints.reserve(count);
-                break;
-            case TKind::Int64:
-                c.Longs.reserve(count);
-                break;
-            case TKind::Real:
-                c.Reals.reserve(count);
-                break;
-            case TKind::Text:
-            case TKind::Bytes:
-                c.Spans.reserve(count);
-                break;
-        }
-        c.Nulls.reserve(count);
-    }
-}
-
 void TRecordStore::Squeeze()
 {
     for (TColumn& c : columns_) {
@@ -175,6 +153,52 @@ void TRecordStore::Set(quint32 slot, int column, const QVariant& value)
         }
     }
     c.Nulls[slot] = false;
+}
+
+bool TRecordStore::SetInteger(quint32 slot, int column, qint64 value)
+{
+    TColumn& c = columns_[static_cast<size_t>(column)];
+    switch (c.Kind) {
+        case TKind::Int32:
+            if (c.Type == TFieldType::Boolean)
+                value = value != 0 ? 1 : 0;
+            else if (value < std::numeric_limits<qint32>::min() || value > std::numeric_limits<qint32>::max())
+                return false;
+            c.Ints[slot] = static_cast<qint32>(value);
+            break;
+        case TKind::Int64:
+            c.Longs[slot] = value;
+            break;
+        case TKind::Real:
+            if (c.Type == TFieldType::DateTime || c.Type == TFieldType::TimeStamp)
+                return false;
+            c.Reals[slot] = static_cast<double>(value);
+            break;
+        default:
+            return false;
+    }
+    c.Nulls[slot] = false;
+    return true;
+}
+
+bool TRecordStore::SetReal(quint32 slot, int column, double value)
+{
+    TColumn& c = columns_[static_cast<size_t>(column)];
+    if (c.Kind != TKind::Real)
+        return false;
+    c.Reals[slot] = value;
+    c.Nulls[slot] = false;
+    return true;
+}
+
+bool TRecordStore::SetBytes(quint32 slot, int column, const char* data, qsizetype size)
+{
+    TColumn& c = columns_[static_cast<size_t>(column)];
+    if (c.Kind != TKind::Text && c.Kind != TKind::Bytes)
+        return false;
+    StoreBytes(c, slot, data, size);
+    c.Nulls[slot] = false;
+    return true;
 }
 
 void TRecordStore::CopySlot(quint32 from, quint32 to)

@@ -21,7 +21,6 @@ public:
 
     // A new record with every value null.
     quint32 AddSlot();
-    void Reserve(quint32 count);
     // Gives back spare capacity once loading is done.
     void Squeeze();
 
@@ -29,6 +28,11 @@ public:
     QVariant Value(quint32 slot, int column) const;
     // Stores a value that already has the column's type (TField::Converted); null clears.
     void Set(quint32 slot, int column, const QVariant& value);
+    // Values read off the wire, stored without a QVariant; false when the column holds
+    // another kind of value (the caller then converts).
+    bool SetInteger(quint32 slot, int column, qint64 value);
+    bool SetReal(quint32 slot, int column, double value);
+    bool SetBytes(quint32 slot, int column, const char* data, qsizetype size);  // UTF-8 for texts
     // Copies values of one record into another.
     void CopySlot(quint32 from, quint32 to);
 

@@ -98,9 +98,70 @@ private:
 };
 
 // Receives a provider's packets into the dataset.
-class TRemoteDataSet::TOpenSink : public TPacketSink {
+class TRemoteDataSet::TOpenSink : public TPacketSink, public TRowValueSink {
 public:
     explicit TOpenSink(TRemoteDataSet& dataSet) : dataSet_(dataSet) {}
+
+    TRowValueSink* RowValues() override { return this; }
+
+    void BeginRow() override
+    {
+        if (!haveMeta_)
+            throw EProtocolError(QStringLiteral("Protocol error: rows arrived before the fields"));
+        slot_ = dataSet_.NewSlot();
+        column_ = 0;
+    }
+
+    void Value(const TValue& v) override
+    {
+        const int columns = static_cast<int>(dataSet_.dataFields_.size());
+        if (column_ >= columns)
+            throw EProtocolError(
+                QStringLiteral("Protocol error: a row holds more than %1 values").arg(columns));
+        TRecordStore& store = dataSet_.store_;
+        const int col = column_++;
+        bool stored = false;
+        switch (v.Kind) {
+            case TKind::Null:
+                return;
+            case TKind::Integer:
+            case TKind::Int16:
+            case TKind::Int64:
+            case TKind::Boolean:
+                stored = store.SetInteger(slot_, col, v.Integer);
+                break;
+            case TKind::Real:
+                stored = store.SetReal(slot_, col, v.Real);
+                break;
+            case TKind::DateTime:
+                stored =
+                    GroupOf(store.ColumnType(col)) == TTypeGroup::Date && store.SetReal(slot_, col, v.Real);
+                break;
+            case TKind::Text:
+                stored = TField::IsStringType(store.ColumnType(col)) ||
+                                 store.ColumnType(col) == TFieldType::Unknown
+                             ? store.SetBytes(slot_, col, v.Data, v.Size)
+                             : false;
+                break;
+            case TKind::Bytes:
+                stored =
+                    store.ColumnType(col) == TFieldType::Blob && store.SetBytes(slot_, col, v.Data, v.Size);
+                break;
+            case TKind::Other:
+                break;
+        }
+        if (!stored)
+            dataSet_.StoreWireValue(slot_, col, AsVariant(v));
+    }
+
+    void EndRow() override
+    {
+        const int columns = static_cast<int>(dataSet_.dataFields_.size());
+        if (column_ != columns)
+            throw EProtocolError(
+                QStringLiteral("Protocol error: a row of %1 values for %2 fields").arg(column_).arg(columns));
+        dataSet_.rows_.push_back(slot_);
+    }
 
     void Meta(const QList<TFieldDef>& defs) override
     {
@@ -157,8 +218,37 @@ public:
     }
 
 private:
+    static QVariant AsVariant(const TValue& v)
+    {
+        switch (v.Kind) {
+            case TKind::Integer:
+                return QVariant(static_cast<int>(v.Integer));
+            case TKind::Int16:
+                return VarFromInt16(static_cast<qint16>(v.Integer));
+            case TKind::Int64:
+                return QVariant(v.Integer);
+            case TKind::Boolean:
+                return QVariant(v.Integer != 0);
+            case TKind::Real:
+                return QVariant(v.Real);
+            case TKind::DateTime:
+                return VarFromDateTime(v.Real);
+            case TKind::Text:
+                return QVariant(QString::fromUtf8(v.Data, v.Size));
+            case TKind::Bytes:
+                return QVariant(QByteArray(v.Data, v.Size));
+            case TKind::Other:
+                return v.Other;
+            case TKind::Null:
+                break;
+        }
+        return QVariant();
+    }
+
     TRemoteDataSet& dataSet_;
     bool haveMeta_ = false;
+    quint32 slot_ = 0;
+    int column_ = 0;
 };
 
 TRemoteDataSet::TRemoteDataSet(QObject* parent) : QObject(parent) {}
@@ -415,24 +505,25 @@ void TRemoteDataSet::FinishOpen()
 void TRemoteDataSet::AppendWireRows(const QList<QVariantList>& rows)
 {
     const int columns = static_cast<int>(dataFields_.size());
-    store_.Reserve(store_.SlotCount() + static_cast<quint32>(rows.size()));
-    rows_.reserve(rows_.size() + static_cast<size_t>(rows.size()));
     for (const QVariantList& row : rows) {
         if (row.size() != columns)
             throw EProtocolError(QStringLiteral("Protocol error: a row of %1 values for %2 fields")
                                      .arg(row.size())
                                      .arg(columns));
         const quint32 slot = NewSlot();
-        for (int col = 0; col < columns; ++col) {
-            const QVariant& v = row[col];
-            if (VarIsNull(v))
-                continue;
-            const TFieldType type = dataFields_[static_cast<size_t>(col)]->type_;
-            store_.Set(slot, col,
-                       DirectlyStorable(type, v) ? v : TField::Converted(type, v, dataFields_[col]->name_));
-        }
+        for (int col = 0; col < columns; ++col)
+            if (!VarIsNull(row[col]))
+                StoreWireValue(slot, col, row[col]);
         rows_.push_back(slot);
     }
+}
+
+void TRemoteDataSet::StoreWireValue(quint32 slot, int column, const QVariant& value)
+{
+    const TField* field = dataFields_[static_cast<size_t>(column)];
+    store_.Set(
+        slot, column,
+        DirectlyStorable(field->type_, value) ? value : TField::Converted(field->type_, value, field->name_));
 }
 
 void TRemoteDataSet::Close()

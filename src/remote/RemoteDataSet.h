@@ -201,6 +201,7 @@ Q_SIGNALS:
     void CurrentRowChanged(int row);
     // A field's label, width, alignment or text handler changed.
     void FieldChanged(int fieldIndex);
+    // Browse, edit, insert or closed; raised also while controls are disabled.
     void StateChanged(TDataSetState state);
 
 private:
@@ -231,6 +232,7 @@ private:
     void PrepareStore();
     void FinishOpen();
     void AppendWireRows(const QList<QVariantList>& rows);
+    void StoreWireValue(quint32 slot, int column, const QVariant& value);
 
     // Field access (through TField).
     QVariant FieldValue(const TField& field);

@@ -75,6 +75,8 @@ public:
     virtual void Meta(const QList<TFieldDef>& fields) = 0;
     virtual void Rows(const QList<QVariantList>& rows) = 0;
     virtual void End(qint64 count) = 0;
+    // A sink that takes the rows value by value (no QVariant per value) returns itself.
+    virtual TRowValueSink* RowValues() { return nullptr; }
 };
 
 class TRemoteModule {

@@ -6,6 +6,33 @@
 
 Q_DECLARE_METATYPE(TMessage)
 
+namespace {
+
+// Collects what DecodeRows hands over, as the QVariants DecodeMessage would make.
+class TCollectedRows : public TRowValueSink {
+public:
+    QList<QVariantList> Rows;
+    void BeginRow() override { Rows.append(QVariantList()); }
+    void EndRow() override {}
+    void Value(const TValue& v) override
+    {
+        switch (v.Kind) {
+        case TKind::Null: Rows.last().append(QVariant()); break;
+        case TKind::Integer: Rows.last().append(static_cast<int>(v.Integer)); break;
+        case TKind::Int16: Rows.last().append(VarFromInt16(static_cast<qint16>(v.Integer))); break;
+        case TKind::Int64: Rows.last().append(QVariant(v.Integer)); break;
+        case TKind::Boolean: Rows.last().append(v.Integer != 0); break;
+        case TKind::Real: Rows.last().append(v.Real); break;
+        case TKind::DateTime: Rows.last().append(VarFromDateTime(v.Real)); break;
+        case TKind::Text: Rows.last().append(QString::fromUtf8(v.Data, v.Size)); break;
+        case TKind::Bytes: Rows.last().append(QByteArray(v.Data, v.Size)); break;
+        case TKind::Other: Rows.last().append(v.Other); break;
+        }
+    }
+};
+
+}  // namespace
+
 class TestProtocol : public QObject {
     Q_OBJECT
 
@@ -115,6 +142,48 @@ private Q_SLOTS:
         QCOMPARE(a.Errors.size(), 1);
         QCOMPARE(a.Errors[0].Code, 9729);
         QCOMPARE(a.AppliedRows[0].Values, (QVariantList{5, QStringLiteral("New")}));
+    }
+
+    // Rows read value by value give exactly what the full decoder gives.
+    void rowsDecodeValueByValue()
+    {
+        TMessage m;
+        m.Kind = TMessageKind::Rows;
+        m.Id = 77;
+        m.Rows = {{1, QStringLiteral("\u0421\u043e\u0444\u0438\u044f"), QVariant(), VarFromDateTime(45000.75)},
+                  {qint64(1) << 40, QString(""), VarFromInt16(-3), true},
+                  {2.5, QByteArray("\x00\x01", 2), QVariantList{1, QStringLiteral("x")},
+                   QVariant::fromValue(TDispatchRef{3, QStringLiteral("{X}")})}};
+        const QByteArray payload = EncodeMessage(m);
+        quint32 id = 0;
+        QVERIFY(PeekRowsId(payload, id));
+        QCOMPARE(id, 77u);
+        TCollectedRows rows;
+        DecodeRows(payload, rows);
+        QCOMPARE(rows.Rows, DecodeMessage(payload).Rows);
+
+        // Strings in chunks of unknown length, as another encoder may write them.
+        QByteArray chunked;
+        chunked += char(0xA3);  // a map of three entries
+        chunked += QCborValue(QStringLiteral("k")).toCbor() + QCborValue(QStringLiteral("rows")).toCbor();
+        chunked += QCborValue(QStringLiteral("id")).toCbor() + QCborValue(5).toCbor();
+        chunked += QCborValue(QStringLiteral("rows")).toCbor();
+        chunked += char(0x81);  // one row
+        chunked += char(0x82);  // of two values
+        chunked += char(0x7F) + QCborValue(QStringLiteral("ab")).toCbor() + QCborValue(QStringLiteral("")).toCbor() +
+                   QCborValue(QStringLiteral("\u00e7d")).toCbor() + char(0xFF);
+        chunked += char(0x5F) + QCborValue(QByteArray("\x01", 1)).toCbor() + char(0xFF);
+        TCollectedRows fromChunks;
+        DecodeRows(chunked, fromChunks);
+        QCOMPARE(fromChunks.Rows, (QList<QVariantList>{{QStringLiteral("ab\u00e7d"), QByteArray("\x01", 1)}}));
+        QCOMPARE(fromChunks.Rows, DecodeMessage(chunked).Rows);
+
+        // Other messages are not taken for rows, and damaged rows are refused.
+        TMessage eof;
+        eof.Kind = TMessageKind::Eof;
+        QVERIFY(!PeekRowsId(EncodeMessage(eof), id));
+        TCollectedRows damaged;
+        QVERIFY_THROWS_EXCEPTION(EProtocolError, DecodeRows(payload.left(payload.size() - 3), damaged));
     }
 
     void framesAreCutFromAStream()
