@@ -52,7 +52,6 @@ TSplashForm::TSplashForm(bool connectMode, QWidget* parent)
     imgLogo = new QLabel(this);
     imgLogo->setObjectName(QStringLiteral("imgLogo"));
     imgLogo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    imgLogo->installEventFilter(this);
     layout->addWidget(imgLogo, 1);
 
     lblVersion = new QLabel(imgLogo);
@@ -79,8 +78,6 @@ TSplashForm::TSplashForm(bool connectMode, QWidget* parent)
     cmbServer->setInsertPolicy(QComboBox::NoInsert);
     cmbServer->setToolTip(tr("Enter the host name or IP address of Telvane Server."));
     cmbServer->setStatusTip(cmbServer->toolTip());
-    cmbServer->installEventFilter(this);
-    cmbServer->lineEdit()->installEventFilter(this);
     lblServer->setBuddy(cmbServer);
 
     actConnect = new QAction(tr("Connect"), this);
@@ -99,7 +96,6 @@ TSplashForm::TSplashForm(bool connectMode, QWidget* parent)
     btnConnect->setAutoRaise(true);
     btnConnect->setToolButtonStyle(Qt::ToolButtonTextOnly);
     btnConnect->setDefaultAction(actConnect);
-    btnConnect->installEventFilter(this);
     bottom->addWidget(lblServer);
     bottom->addWidget(cmbServer, 1);
     bottom->addWidget(btnConnect);
@@ -112,6 +108,9 @@ TSplashForm::TSplashForm(bool connectMode, QWidget* parent)
 
     pnlBottom->setVisible(connectMode_);
     SetCaptionColor(Qt::black);
+    for (QObject* watched : {static_cast<QObject*>(imgLogo), static_cast<QObject*>(cmbServer),
+                             static_cast<QObject*>(cmbServer->lineEdit()), static_cast<QObject*>(btnConnect)})
+        watched->installEventFilter(this);
 
     // Creation proper.
     lblVersion->setText(QStringLiteral("v3.2.0 "));

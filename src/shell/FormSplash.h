@@ -45,15 +45,15 @@ public:
     bool PictureLoaded() const { return pictureLoaded_; }
     void StopCountdown();
 
-    QLabel* imgLogo;
-    QLabel* lblVersion;
-    QWidget* pnlBottom;
-    QLabel* lblServer;
-    QComboBox* cmbServer;
-    QToolButton* btnConnect;
-    QAction* actConnect;
-    QAction* actClose;
-    QTimer* tmrCountdown;
+    QLabel* imgLogo = nullptr;
+    QLabel* lblVersion = nullptr;
+    QWidget* pnlBottom = nullptr;
+    QLabel* lblServer = nullptr;
+    QComboBox* cmbServer = nullptr;
+    QToolButton* btnConnect = nullptr;
+    QAction* actConnect = nullptr;
+    QAction* actClose = nullptr;
+    QTimer* tmrCountdown = nullptr;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -17,6 +17,7 @@
 #include "TypeLibrary.h"
 
 #include <QFile>
+#include <QDir>
 #include <QTemporaryDir>
 
 #include <functional>

@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QEnterEvent>
 #include <QImageReader>
 #include <QLineEdit>
@@ -174,18 +175,18 @@ private Q_SLOTS:
 
     void portFromSettings_data()
     {
-        QTest::addColumn<QString>("format");
-        QTest::newRow("decimal") << "%1";
-        QTest::newRow("hexadecimal 0x") << "0x%2";
-        QTest::newRow("hexadecimal 0X") << "0X%2";
+        QTest::addColumn<QString>("prefix");
+        QTest::newRow("decimal") << "";
+        QTest::newRow("hexadecimal 0x") << "0x";
+        QTest::newRow("hexadecimal 0X") << "0X";
     }
     void portFromSettings()
     {
-        QFETCH(QString, format);
+        QFETCH(QString, prefix);
         QVERIFY(f->StartServer());
         const quint16 port = f->Server.Port();
         SettingsFile().WriteString(QStringLiteral("Server"), QStringLiteral("port"),
-                                   format.arg(port).arg(port, 0, 16));
+                                   prefix + QString::number(port, prefix.isEmpty() ? 10 : 16));
         f->Connect();
         QVERIFY(f->Connected());
         QCOMPARE(ClientMainDM()->sktServer.Port(), port);
