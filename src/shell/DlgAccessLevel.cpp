@@ -77,6 +77,9 @@ TDlgFormAccessLevel::TDlgFormAccessLevel(QWidget* parent)
     CreatePasswordPage();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(pcAccessLevel);
+    // A fixed frame that still grows when the password field appears.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    pcAccessLevel->setMinimumWidth(300);
 
     // Creation: the current level chosen (no password for it), the password page only
     // for administrators, the level page shown.
@@ -88,7 +91,6 @@ TDlgFormAccessLevel::TDlgFormAccessLevel(QWidget* parent)
     connect(pcAccessLevel, &QTabWidget::currentChanged, this, &TDlgFormAccessLevel::pcAccessLevelChange);
     pcAccessLevelChange();
     UpdateChangePassword();
-    setFixedSize(sizeHint());
 }
 
 void TDlgFormAccessLevel::CreateLevelPage()

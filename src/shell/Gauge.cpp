@@ -31,7 +31,8 @@ void TGauge::SetForeColor(const QColor& color)
 void TGauge::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.fillRect(rect(), palette().color(QPalette::Base));
+    // A light trough, so that the empty bar still shows where it is.
+    painter.fillRect(rect(), palette().color(QPalette::Midlight).darker(110));
     if (max_ <= 0 || progress_ <= 0)
         return;
     const int filled = static_cast<int>(static_cast<qint64>(width()) * progress_ / max_);
