@@ -69,8 +69,8 @@ void TAccess::ApplyLayout(quint8 level)
     const bool user = level >= User;
     const bool admin = level == Admin;
     Show(f.actReport, user);
-    for (QAction* a : {f.actAdmin, f.actArchives, f.actLogsReport, f.actQueue, f.actEnableQueue, f.actReceiver,
-                       f.actOptions})
+    for (QAction* a : {f.actAdmin, f.actArchives, f.actLogsReport, f.actQueue, f.actEnableQueue,
+                       f.actReceiver, f.actOptions})
         Show(a, admin);
     Show(f.actClearLiveLog, user);
     Show(f.actClearRawInput, user);

@@ -9,9 +9,9 @@
 
 #include <QScopeGuard>
 
+#include <cxxabi.h>
 #include <cstdio>
 #include <cstdlib>
-#include <cxxabi.h>
 #include <memory>
 #include <typeinfo>
 
@@ -69,7 +69,8 @@ QString AppExceptionContext(QObject* sender, const std::exception& error)
         if (!sender->objectName().isEmpty())
             parts.append(sender->objectName());
     }
-    parts.append(QStringLiteral("%1").arg(reinterpret_cast<quintptr>(&error), 8, 16, QLatin1Char('0')).toUpper());
+    parts.append(
+        QStringLiteral("%1").arg(reinterpret_cast<quintptr>(&error), 8, 16, QLatin1Char('0')).toUpper());
     return parts.join(QLatin1Char(' ')).trimmed();
 }
 
@@ -88,7 +89,8 @@ TAppExceptionOutcome ReportAppException(QObject* sender, const std::exception& e
         const auto restore = qScopeGuard([&file] { file.SetTimeStamps(true); });
         file.Write(AppExceptionContext(sender, error), true);
     } catch (...) {
-        message += QLatin1Char('\n') + QStringLiteral("(") + Tr("Failed logging this error.") + QStringLiteral(")");
+        message +=
+            QLatin1Char('\n') + QStringLiteral("(") + Tr("Failed logging this error.") + QStringLiteral(")");
     }
 
     if (!known.isEmpty()) {
@@ -98,7 +100,8 @@ TAppExceptionOutcome ReportAppException(QObject* sender, const std::exception& e
     const QString text = message + QStringLiteral("\n\n") +
                          Tr("This may be a bug - please report exact steps to reproduce.") +
                          QStringLiteral("\n\n") + Tr("To close Telvane Client press Abort.");
-    return AskAbortIgnore(text) == TMsgButton::Abort ? TAppExceptionOutcome::Abort : TAppExceptionOutcome::Ignore;
+    return AskAbortIgnore(text) == TMsgButton::Abort ? TAppExceptionOutcome::Abort
+                                                     : TAppExceptionOutcome::Ignore;
 }
 
 void HandleAppException(QObject* sender, const std::exception& error)

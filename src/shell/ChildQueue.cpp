@@ -111,7 +111,8 @@ TChildFormQueue::TChildFormQueue(TClientMainForm* owner, QAction* action) : TChi
     editRow->addWidget(lblCustomCommand);
     editRow->addWidget(edtCustomCommand, 1);
     left->addLayout(editRow);
-    left->addWidget(new QLabel(tr("The format of the commands is described in the options window."), pnlCustomCommand));
+    left->addWidget(
+        new QLabel(tr("The format of the commands is described in the options window."), pnlCustomCommand));
     strip->addLayout(left, 1);
     btnPostCommand = new QToolButton(pnlCustomCommand);
     btnPostCommand->setObjectName(QStringLiteral("btnPostCommand"));

@@ -50,7 +50,8 @@ void TClientReceiver::RawInput(const QString& text)
 QString TClientReceiver::DroppedText(int count)
 {
     if (count > 64)
-        return QLatin1Char('\n') + QCoreApplication::translate("TClientReceiver", "Dropped %1 bytes.").arg(count) +
+        return QLatin1Char('\n') +
+               QCoreApplication::translate("TClientReceiver", "Dropped %1 bytes.").arg(count) +
                QLatin1Char('\n');
     return QString(std::max(count, 0), QLatin1Char('.'));
 }

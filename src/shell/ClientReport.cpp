@@ -2,7 +2,8 @@
 
 #include "ClientReportFlags.h"
 
-TClientReport::TClientReport(const TTypeLibrary& library) : TCallbackObject(library, QLatin1String(iid::ClientReport))
+TClientReport::TClientReport(const TTypeLibrary& library)
+    : TCallbackObject(library, QLatin1String(iid::ClientReport))
 {
     Bind(QStringLiteral("ReportReady"), &TClientReport::ReportReady);
     Bind(QStringLiteral("LogsReportReady"), &TClientReport::LogsReportReady);

@@ -1,9 +1,9 @@
 #include "DMClientMain.h"
 
 #include "AppDirs.h"
+#include "AppException.h"
 #include "ClientApplication.h"
 #include "ClientCommands.h"
-#include "AppException.h"
 #include "ClientLogs.h"
 #include "ClientReceiver.h"
 #include "ClientReport.h"

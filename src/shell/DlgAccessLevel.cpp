@@ -29,7 +29,8 @@ QPushButton* ActionButton(QAction* action, QWidget* parent)
     button->setAutoDefault(false);
     button->setEnabled(action->isEnabled());
     QObject::connect(button, &QPushButton::clicked, action, &QAction::trigger);
-    QObject::connect(action, &QAction::changed, button, [button, action] { button->setEnabled(action->isEnabled()); });
+    QObject::connect(action, &QAction::changed, button,
+                     [button, action] { button->setEnabled(action->isEnabled()); });
     return button;
 }
 
@@ -102,7 +103,8 @@ void TDlgFormAccessLevel::CreateLevelPage()
     rgAccessLevel->setObjectName(QStringLiteral("rgAccessLevel"));
     rgAccessLevelButtons = new QButtonGroup(this);
     auto* radios = new QVBoxLayout(rgAccessLevel);
-    const char* items[] = {QT_TR_NOOP("&Lock program"), QT_TR_NOOP("&Standard user"), QT_TR_NOOP("&Administrator")};
+    const char* items[] = {QT_TR_NOOP("&Lock program"), QT_TR_NOOP("&Standard user"),
+                           QT_TR_NOOP("&Administrator")};
     for (int level = 0; level < 3; ++level) {
         auto* radio = new QRadioButton(tr(items[level]), rgAccessLevel);
         rgAccessLevelButtons->addButton(radio, level);
@@ -242,7 +244,8 @@ void TDlgFormAccessLevel::actChangePasswordExecute()
     ChangePassword(ChosenAccount(), lbledtCurrentPassword->text(), lbledtNewPassword->text());
 }
 
-void TDlgFormAccessLevel::ChangePassword(int account, const QString& currentPassword, const QString& newPassword)
+void TDlgFormAccessLevel::ChangePassword(int account, const QString& currentPassword,
+                                         const QString& newPassword)
 {
     QString question;
     if (account == 1) {

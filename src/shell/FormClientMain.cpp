@@ -189,18 +189,22 @@ void TClientMainForm::CreateActions()
     actAdmin = NewAction("actAdmin", QT_TR_NOOP("Administration..."),
                          QT_TR_NOOP("Manage extensions, PINs, limits, tariffs etc."), Qt::Key_F3, img::Admin,
                          opensNothingYet);
-    actArchives = NewAction("actArchives", QT_TR_NOOP("Archives..."), QT_TR_NOOP("Create and import archives"),
-                            Qt::Key_F4, img::Archives, opensNothingYet);
-    actReceiver = NewAction("actReceiver", QT_TR_NOOP("Receiver"), QT_TR_NOOP("Start/Stop receiver"), Qt::Key_F7,
-                            img::Stopped, [this] { actReceiverExecute(); });
-    actEnableQueue = NewAction("actEnableQueue", QT_TR_NOOP("Queue"), QT_TR_NOOP("Enable/Disable command queue"),
-                               Qt::Key_F8, img::Stopped, [this] { actEnableQueueExecute(); });
-    actQueue = NewAction("actQueue", QT_TR_NOOP("Show queue..."), QT_TR_NOOP("View command queue"), Qt::Key_F9,
-                         img::Queue, [this] { OpenChildWindow<TChildFormQueue>(actQueue); });
-    actAccessLevel = NewAction("actAccessLevel", QT_TR_NOOP("Access level..."), QT_TR_NOOP("Change access level"),
-                               Qt::Key_F10, img::AccessLevel, [this] { actAccessLevelExecute(); });
-    actLogsReport = NewAction("actLogsReport", QT_TR_NOOP("Logs..."), QT_TR_NOOP("View and print log reports"),
-                              Qt::Key_F11, img::LogsReport, opensNothingYet);
+    actArchives =
+        NewAction("actArchives", QT_TR_NOOP("Archives..."), QT_TR_NOOP("Create and import archives"),
+                  Qt::Key_F4, img::Archives, opensNothingYet);
+    actReceiver = NewAction("actReceiver", QT_TR_NOOP("Receiver"), QT_TR_NOOP("Start/Stop receiver"),
+                            Qt::Key_F7, img::Stopped, [this] { actReceiverExecute(); });
+    actEnableQueue =
+        NewAction("actEnableQueue", QT_TR_NOOP("Queue"), QT_TR_NOOP("Enable/Disable command queue"),
+                  Qt::Key_F8, img::Stopped, [this] { actEnableQueueExecute(); });
+    actQueue = NewAction("actQueue", QT_TR_NOOP("Show queue..."), QT_TR_NOOP("View command queue"),
+                         Qt::Key_F9, img::Queue, [this] { OpenChildWindow<TChildFormQueue>(actQueue); });
+    actAccessLevel =
+        NewAction("actAccessLevel", QT_TR_NOOP("Access level..."), QT_TR_NOOP("Change access level"),
+                  Qt::Key_F10, img::AccessLevel, [this] { actAccessLevelExecute(); });
+    actLogsReport =
+        NewAction("actLogsReport", QT_TR_NOOP("Logs..."), QT_TR_NOOP("View and print log reports"),
+                  Qt::Key_F11, img::LogsReport, opensNothingYet);
     // The options dialog comes with the options part.
     actOptions = NewAction("actOptions", QT_TR_NOOP("Options..."), QT_TR_NOOP("Configure Telvane Control"),
                            Qt::Key_F12, img::Options, opensNothingYet);
@@ -208,9 +212,10 @@ void TClientMainForm::CreateActions()
                         [this] { actHelpExecute(); });
     actAbout = NewAction("actAbout", QT_TR_NOOP("About..."), QT_TR_NOOP("About Telvane Control"),
                          QKeySequence(Qt::CTRL | Qt::Key_F1), img::Help, [this] { actAboutExecute(); });
-    actFileExit = NewAction("actFileExit", QT_TR_NOOP("Exit"), nullptr, QKeySequence(), img::Exit, [this] { close(); });
-    actWindowCascade = NewAction("actWindowCascade", QT_TR_NOOP("&Cascade"), QT_TR_NOOP("Cascade"), QKeySequence(),
-                                 img::Cascade, [this] { mdiArea_->cascadeSubWindows(); });
+    actFileExit =
+        NewAction("actFileExit", QT_TR_NOOP("Exit"), nullptr, QKeySequence(), img::Exit, [this] { close(); });
+    actWindowCascade = NewAction("actWindowCascade", QT_TR_NOOP("&Cascade"), QT_TR_NOOP("Cascade"),
+                                 QKeySequence(), img::Cascade, [this] { mdiArea_->cascadeSubWindows(); });
     actWindowTileHorizontal =
         NewAction("actWindowTileHorizontal", QT_TR_NOOP("Tile horizontally"), QT_TR_NOOP("Tile horizontal"),
                   QKeySequence(), img::TileHorizontal, [this] { TileChildWindows(Qt::Horizontal); });

@@ -48,7 +48,8 @@ public:
     TChild* OpenChildWindow(QAction* action)
     {
         return static_cast<TChild*>(OpenChildWindow(
-            action, [](TClientMainForm* owner, QAction* a) -> TChildFormBlank* { return new TChild(owner, a); }));
+            action,
+            [](TClientMainForm* owner, QAction* a) -> TChildFormBlank* { return new TChild(owner, a); }));
     }
     // Closes the windows of actReport, actAdmin, actArchives, actQueue and actLogsReport.
     void CloseChildWindows();

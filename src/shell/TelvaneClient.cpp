@@ -23,8 +23,9 @@ int RunClient(TTelvaneApplication& app)
 {
     StartProcessCore(QCoreApplication::applicationFilePath());
     TIniFile32& settings = SettingsFile();
-    SetReportFormats(settings.ReadString(QStringLiteral("Report"), QStringLiteral("date_time_format"), QString()),
-                     settings.ReadString(QStringLiteral("Report"), QStringLiteral("duration_format"), QString()));
+    SetReportFormats(
+        settings.ReadString(QStringLiteral("Report"), QStringLiteral("date_time_format"), QString()),
+        settings.ReadString(QStringLiteral("Report"), QStringLiteral("duration_format"), QString()));
     QGuiApplication::setApplicationDisplayName(TClientMainForm::DesignedCaption());
 
     {

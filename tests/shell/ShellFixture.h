@@ -16,8 +16,8 @@
 #include "TestServer.h"
 #include "TypeLibrary.h"
 
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -106,7 +106,8 @@ public:
         for (const QString& line : LogText(name).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
             const QString l = line.trimmed();
             // "yyyy-mm-dd hh:nn:ss " is 20 characters.
-            entries.append(l.size() > 20 && l[4] == QLatin1Char('-') && l[13] == QLatin1Char(':') ? l.mid(20) : l);
+            entries.append(l.size() > 20 && l[4] == QLatin1Char('-') && l[13] == QLatin1Char(':') ? l.mid(20)
+                                                                                                  : l);
         }
         return entries;
     }

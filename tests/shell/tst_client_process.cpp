@@ -96,15 +96,17 @@ private Q_SLOTS:
         QVERIFY(client.Finish());
         QCOMPARE(client.ExitStatus(), QProcess::NormalExit);
         QCOMPARE(client.ExitCode(), 1);
-        QVERIFY(client.Errors().contains(
-            QStringLiteral("Error: The file \"TelvaneServer.tlb\" is missing or corrupt.\nTelvane Client will now close.")));
+        QVERIFY(client.Errors().contains(QStringLiteral(
+            "Error: The file \"TelvaneServer.tlb\" is missing or corrupt.\nTelvane Client will now close.")));
         const QStringList entries = client.LogEntries();
         qsizetype at = -1;
         for (qsizetype i = 0; i < entries.size(); ++i)
-            if (entries[i].startsWith(QStringLiteral("3: ")) && entries[i].contains(QStringLiteral("TelvaneServer.tlb")))
+            if (entries[i].startsWith(QStringLiteral("3: ")) &&
+                entries[i].contains(QStringLiteral("TelvaneServer.tlb")))
                 at = i;
         QVERIFY2(at >= 0, qPrintable(entries.join(QLatin1Char('|'))));
-        QVERIFY2(entries.value(at + 1).startsWith(QStringLiteral("EOleSysError ")), qPrintable(entries.value(at + 1)));
+        QVERIFY2(entries.value(at + 1).startsWith(QStringLiteral("EOleSysError ")),
+                 qPrintable(entries.value(at + 1)));
         QCOMPARE(entries.first(), QStringLiteral("Log created"));
         QCOMPARE(entries.value(1), QStringLiteral("1: Starting..."));
         QCOMPARE(entries.last(), QStringLiteral("1: Shutdown complete."));
@@ -119,7 +121,8 @@ private Q_SLOTS:
         QVERIFY(client.Finish());
         QCOMPARE(client.ExitCode(), 0);
         const QString errors = client.Errors();
-        static const QRegularExpression warning(QStringLiteral("Warning: (.+)\nTelvane Client will now close."));
+        static const QRegularExpression warning(
+            QStringLiteral("Warning: (.+)\nTelvane Client will now close."));
         const QRegularExpressionMatch match = warning.match(errors);
         QVERIFY2(match.hasMatch(), qPrintable(errors));
         const QStringList entries = client.LogEntries();
@@ -135,8 +138,9 @@ private Q_SLOTS:
         QVERIFY(client.Finish());
         QCOMPARE(client.ExitCode(), 0);
         // No message box.
-        static const QRegularExpression box(QStringLiteral("^(Error|Warning|Question|Confirmation|Information): "),
-                                            QRegularExpression::MultilineOption);
+        static const QRegularExpression box(
+            QStringLiteral("^(Error|Warning|Question|Confirmation|Information): "),
+            QRegularExpression::MultilineOption);
         QVERIFY(!box.match(client.Errors()).hasMatch());
         QCOMPARE(client.LogEntries(),
                  (QStringList{"Log created", "1: Starting...", "1: Shutdown complete."}));
@@ -159,7 +163,8 @@ private Q_SLOTS:
         QVERIFY(client.Errors().contains(
             QStringLiteral("Warning: Telvane Server has been shut down.\nTelvane Client will now close.")));
         const QStringList entries = client.LogEntries();
-        QVERIFY(entries.contains(QStringLiteral("2: Telvane Server has been shut down. Telvane Client will now close.")));
+        QVERIFY(entries.contains(
+            QStringLiteral("2: Telvane Server has been shut down. Telvane Client will now close.")));
         QCOMPARE(entries.last(), QStringLiteral("1: Shutdown complete."));
         QVERIFY(server.Terminate());
     }

