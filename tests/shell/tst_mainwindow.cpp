@@ -7,9 +7,11 @@
 #include "ChildBlank.h"
 #include "ClientApplication.h"
 #include "ClientLogs.h"
+#include "ClientReceiver.h"
 #include "DlgAccessLevel.h"
 #include "Gauge.h"
 #include "ImageLists.h"
+#include "Receiver.h"
 #include "ShellFixture.h"
 #include "remote/ClientFixture.h"
 
@@ -26,6 +28,7 @@
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -591,10 +594,14 @@ private Q_SLOTS:
 
     void bufferLevelBeforeSizeChangesNothing()
     {
-        const QColor before = form->gaugeInputBuffer->ForeColor();
-        f->Notify(TCallbackTarget::Receiver, QStringLiteral("BufferLevel"), {500});
-        QCOMPARE(form->gaugeInputBuffer->ForeColor(), before);
-        QCOMPARE(form->gaugeInputBuffer->Progress(), 0);
+        // The connected one heard the server's buffer size at once; a new object has none.
+        TClientReceiver receiver(ClientMainDM()->TypeLibrary());
+        const QColor color = form->gaugeInputBuffer->ForeColor();
+        const int progress = form->gaugeInputBuffer->Progress();
+        receiver.BufferLevel(500);
+        QCOMPARE(receiver.InputBufferSize(), 0);
+        QCOMPARE(form->gaugeInputBuffer->ForeColor(), color);
+        QCOMPARE(form->gaugeInputBuffer->Progress(), progress);
     }
 
     void rawInputAndDroppedBytes_data()
@@ -768,6 +775,35 @@ private Q_SLOTS:
         if (!started)
             QTRY_VERIFY(
                 form->memoLiveLog->toPlainText().endsWith(QStringLiteral("\nSelect a data format.\n")));
+    }
+
+    void liveRawInputFromTheReceiver()
+    {
+        cleanup();
+        f = std::make_unique<TShellFixture>();
+        f->Server.Options().ReceiverPort = 0;
+        QVERIFY(f->StartServer(true));
+        form = f->Connect();
+        QVERIFY(f->Connected());
+        form->show();
+        Unlock(2, QStringLiteral("admin"));
+        QCOMPARE(form->actReceiver->text(), QStringLiteral("Start receiver"));
+        form->actReceiver->trigger();
+        QTRY_COMPARE(form->actReceiver->text(), QStringLiteral("Stop receiver"));
+        QVERIFY(form->StatusPanelText(0).contains(QStringLiteral("port")));
+        quint16 port = 0;
+        f->Server.RunOnServer([&](TServer& s) { port = s.Receiver().Port(); });
+        QVERIFY(port != 0);
+        QTcpSocket exchange;
+        exchange.connectToHost(QHostAddress::LocalHost, port);
+        QVERIFY(exchange.waitForConnected(5000));
+        exchange.write("01/02/24 10:15 00:01:05 [101  ) [      ) [0888123456          ) (001] (002] (O)\r\n");
+        QVERIFY(exchange.waitForBytesWritten(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(form->memoLiveRawInput->toPlainText().contains(QStringLiteral("0888123456")),
+                                 10000);
+        QVERIFY(form->gaugeInputBuffer->MaxValue() > 0);
+        form->actReceiver->trigger();
+        QTRY_COMPARE(form->actReceiver->text(), QStringLiteral("Start receiver"));
     }
 
     void unexpectedErrorReport_data()

@@ -244,6 +244,33 @@ private Q_SLOTS:
         QCOMPARE(Rows(reopened), (QStringList{"A|0", "B|0"}));
     }
 
+    void theServersQueue()
+    {
+        cleanup();
+        f = std::make_unique<TShellFixture>();
+        f->Server.Options().ControlProtocol = 3;
+        QVERIFY(f->StartServer());
+        form = f->Connect();
+        QVERIFY(ClientMainDM()->MainRDM.Call(307, {true, QStringLiteral("admin")}).toBool());
+        TAccess::SetLevel(TAccess::Admin);
+        TChildFormQueue* queue = OpenQueue();
+        QVERIFY(queue->pnlCustomCommand->isVisibleTo(queue));
+        QCOMPARE(queue->ListView->rowCount(), 0);
+        queue->edtCustomCommand->setText(QStringLiteral("  ATDT 0888"));
+        queue->actCustomCommand->trigger();
+        QTRY_COMPARE(queue->ListView->rowCount(), 1);
+        QCOMPARE(queue->ListView->item(0, 0)->text(), QStringLiteral("  ATDT 0888"));
+        queue->close();
+        // Added while the window is closed: the reopened window has it from the server.
+        ClientMainDM()->CommandsRDM.Call(313, {QStringLiteral("ATH")});
+        queue = OpenQueue();
+        QCOMPARE(queue->ListView->rowCount(), 2);
+        QCOMPARE(queue->ListView->item(1, 0)->text(), QStringLiteral("ATH"));
+        f->Answerer.SetAnswers({TMsgButton::Yes});
+        queue->actClear->trigger();
+        QTRY_COMPARE(queue->ListView->rowCount(), 0);
+    }
+
     void lockingClosesTheWindow()
     {
         InstallQueue(QVariant(), QVariant(), 0);
