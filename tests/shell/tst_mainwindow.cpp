@@ -34,7 +34,6 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include <csignal>
 #include <memory>
 
 namespace {
@@ -726,26 +725,6 @@ private Q_SLOTS:
                  QStringLiteral(
                      "Too many users have connected to Telvane Server.\nTelvane Client will now close."));
         QVERIFY(!f->Connected());
-    }
-
-    void serverShutdown()
-    {
-        cleanup();
-        f = std::make_unique<TShellFixture>();
-        TServerProcess server;
-        QString error;
-        QVERIFY2(server.Start({}, &error), qPrintable(error));
-        SettingsFile().WriteInteger(QStringLiteral("Server"), QStringLiteral("port"), server.Port());
-        form = f->Connect();
-        QVERIFY(f->Connected());
-        ::kill(static_cast<pid_t>(server.Process().processId()), SIGTERM);
-        QTRY_COMPARE_WITH_TIMEOUT(f->Answerer.Asked().size(), 1, 15000);
-        QCOMPARE(f->Answerer.Asked().first().Text,
-                 QStringLiteral("Telvane Server has been shut down.\nTelvane Client will now close."));
-        QVERIFY(f->LogEntries().contains(
-            QStringLiteral("2: Telvane Server has been shut down. Telvane Client will now close.")));
-        QVERIFY(!f->Connected());
-        QVERIFY(server.Terminate());
     }
 
     void receiverNeedsADataFormat_data()

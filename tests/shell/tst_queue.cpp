@@ -227,23 +227,6 @@ private Q_SLOTS:
         QCOMPARE(queue->ListView->rowCount(), 1);
     }
 
-    void closedWindowIgnoresCallbacksAndReopensFresh()
-    {
-        InstallQueue(QVariant(QVariantList{QStringLiteral("A")}), QVariant(QVariantList{0}), 0);
-        TChildFormQueue* queue = OpenQueue();
-        QCOMPARE(OpenQueue(), queue);
-        queue->close();
-        QVERIFY(!TChildFormQueue::Instance());
-        QVERIFY(!TChildFormBlank::OfAction(form->actQueue));
-        f->Notify(TCallbackTarget::Commands, QStringLiteral("CommandAdded"),
-                  {QStringLiteral("B"), QVariant::fromValue(qint16(0))});
-        InstallQueue(QVariant(QVariantList{QStringLiteral("A"), QStringLiteral("B")}),
-                     QVariant(QVariantList{0, 0}), 0);
-        TChildFormQueue* reopened = OpenQueue();
-        QVERIFY(reopened);
-        QCOMPARE(Rows(reopened), (QStringList{"A|0", "B|0"}));
-    }
-
     void theServersQueue()
     {
         cleanup();

@@ -151,20 +151,6 @@ private Q_SLOTS:
         QCOMPARE(splash.result(), int(QDialog::Accepted));
     }
 
-    void emptyServerBoxConnectsNothing()
-    {
-        QVERIFY(f->StartServer());
-        TSplashForm splash(true);
-        splash.StopCountdown();
-        splash.cmbServer->setEditText(QStringLiteral("   "));
-        splash.actConnect->trigger();
-        QVERIFY(!ClientMainForm());
-        QVERIFY(!splash.actConnect->isEnabled());
-        QVERIFY(!splash.cmbServer->isEnabled());
-        QTest::keyClick(&splash, Qt::Key_Escape);
-        QCOMPARE(splash.result(), int(QDialog::Rejected));
-    }
-
     void escapeEndsWithoutConnecting()
     {
         QVERIFY(f->StartServer());
