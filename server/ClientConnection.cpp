@@ -292,8 +292,12 @@ void TClientConnection::HandleCall(const TMessage& m)
             reply.ByRefValues.append(args.at(index));
         Send(reply);
     } catch (const EOleSysError& e) {
+        afterReply_.clear();
         SendError(m.Id, e.ErrorCode(), e.Message());
     }
+    const QList<std::function<void()>> after = std::exchange(afterReply_, {});
+    for (const std::function<void()>& fn : after)
+        fn();
     if (sendAway_ && !sentAway_)
         SendAway();
 }
@@ -447,6 +451,7 @@ void TClientConnection::HandleApply(const TMessage& m)
                                hr::DISP_E_EXCEPTION_);
         try {
             TMessage applied = provider->Table->Apply(server_.Database(), m);
+            server_.DataChanged();
             if (!applied.Errors.isEmpty())
                 server_.Log(TSeverity::Information,
                             QStringLiteral("Client %1: %2 of %3 changes to %4 failed.")
@@ -495,8 +500,7 @@ void TClientConnection::StartQuery(TResultSlot slot, const QString& sql)
     q.Result.reset();
     const quint64 generation = ++q.Generation;
     if (slot != TResultSlot::LogsEvent && q.StatusId == 0) {
-        static std::atomic<int> nextStatus{1};
-        q.StatusId = nextStatus++;
+        q.StatusId = server_.NewStatusId();
         Notify(TCallbackTarget::Application, QStringLiteral("StatusAdded"),
                {QStringLiteral("Running the query..."), q.StatusId});
     }

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -46,12 +47,20 @@ public:
     void SetAccepted(bool accepted) { accepted_ = accepted; }
     // Sends the "too many users" notice after the current reply and closes after a grace.
     void SendAwayAfterReply() { sendAway_ = true; }
+    bool SendingAway() const { return sendAway_; }
+    // Runs after the reply of the call being handled has been sent.
+    void RunAfterReply(std::function<void()> fn) { afterReply_.append(std::move(fn)); }
     bool SentAway() const { return sentAway_; }
 
     // Calls a method of one of the client's callback objects. Live notices are held back
     // while live data is disabled (MainRDM 312) and sent in order when it is enabled.
     void Notify(TCallbackTarget target, const QString& method, const QVariantList& args, bool live = true);
     void SetLiveDataEnabled(bool enabled);
+
+    // The data format the connection checked last with AdminRDM 302, as it was sent;
+    // none when that check failed.
+    const std::optional<QString>& CheckedDataFormat() const { return checkedFormat_; }
+    void SetCheckedDataFormat(std::optional<QString> text) { checkedFormat_ = std::move(text); }
 
     void SetRowFilter(TProviderKind query, std::optional<TRowFilter> filter);
     void SetCatalogTable(TProviderKind provider, const QString& table);
@@ -123,6 +132,8 @@ private:
     std::optional<TRowFilter> extensionFilter_;
     std::optional<TRowFilter> pinCodeFilter_;
     QString epGroupTable_, extPinTable_, simpleExtPinTable_;
+    std::optional<QString> checkedFormat_;
+    QList<std::function<void()>> afterReply_;
     TQuery queries_[3];
     std::deque<TOutgoing> outgoing_;
 };

@@ -68,9 +68,10 @@ const TRuleSet kRuleSets[] = {
      "# Mobile networks, billed by the second\nrate 087 0.05 0.22 1\nrate 088 0.05 0.24 1\n"
      "rate 089 0.05 0.23 1\n"},
     {"International",
-     "rate 00 0.10 0.60 60\nrate 0049 0.10 0.45 60\nrate 0044 0.10 0.48 60\n"
+     "# Abroad, cheaper to the main partners\nrate 00 0.10 0.60 60\nrate 0049 0.10 0.45 60\n"
+     "rate 0044 0.10 0.48 60\n"
      "rate 001 0.10 0.35 60\n"},
-    {"Free", "# Emergency and free-phone numbers\nrate 112 0 0 1\nrate 0800 0 0 1\n"},
+    {"Free", "# Emergency and free-phone numbers\nrate 112 0.00 0.00 1\nrate 0800 0.00 0.00 1\n"},
 };
 
 QString Insert(TDatabase& db, const QString& table, const QStringList& columns, const QVariantList& values)

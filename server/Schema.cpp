@@ -129,6 +129,15 @@ CREATE TABLE REPORT (
 );
 )SQL";
 
+// Added in version 2. ID keeps the order in which the commands were queued.
+const char* const kCommandQueue = R"SQL(
+CREATE TABLE COMMAND_QUEUE (
+  ID          INTEGER PRIMARY KEY AUTOINCREMENT,
+  TEXT        VARCHAR(250) NOT NULL,
+  RETRY_COUNT INTEGER NOT NULL DEFAULT 0
+);
+)SQL";
+
 }  // namespace
 
 bool PrepareSchema(TDatabase& db)
@@ -145,10 +154,17 @@ bool PrepareSchema(TDatabase& db)
                 QStringLiteral("The database \"%1\" was written by a newer server (schema version %2)")
                     .arg(db.Path())
                     .arg(version));
+        if (version < 2) {
+            TTransaction tx(db);
+            db.Exec(QString::fromLatin1(kCommandQueue));
+            TSettings(db).SetInt(setting::SchemaVersion, SchemaVersion);
+            tx.Commit();
+        }
         return false;
     }
     TTransaction tx(db);
     db.Exec(QString::fromLatin1(kSchema));
+    db.Exec(QString::fromLatin1(kCommandQueue));
     TSettings settings(db);
     settings.SetInt(setting::SchemaVersion, SchemaVersion);
     settings.SetInt(setting::Language, 1);

@@ -4,9 +4,10 @@
 
 class TDatabase;
 
-inline constexpr int SchemaVersion = 1;
+// 2: the command queue (COMMAND_QUEUE).
+inline constexpr int SchemaVersion = 2;
 
 // Creates the tables, indexes and the initial settings and passwords when the file is
-// new; checks the schema version of an existing file (raises Exception when it is from
-// a newer server). Returns true when the database was new.
+// new; brings an older file up to this version and refuses (raises Exception) a file of
+// a newer server. Returns true when the database was new.
 bool PrepareSchema(TDatabase& db);

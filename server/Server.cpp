@@ -3,11 +3,14 @@
 #include "ClientConnection.h"
 #include "DemoData.h"
 #include "Schema.h"
+#include "Settings.h"
 
 #include <QFileInfo>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+
+#include <limits>
 
 TServer::TServer(TServerOptions options, QObject* parent) : QObject(parent), options_(std::move(options))
 {
@@ -44,6 +47,7 @@ void TServer::Start()
     }
     events_ = std::make_unique<TEventLog>(*db_);
     checker_ = std::make_unique<TReportConnection>(options_.DatabasePath);
+    StoreCommandLineSettings();
 
     listener_ = new QTcpServer(this);
     connect(listener_, &QTcpServer::newConnection, this, &TServer::OnNewConnection);
@@ -54,6 +58,37 @@ void TServer::Start()
     LogEvent(category::Application, TSeverity::Information,
              QStringLiteral("Telvane Server started, listening on port %1").arg(Port()));
     Log(TSeverity::Information, QStringLiteral("listening on port %1").arg(Port()));
+    StartLiveParts();
+}
+
+void TServer::StoreCommandLineSettings()
+{
+    TSettings settings(*db_);
+    const std::pair<const char*, std::optional<int>> given[] = {
+        {setting::ReceiverPort, options_.ReceiverPort},
+        {setting::ReceiverBufferSize, options_.ReceiverBufferSize},
+        {setting::ControlProtocol, options_.ControlProtocol},
+        {setting::CommandRetryMs, options_.CommandRetryMs},
+    };
+    for (const auto& [name, value] : given)
+        if (value)
+            settings.SetInt(name, *value);
+}
+
+void TServer::StartLiveParts()
+{
+    receiver_ = std::make_unique<TReceiver>(*this);
+    queue_ = std::make_unique<TCommandQueue>(*this, *receiver_);
+    queue_->Load();
+    // A receiver that ran when the server stopped runs again.
+    if (options_.StartReceiver || TSettings(*db_).Int(setting::ReceiverRunning, 0) != 0) {
+        try {
+            receiver_->Start();
+            TSettings(*db_).SetInt(setting::ReceiverRunning, 1);
+        } catch (const Exception&) {
+            // Start has logged why; the server serves its clients all the same.
+        }
+    }
 }
 
 quint16 TServer::Port() const
@@ -77,6 +112,41 @@ void TServer::LogEvent(const char* category, TSeverity severity, const QString& 
     } catch (const Exception& e) {
         Log(TSeverity::Error, QStringLiteral("Cannot write the event to the LOG table: %1").arg(e.Message()));
     }
+}
+
+void TServer::Notice(const char* category, TSeverity severity, const QString& text)
+{
+    LogEvent(category, severity, text);
+    Broadcast(TCallbackTarget::Application, QStringLiteral("LogMessage"), {text, static_cast<int>(severity)});
+}
+
+void TServer::Broadcast(TCallbackTarget target, const QString& method, const QVariantList& args)
+{
+    for (TClientConnection* c : std::as_const(connections_))
+        if (c->Accepted() && !c->SentAway())
+            c->Notify(target, method, args);
+}
+
+void TServer::SendLiveState(TClientConnection& client)
+{
+    if (receiver_)
+        receiver_->SendStateTo(client);
+    if (queue_)
+        queue_->SendStateTo(client);
+}
+
+int TServer::NewStatusId()
+{
+    const int id = nextStatusId_;
+    nextStatusId_ =
+        nextStatusId_ == std::numeric_limits<int>::max() ? FirstServerStatusId : nextStatusId_ + 1;
+    return id;
+}
+
+void TServer::DataChanged()
+{
+    if (receiver_)
+        receiver_->ConfigurationChanged();
 }
 
 void TServer::CheckReportSql(const QString& sql)
@@ -151,6 +221,11 @@ void TServer::FinishShutdown()
     connections_.clear();
     pool_.waitForDone();
     checker_.reset();
+    queue_.reset();
+    if (receiver_) {
+        receiver_->Shutdown();
+        receiver_.reset();
+    }
     if (db_) {
         LogEvent(category::Application, TSeverity::Information, QStringLiteral("Telvane Server stopped"));
         events_.reset();

@@ -2,8 +2,11 @@
 // telvane-server: listens for clients, owns the database, the logs and the query pool,
 // and stops gracefully (the shutdown notice to every client first).
 
+#include "ClientConnection.h"
+#include "CommandQueue.h"
 #include "Database.h"
 #include "EventLog.h"
+#include "Receiver.h"
 #include "ReportSql.h"
 #include "ServerLog.h"
 #include "ServerModules.h"
@@ -16,7 +19,10 @@
 #include <memory>
 
 class QTcpServer;
-class TClientConnection;
+
+// The client numbers its own running activities from 1 to 1000000000; the server's start
+// above them, so that the two never clash.
+inline constexpr int FirstServerStatusId = 1000000001;
 
 class TServer : public QObject {
     Q_OBJECT
@@ -39,9 +45,24 @@ public:
     TCallTable& Calls() { return calls_; }
     QThreadPool& QueryPool() { return pool_; }
 
+    TReceiver& Receiver() { return *receiver_; }
+    TCommandQueue& CommandQueue() { return *queue_; }
+
     void Log(TSeverity severity, const QString& text);
     // The server log and the LOG table.
     void LogEvent(const char* category, TSeverity severity, const QString& text);
+    // LogEvent, and the text as LogMessage to every client.
+    void Notice(const char* category, TSeverity severity, const QString& text);
+
+    // A live callback to every client whose handshake was accepted.
+    void Broadcast(TCallbackTarget target, const QString& method, const QVariantList& args);
+    // The state of the receiver and the command queue, for a client that has just shaken
+    // hands.
+    void SendLiveState(TClientConnection& client);
+    // Identifiers of StatusAdded/StatusCleared, unique across clients.
+    int NewStatusId();
+    // A client changed reference data (exchanges, tariff rules, ...) or a setting in use.
+    void DataChanged();
 
     // Raises Exception when the text is not one read-only statement.
     void CheckReportSql(const QString& sql);
@@ -55,17 +76,22 @@ private:
     void OnNewConnection();
     void OnConnectionFinished(TClientConnection* connection);
     void FinishShutdown();
+    void StoreCommandLineSettings();
+    void StartLiveParts();
 
     TServerOptions options_;
     std::unique_ptr<TServerLog> log_;
     std::unique_ptr<TDatabase> db_;
     std::unique_ptr<TEventLog> events_;
     std::unique_ptr<TReportConnection> checker_;
+    std::unique_ptr<TReceiver> receiver_;
+    std::unique_ptr<TCommandQueue> queue_;
     TCallTable calls_;
     QThreadPool pool_;
     QTcpServer* listener_ = nullptr;
     QList<TClientConnection*> connections_;
     quint64 nextConnection_ = 1;
+    int nextStatusId_ = FirstServerStatusId;
     bool running_ = false;
     bool stopping_ = false;
 };

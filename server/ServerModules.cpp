@@ -1,5 +1,6 @@
 #include "ServerModules.h"
 
+#include "CallString.h"
 #include "CallbackInterfaces.h"
 #include "ClientConnection.h"
 #include "Database.h"
@@ -142,6 +143,11 @@ QVariant Handshake(TCallContext& c)
                                 .arg(clientVersion));
     }
     c.Args[5] = 0;
+    // The live displays start from the server's current state.
+    c.Client.RunAfterReply([&server, &client = c.Client] {
+        if (!client.SendingAway())
+            server.SendLiveState(client);
+    });
     return QVariant();
 }
 
@@ -222,6 +228,60 @@ QVariant TariffRulesInUse(TCallContext& c)
     return QVariant(TariffRuleSetsInUse(Server(c).Database()).join(QStringLiteral(", ")));
 }
 
+QVariant CheckDataFormat(TCallContext& c)
+{
+    const QString text = ArgString(c, 0);
+    TCallString format;
+    const bool valid = !text.isEmpty() && format.Parse(text);
+    c.Client.SetCheckedDataFormat(valid ? std::optional<QString>(text) : std::nullopt);
+    return QVariant(valid);
+}
+
+QVariant UseCheckedDataFormat(TCallContext& c)
+{
+    const std::optional<QString>& text = c.Client.CheckedDataFormat();
+    if (!text)
+        throw Exception(
+            QStringLiteral("No valid data format has been checked (AdminRDM 302) on this connection."));
+    TServer& server = Server(c);
+    // Kept as it was sent, so that the client finds its row by comparing the texts.
+    TSettings(server.Database()).SetString(setting::SchemaInUse, *text);
+    server.DataChanged();
+    server.Notice(
+        category::Receiver, TSeverity::Information,
+        QStringLiteral("Client %1 chose the data format in use: %2").arg(c.Client.Number()).arg(*text));
+    return QVariant();
+}
+
+QVariant UsePbx(TCallContext& c)
+{
+    const int id = ArgInt(c, 0);
+    TServer& server = Server(c);
+    TDatabase& db = server.Database();
+    const QVariant name = db.Scalar(QStringLiteral("SELECT NAME FROM PBX WHERE ID = ?"), {id});
+    if (!name.isValid())
+        throw Exception(QStringLiteral("There is no exchange with ID %1.").arg(id));
+    TSettings(db).SetInt(setting::PbxInUse, id);
+    server.DataChanged();
+    server.Notice(category::Receiver, TSeverity::Information,
+                  QStringLiteral("Client %1 chose the exchange in use: \"%2\" (ID %3)")
+                      .arg(c.Client.Number())
+                      .arg(name.toString())
+                      .arg(id));
+    return QVariant();
+}
+
+QVariant CheckTariffRules(TCallContext& c)
+{
+    QString error;
+    const QString normal = NormaliseTariffRules(ArgString(c, 0), &error);
+    if (normal.isEmpty())
+        c.Client.Notify(TCallbackTarget::Application, QStringLiteral("LogMessage"),
+                        {QStringLiteral("The tariff rules are not valid. %1").arg(error),
+                         static_cast<int>(TSeverity::Warning)});
+    return QVariant(normal);
+}
+
 QVariant SetFilterClause(TCallContext& c)
 {
     const QString query = ArgString(c, 0);
@@ -250,6 +310,52 @@ QVariant SetFilterClause(TCallContext& c)
                                        "\"where GROUP_ID = n\" and \"where LIMIT_PLAN_ID = n\" are accepted.")
                             .arg(clause));
     c.Client.SetRowFilter(kind, TRowFilter{m.captured(1).toUpper(), value});
+    return QVariant();
+}
+
+// ---- ReceiverRDM, CommandsRDM --------------------------------------------------------
+
+QVariant ToggleReceiver(TCallContext& c)
+{
+    TServer& server = Server(c);
+    TReceiver& receiver = server.Receiver();
+    const bool start = !receiver.Running();
+    if (start)
+        receiver.Start();
+    else
+        receiver.Stop();
+    // A restarted server resumes what the administrator chose last.
+    TSettings(server.Database()).SetInt(setting::ReceiverRunning, start ? 1 : 0);
+    return QVariant();
+}
+
+QString Who(const TCallContext& c)
+{
+    return QStringLiteral("Client %1").arg(c.Client.Number());
+}
+
+QVariant ToggleQueue(TCallContext& c)
+{
+    TCommandQueue& queue = Server(c).CommandQueue();
+    queue.SetEnabled(!queue.Enabled());
+    return QVariant();
+}
+
+QVariant QueueContents(TCallContext& c)
+{
+    const QList<TCommandQueue::TCommand>& commands = Server(c).CommandQueue().Commands();
+    if (commands.isEmpty()) {
+        c.Args[0] = QVariant();
+        c.Args[1] = QVariant();
+        return QVariant();
+    }
+    QVariantList texts, retries;
+    for (const TCommandQueue::TCommand& command : commands) {
+        texts << command.Text;
+        retries << command.RetryCount;
+    }
+    c.Args[0] = texts;
+    c.Args[1] = retries;
     return QVariant();
 }
 
@@ -344,9 +450,35 @@ void RegisterServerCalls(TCallTable& t)
     t.Add({M::Main, 314, level::Locked, 0, GetLanguage});
     t.Add({M::Main, 315, level::Administrator, 1, SetLanguage});
     t.Add({M::Admin, 301, level::Locked, 0, DataFormatInUse});
+    t.Add({M::Admin, 302, level::Administrator, 1, CheckDataFormat});
+    t.Add({M::Admin, 303, level::Administrator, 0, UseCheckedDataFormat});
+    t.Add(
+        {M::Admin, 306, level::Administrator, 0, [](TCallContext&) { return QVariant(EmptyTariffRule()); }});
+    t.Add({M::Admin, 307, level::Administrator, 0,
+           [](TCallContext&) { return QVariant(TariffRuleTemplate()); }});
     t.Add({M::Admin, 308, level::Administrator, 2, SetFilterClause});
+    t.Add({M::Admin, 312, level::Administrator, 1, CheckTariffRules});
     t.Add({M::Admin, 313, level::Administrator, 0, PbxInUse});
+    t.Add({M::Admin, 314, level::Administrator, 1, UsePbx});
     t.Add({M::Admin, 315, level::Locked, 0, TariffRulesInUse});
+    t.Add({M::Receiver, 301, level::Administrator, 0, ToggleReceiver});
+    t.Add({M::Commands, 309, level::Administrator, 0, ToggleQueue});
+    t.Add({M::Commands, 310, level::Administrator, 2, QueueContents});
+    t.Add({M::Commands, 311, level::Administrator, 1, [](TCallContext& c) {
+               Server(c).CommandQueue().Remove(ArgInt(c, 0), Who(c));
+               return QVariant();
+           }});
+    t.Add({M::Commands, 312, level::Administrator, 0, [](TCallContext& c) {
+               Server(c).CommandQueue().Clear(Who(c));
+               return QVariant();
+           }});
+    t.Add({M::Commands, 313, level::Administrator, 1, [](TCallContext& c) {
+               Server(c).CommandQueue().Add(ArgString(c, 0), Who(c));
+               return QVariant();
+           }});
+    t.Add({M::Commands, 314, level::Administrator, 0, [](TCallContext& c) {
+               return VarFromInt16(static_cast<qint16>(Server(c).CommandQueue().ControlProtocol()));
+           }});
     t.Add({M::Report, 301, level::User, 1,
            [](TCallContext& c) { return RunStatement(c, TResultSlot::Report); }});
     t.Add({M::Report, 303, level::User, 2, ChooseCatalogTable});

@@ -47,7 +47,27 @@ bool ParseServerOptions(const QStringList& arguments, TServerOptions& options, Q
     const QCommandLineOption typelib(QStringLiteral("write-typelib"),
                                      QStringLiteral("Writes the type library file and exits."),
                                      QStringLiteral("FILE"));
-    parser.addOptions({help, db, port, listen, demo, demoDate, maxClients, maxFrame, log, version, typelib});
+    const QCommandLineOption receiverPort(
+        QStringLiteral("receiver-port"),
+        QStringLiteral("The receiver's TCP port for the exchange (stored; default 9100, 0 a free one)."),
+        QStringLiteral("N"));
+    const QCommandLineOption receiverBuffer(
+        QStringLiteral("receiver-buffer"),
+        QStringLiteral("The receiver's input buffer in bytes (stored; default 65536)."),
+        QStringLiteral("BYTES"));
+    const QCommandLineOption startReceiver(QStringLiteral("start-receiver"),
+                                           QStringLiteral("Starts the receiver at start-up."));
+    const QCommandLineOption controlProtocol(
+        QStringLiteral("control-protocol"),
+        QStringLiteral("The exchange control protocol (stored): 0 Avaya Definity, 1 Siemens HiPath, "
+                       "2 modem, 3 direct commands."),
+        QStringLiteral("N"));
+    const QCommandLineOption retryInterval(
+        QStringLiteral("retry-interval"),
+        QStringLiteral("Milliseconds between attempts to send a queued command (stored; default 10000)."),
+        QStringLiteral("MS"));
+    parser.addOptions({help, db, port, listen, demo, demoDate, maxClients, maxFrame, log, version, typelib,
+                       receiverPort, receiverBuffer, startReceiver, controlProtocol, retryInterval});
     if (!parser.parse(QStringList{QStringLiteral("telvane-server")} + arguments)) {
         message = parser.errorText();
         return false;
@@ -85,6 +105,21 @@ bool ParseServerOptions(const QStringList& arguments, TServerOptions& options, Q
     if (!readInt(version, 1, 1000000, value))
         return false;
     options.ServerVersion = static_cast<int>(value);
+    auto readSetting = [&](const QCommandLineOption& o, qint64 min, qint64 max, std::optional<int>& out) {
+        if (!parser.isSet(o))
+            return true;
+        qint64 v = 0;
+        if (!readInt(o, min, max, v))
+            return false;
+        out = static_cast<int>(v);
+        return true;
+    };
+    if (!readSetting(receiverPort, 0, 65535, options.ReceiverPort) ||
+        !readSetting(receiverBuffer, 256, 16 * 1024 * 1024, options.ReceiverBufferSize) ||
+        !readSetting(controlProtocol, 0, 3, options.ControlProtocol) ||
+        !readSetting(retryInterval, 10, 86400000, options.CommandRetryMs))
+        return false;
+    options.StartReceiver = parser.isSet(startReceiver);
     if (parser.isSet(listen) && !options.ListenAddress.setAddress(parser.value(listen))) {
         message = QStringLiteral("--listen needs an IP address.");
         return false;

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 inline constexpr int DefaultServerVersion = 320;
 inline constexpr quint16 DefaultListenPort = 211;
 
@@ -29,6 +31,12 @@ struct TServerOptions {
     int TooManyUsersGraceMs = 5000;
     qint64 MaxResultBytes = qint64(1) << 30;
     int QueryThreads = 4;
+    // Settings the command line may set; given ones are stored in the database at start.
+    std::optional<int> ReceiverPort;        // --receiver-port (0: any free port)
+    std::optional<int> ReceiverBufferSize;  // --receiver-buffer, bytes
+    std::optional<int> ControlProtocol;     // --control-protocol, 0 to 3
+    std::optional<int> CommandRetryMs;      // --retry-interval, milliseconds
+    bool StartReceiver = false;             // --start-receiver
 
     QString EffectiveLogPath() const;
 };

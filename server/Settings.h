@@ -12,7 +12,28 @@ inline constexpr char Language[] = "language";               // 0 Bulgarian, 1 E
 inline constexpr char SchemaInUse[] = "data_format_in_use";  // the TEXT of the data format
 inline constexpr char PbxInUse[] = "pbx_in_use";             // PBX.ID, 0 for none
 inline constexpr char VatPercent[] = "vat_percent";          // VAT added to raw charges
+// The receiver: its TCP port (0: any free port), input buffer and whether it runs, so that
+// a restarted server resumes receiving.
+inline constexpr char ReceiverPort[] = "receiver_port";
+inline constexpr char ReceiverBufferSize[] = "receiver_buffer_size";  // bytes
+inline constexpr char ReceiverRunning[] = "receiver_running";         // 0 or 1
+// The command queue.
+inline constexpr char QueueEnabled[] = "command_queue_enabled";     // 0 or 1
+inline constexpr char ControlProtocol[] = "control_protocol";       // 0 to 3
+inline constexpr char CommandRetryMs[] = "command_retry_interval";  // milliseconds
 }  // namespace setting
+
+inline constexpr int DefaultReceiverPort = 9100;
+inline constexpr int DefaultReceiverBufferSize = 64 * 1024;
+inline constexpr int DefaultCommandRetryMs = 10000;
+
+// The control protocols, numbered as the options list them.
+namespace protocol {
+inline constexpr int AvayaDefinity = 0;
+inline constexpr int SiemensHiPath = 1;
+inline constexpr int Modem = 2;
+inline constexpr int DirectCommands = 3;
+}  // namespace protocol
 
 class TSettings {
 public:

@@ -193,6 +193,8 @@ private Q_SLOTS:
         TClient client(server.Port());
         int version = 320;
         QVERIFY(client.Connect(version) >= 0);
+        // The state the server sends after the handshake is handled first.
+        QTRY_VERIFY_WITH_TIMEOUT(client.Commands.Calls.contains(QStringLiteral("QueueState")), 30000);
         server.Stop();
         QTRY_VERIFY_WITH_TIMEOUT(client.App.Calls.contains(QStringLiteral("ServerShutdown")), 30000);
         QTRY_VERIFY_WITH_TIMEOUT(!client.Socket.Connected(), 30000);

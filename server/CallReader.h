@@ -1,0 +1,49 @@
+#pragma once
+// How the receiver turns a received line into a call: the data format in use reads it, a
+// matched line becomes a CALL row of the exchange in use, charged by the tariff rules in
+// use with the installation's VAT. docs/server.md describes the rules.
+
+#include "CallString.h"
+#include "Database.h"
+#include "TariffRules.h"
+
+#include <QStringView>
+
+class TCallReader {
+public:
+    enum class TOutcome {
+        Stored,         // a CALL row was written
+        Blank,          // only blanks and control characters: nothing to do
+        Invalid,        // the line does not match the format, or its values do not fit
+        NotConfigured,  // no data format or no exchange in use: the line is only logged
+        Failed,         // the database refused the row
+    };
+    struct TResult {
+        TOutcome Outcome = TOutcome::Blank;
+        QString Message;  // for the LOG table, for every outcome but Stored and Blank
+    };
+
+    // Prepares its statement on the database, which must outlive the reader.
+    explicit TCallReader(TDatabase& db);
+
+    // Reads the format, the exchange, the tariff rules and the VAT in use again.
+    void Reload();
+    // Why received lines cannot be stored now; empty when they can.
+    const QString& NotConfiguredReason() const { return notConfigured_; }
+    int PbxId() const { return pbxId_; }
+
+    // One line as received, line break included, received at the given time.
+    TResult Read(QStringView line, TDateTime received);
+
+private:
+    TDatabase& db_;
+    TStatement insert_;
+    TCallString format_;
+    int pbxId_ = 0;
+    TTariffRules rules_;
+    double vatPercent_ = 0;
+    QString notConfigured_;
+};
+
+// The line without its line break, as stored in CALL.TEXT and the LOG table.
+QStringView LineContent(QStringView line);

@@ -1,0 +1,152 @@
+#include "CommandQueue.h"
+
+#include "ClientConnection.h"
+#include "Receiver.h"
+#include "Server.h"
+#include "Settings.h"
+#include "Variants.h"
+
+TCommandQueue::TCommandQueue(TServer& server, TReceiver& output)
+    : QObject(nullptr), server_(server), output_(output)
+{
+    connect(&retryTimer_, &QTimer::timeout, this, &TCommandQueue::OnRetryTimer);
+    connect(&output_, &TReceiver::ExchangeAttachedChanged, this, [this](bool attached) {
+        if (attached)
+            SendWaiting();
+    });
+}
+
+void TCommandQueue::Load()
+{
+    TDatabase& db = server_.Database();
+    TSettings settings(db);
+    enabled_ = settings.Int(setting::QueueEnabled, 1) != 0;
+    retryTimer_.setInterval(qMax(10, settings.Int(setting::CommandRetryMs, DefaultCommandRetryMs)));
+    commands_.clear();
+    TStatement stmt =
+        db.Prepare(QStringLiteral("SELECT ID, TEXT, RETRY_COUNT FROM COMMAND_QUEUE ORDER BY ID"));
+    while (stmt.Step())
+        commands_.append({stmt.Int(0), stmt.Text(1), static_cast<int>(stmt.Int(2))});
+    SendWaiting();
+    UpdateTimer();
+}
+
+int TCommandQueue::ControlProtocol() const
+{
+    const int value = TSettings(server_.Database()).Int(setting::ControlProtocol, protocol::AvayaDefinity);
+    return value >= protocol::AvayaDefinity && value <= protocol::DirectCommands ? value
+                                                                                 : protocol::AvayaDefinity;
+}
+
+void TCommandQueue::SetEnabled(bool enabled)
+{
+    enabled_ = enabled;
+    TSettings(server_.Database()).SetInt(setting::QueueEnabled, enabled ? 1 : 0);
+    server_.Notice(category::Commands, TSeverity::Information,
+                   enabled ? QStringLiteral("The command queue is enabled.")
+                           : QStringLiteral("The command queue is disabled."));
+    server_.Broadcast(TCallbackTarget::Commands, QStringLiteral("QueueState"), {enabled_});
+    SendWaiting();
+    UpdateTimer();
+}
+
+QString TCommandQueue::CheckCommand(const QString& text)
+{
+    if (text.trimmed().isEmpty())
+        return QStringLiteral("The command is empty.");
+    if (text.size() > MaxCommandLength)
+        return QStringLiteral("The command is longer than %1 characters.").arg(MaxCommandLength);
+    for (const QChar ch : text) {
+        // A line break would make the exchange read two commands.
+        if (ch.unicode() < 32 || ch.unicode() == 127)
+            return QStringLiteral("The command holds the control character %1.").arg(ch.unicode());
+        if (ch.unicode() > 255)
+            return QStringLiteral(
+                       "The command holds \"%1\", which the exchange's single-byte link cannot carry.")
+                .arg(ch);
+    }
+    return QString();
+}
+
+void TCommandQueue::Add(const QString& text, const QString& who)
+{
+    const QString refused = CheckCommand(text);
+    if (!refused.isEmpty())
+        throw Exception(refused);
+    TDatabase& db = server_.Database();
+    TStatement insert =
+        db.Prepare(QStringLiteral("INSERT INTO COMMAND_QUEUE (TEXT, RETRY_COUNT) VALUES (?, 0)"));
+    insert.BindText(1, text);
+    insert.Step();
+    commands_.append({db.LastInsertRowId(), text, 0});
+    server_.LogEvent(category::Commands, TSeverity::Information,
+                     QStringLiteral("%1 queued the command \"%2\".").arg(who, text));
+    server_.Broadcast(TCallbackTarget::Commands, QStringLiteral("CommandAdded"), {text, VarFromInt16(0)});
+    SendWaiting();
+    UpdateTimer();
+}
+
+void TCommandQueue::Remove(int row, const QString& who)
+{
+    if (row < 0 || row >= commands_.size())
+        throw Exception(QStringLiteral("There is no command in row %1; the queue holds %2.")
+                            .arg(row)
+                            .arg(commands_.size()));
+    const TCommand command = commands_.takeAt(row);
+    server_.Database().Scalar(QStringLiteral("DELETE FROM COMMAND_QUEUE WHERE ID = ?"), {command.Id});
+    server_.LogEvent(category::Commands, TSeverity::Information,
+                     QStringLiteral("%1 deleted the command \"%2\".").arg(who, command.Text));
+    server_.Broadcast(TCallbackTarget::Commands, QStringLiteral("CommandRemoved"), {row});
+    UpdateTimer();
+}
+
+void TCommandQueue::Clear(const QString& who)
+{
+    server_.Database().Exec(QStringLiteral("DELETE FROM COMMAND_QUEUE"));
+    const qsizetype count = commands_.size();
+    commands_.clear();
+    server_.LogEvent(category::Commands, TSeverity::Information,
+                     QStringLiteral("%1 deleted all %2 waiting commands.").arg(who).arg(count));
+    server_.Broadcast(TCallbackTarget::Commands, QStringLiteral("QueueCleared"), {});
+    UpdateTimer();
+}
+
+void TCommandQueue::SendWaiting()
+{
+    while (enabled_ && !commands_.isEmpty() && output_.WriteLine(commands_.first().Text)) {
+        const TCommand command = commands_.takeFirst();
+        server_.Database().Scalar(QStringLiteral("DELETE FROM COMMAND_QUEUE WHERE ID = ?"), {command.Id});
+        server_.Notice(category::Commands, TSeverity::Information,
+                       QStringLiteral("Command sent to the exchange: %1").arg(command.Text));
+        server_.Broadcast(TCallbackTarget::Commands, QStringLiteral("CommandRemoved"), {0});
+    }
+    UpdateTimer();
+}
+
+void TCommandQueue::SendStateTo(TClientConnection& client) const
+{
+    client.Notify(TCallbackTarget::Commands, QStringLiteral("QueueState"), {enabled_});
+}
+
+void TCommandQueue::OnRetryTimer()
+{
+    SendWaiting();
+    if (!enabled_ || commands_.isEmpty())
+        return;
+    // Only the first command was tried; the others wait behind it.
+    TCommand& first = commands_.first();
+    if (first.RetryCount >= MaxRetryCount)
+        return;
+    ++first.RetryCount;
+    server_.Database().Scalar(QStringLiteral("UPDATE COMMAND_QUEUE SET RETRY_COUNT = ? WHERE ID = ?"),
+                              {first.RetryCount, first.Id});
+}
+
+void TCommandQueue::UpdateTimer()
+{
+    const bool waiting = enabled_ && !commands_.isEmpty();
+    if (waiting && !retryTimer_.isActive())
+        retryTimer_.start();
+    else if (!waiting)
+        retryTimer_.stop();
+}

@@ -1,0 +1,64 @@
+#pragma once
+// The queue of commands for the exchange, kept in COMMAND_QUEUE so that it survives a
+// restart. Commands go out in order through the control protocol's output, which in this
+// server is the exchange attached to the receiver: each is written as a line and then
+// leaves the queue. While the queue is enabled and no exchange is attached, the first
+// command's retry count grows at every retry interval. Every change is reported to every
+// client (QueueState, CommandAdded, CommandRemoved, QueueCleared).
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class TClientConnection;
+class TReceiver;
+class TServer;
+
+class TCommandQueue : public QObject {
+    Q_OBJECT
+
+public:
+    struct TCommand {
+        qint64 Id = 0;
+        QString Text;
+        int RetryCount = 0;
+    };
+    // Retry counts travel as 16-bit integers.
+    static constexpr int MaxRetryCount = 32767;
+    static constexpr int MaxCommandLength = 250;
+
+    TCommandQueue(TServer& server, TReceiver& output);
+
+    // Reads the queue and its settings from the database and sends what it can.
+    void Load();
+
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool enabled);
+    const QList<TCommand>& Commands() const { return commands_; }
+    int ControlProtocol() const;
+
+    // Why the text cannot be queued; empty when it can. A command is one line of
+    // single-byte text without control characters.
+    static QString CheckCommand(const QString& text);
+    // Queues a command (raises Exception when CheckCommand refuses it); who is for the log.
+    void Add(const QString& text, const QString& who);
+    // Raises Exception when there is no such row.
+    void Remove(int row, const QString& who);
+    void Clear(const QString& who);
+
+    // Writes waiting commands to the output while it takes them.
+    void SendWaiting();
+    // QueueState for a client that has just shaken hands.
+    void SendStateTo(TClientConnection& client) const;
+
+private:
+    void OnRetryTimer();
+    void UpdateTimer();
+
+    TServer& server_;
+    TReceiver& output_;
+    QList<TCommand> commands_;
+    bool enabled_ = true;
+    QTimer retryTimer_;
+};

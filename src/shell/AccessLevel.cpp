@@ -1,0 +1,96 @@
+#include "AccessLevel.h"
+
+#include "ClientLogs.h"
+#include "FormClientMain.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QMenu>
+#include <QScopeGuard>
+#include <QToolButton>
+
+namespace {
+
+quint8 g_level = TAccess::Admin;
+
+void Show(QAction* action, bool shown)
+{
+    action->setVisible(shown);
+    action->setEnabled(shown);
+}
+
+}  // namespace
+
+quint8 TAccess::GetLevel()
+{
+    return g_level;
+}
+
+void TAccess::MainWindowCreated()
+{
+    g_level = Admin;
+}
+
+QString TAccess::ModeText(quint8 level)
+{
+    switch (level) {
+        case Locked:
+            return QCoreApplication::translate("TAccess", "Locked mode");
+        case User:
+            return QCoreApplication::translate("TAccess", "User mode");
+        default:
+            return QCoreApplication::translate("TAccess", "Admin mode");
+    }
+}
+
+void TAccess::SetLevel(quint8 level)
+{
+    if (level == g_level)
+        return;
+    TClientMainForm* form = ClientMainForm();
+    if (!form) {
+        g_level = level;
+        return;
+    }
+    const int status = form->AddStatus(QCoreApplication::translate("TAccess", "Setting access level..."));
+    const auto clear = qScopeGuard([form, status] { form->ClearStatus(status); });
+    form->CloseChildWindows();
+    if (level > Admin) {
+        ClientLogs().Application().Add(QStringLiteral("TAccess: Invalid access level."), 4);
+    } else {
+        ApplyLayout(level);
+    }
+    g_level = level;
+}
+
+void TAccess::ApplyLayout(quint8 level)
+{
+    TClientMainForm& f = *ClientMainForm();
+    const bool user = level >= User;
+    const bool admin = level == Admin;
+    Show(f.actReport, user);
+    for (QAction* a : {f.actAdmin, f.actArchives, f.actLogsReport, f.actQueue, f.actEnableQueue,
+                       f.actReceiver, f.actOptions})
+        Show(a, admin);
+    Show(f.actClearLiveLog, user);
+    Show(f.actClearRawInput, user);
+    f.ddmPBX->menuAction()->setVisible(admin);
+    f.ddmWindow->menuAction()->setVisible(user);
+    TidyToolBarSeparators();
+    f.SetRawInputFillsClientArea(level == Locked);
+    f.SetStatusPanelText(1, ModeText(level));
+}
+
+void TAccess::TidyToolBarSeparators()
+{
+    // No separator at the left end or next to another one.
+    bool atStartOrAfterSeparator = true;
+    for (const TClientMainForm::TToolBarEntry& entry : ClientMainForm()->ToolBarEntries) {
+        if (!entry.Button) {
+            entry.Item->setVisible(!atStartOrAfterSeparator);
+            atStartOrAfterSeparator = true;
+        } else if (entry.Item->isVisible()) {
+            atStartOrAfterSeparator = false;
+        }
+    }
+}

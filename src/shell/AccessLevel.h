@@ -1,0 +1,31 @@
+#pragma once
+// The client's access level, which decides what the main window offers: 0 locked (only
+// the live displays), 1 standard user (call reports), 2 administrator (everything). The
+// server checks the passwords; the level itself lives only in the client and every start
+// begins locked.
+
+#include <QString>
+#include <QtGlobal>
+
+class TAccess {
+public:
+    static constexpr quint8 Locked = 0;
+    static constexpr quint8 User = 1;
+    static constexpr quint8 Admin = 2;
+
+    static quint8 GetLevel();
+    // Closes every child window and lays the main window out for the level; a level
+    // equal to the current one changes nothing.
+    static void SetLevel(quint8 level);
+
+    // A new main window shows everything, which is the administrator's layout; the next
+    // SetLevel(0) then applies the locked one.
+    static void MainWindowCreated();
+
+    // "Locked mode", "User mode", "Admin mode".
+    static QString ModeText(quint8 level);
+
+private:
+    static void ApplyLayout(quint8 level);
+    static void TidyToolBarSeparators();
+};

@@ -1,0 +1,45 @@
+#pragma once
+// The base of every child window of the main window. A child window is created with its
+// opening action, whose tag (its data) then refers to it, so the main window finds the
+// open window through the action; closing frees the window and empties the tag.
+//
+//   class TChildFormSomething : public TChildFormBlank {
+//   public:
+//       TChildFormSomething(TClientMainForm* owner, QAction* action) : TChildFormBlank(owner, action)
+//       {
+//           setWidget(...);   // the window's content
+//       }
+//   };
+//   ClientMainForm()->OpenChildWindow<TChildFormSomething>(action);
+
+#include <QMdiSubWindow>
+#include <QPointer>
+
+class QAction;
+class TClientMainForm;
+
+class TChildFormBlank : public QMdiSubWindow {
+    Q_OBJECT
+
+public:
+    // Joins the owner's client area and writes itself into the action's tag.
+    TChildFormBlank(TClientMainForm* owner, QAction* action);
+    ~TChildFormBlank() override;
+
+    QAction* OpeningAction() const { return action_; }
+    TClientMainForm* Owner() const { return owner_; }
+
+    // The open window an action's tag refers to, or null.
+    static TChildFormBlank* OfAction(const QAction* action);
+
+protected:
+    // Subclasses that handle closing themselves call this first; when the event is
+    // accepted the tag is reset and the window is freed.
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void ReleaseAction();
+
+    TClientMainForm* owner_;
+    QPointer<QAction> action_;
+};

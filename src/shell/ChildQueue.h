@@ -1,0 +1,54 @@
+#pragma once
+// The command queue window: the server's queue of commands for the exchange, kept live by
+// the command callbacks; deleting one or all pending commands and, for the protocols that
+// take free-form commands, posting one of the operator's own.
+
+#include "ChildBlank.h"
+
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QTableWidget;
+class QToolBar;
+class QToolButton;
+
+class TChildFormQueue : public TChildFormBlank {
+    Q_OBJECT
+
+public:
+    TChildFormQueue(TClientMainForm* owner, QAction* action);
+    ~TChildFormQueue() override;
+
+    // The open queue window, or null.
+    static TChildFormQueue* Instance();
+
+    // The server's list changes (the only changes after the first fill).
+    void AddCommand(const QString& text, int retryCount);
+    void RemoveCommand(int row);
+    void ClearCommands();
+
+    // Control protocols whose commands are free text: modem and direct commands.
+    static bool TakesCustomCommands(int protocol) { return protocol == 2 || protocol == 3; }
+
+    QTableWidget* ListView;
+    QToolBar* ToolBar;
+    QToolButton* tbDelete;
+    QToolButton* tbClear;
+    QMenu* pmQueueEdit;
+    QWidget* pnlCustomCommand;
+    QLineEdit* edtCustomCommand;
+    QToolButton* btnPostCommand;
+    QAction* actDelete;
+    QAction* actClear;
+    QAction* actCustomCommand;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FillList();
+    void UpdateActions();
+    void actDeleteExecute();
+    void actClearExecute();
+    void actCustomCommandExecute();
+};

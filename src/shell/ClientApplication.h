@@ -1,0 +1,34 @@
+#pragma once
+// The application callback object: the server's shutdown and "too many users" notices,
+// its running activities and its messages for the live log.
+
+#include "CallbackObject.h"
+
+#include <QString>
+
+class TClientApplication : public TCallbackObject {
+public:
+    explicit TClientApplication(const TTypeLibrary& library);
+    ~TClientApplication() override;
+
+    void ServerShutdown();
+    void StatusAdded(const QString& text, int id);
+    void StatusCleared(int id);
+    void LogMessage(const QString& text, int unused);
+    void TooManyUsers();
+
+    const QString& PendingShutdownMessage() const { return pendingShutdownMessage_; }
+
+    // On the main thread: closes the connection, tells the user why and ends the main loop.
+    void LogOff();
+
+    static constexpr char LogOffEvent[] = "logoff";
+
+private:
+    // The connection is not closed from inside the server's call: the scheduler moves the
+    // log-off out of it and the executor back onto the main thread.
+    void ScheduleLogOff(const QString& message);
+
+    QString pendingShutdownMessage_;
+    bool loggedOff_ = false;
+};

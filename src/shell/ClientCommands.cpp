@@ -1,0 +1,37 @@
+#include "ClientCommands.h"
+
+#include "ChildQueue.h"
+#include "FormClientMain.h"
+
+TClientCommands::TClientCommands(const TTypeLibrary& library)
+    : TCallbackObject(library, QLatin1String(iid::ClientCommands))
+{
+    Bind(QStringLiteral("QueueState"), &TClientCommands::QueueState);
+    Bind(QStringLiteral("CommandAdded"), &TClientCommands::CommandAdded);
+    Bind(QStringLiteral("CommandRemoved"), &TClientCommands::CommandRemoved);
+    Bind(QStringLiteral("QueueCleared"), &TClientCommands::QueueCleared);
+}
+
+void TClientCommands::QueueState(bool enabled)
+{
+    if (TClientMainForm* form = ClientMainForm())
+        form->SetQueueEnabled(enabled);
+}
+
+void TClientCommands::CommandAdded(const QString& text, qint16 retryCount)
+{
+    if (TChildFormQueue* queue = TChildFormQueue::Instance())
+        queue->AddCommand(text, retryCount);
+}
+
+void TClientCommands::CommandRemoved(int row)
+{
+    if (TChildFormQueue* queue = TChildFormQueue::Instance())
+        queue->RemoveCommand(row);
+}
+
+void TClientCommands::QueueCleared()
+{
+    if (TChildFormQueue* queue = TChildFormQueue::Instance())
+        queue->ClearCommands();
+}

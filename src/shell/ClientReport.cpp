@@ -1,0 +1,20 @@
+#include "ClientReport.h"
+
+#include "ClientReportFlags.h"
+
+TClientReport::TClientReport(const TTypeLibrary& library)
+    : TCallbackObject(library, QLatin1String(iid::ClientReport))
+{
+    Bind(QStringLiteral("ReportReady"), &TClientReport::ReportReady);
+    Bind(QStringLiteral("LogsReportReady"), &TClientReport::LogsReportReady);
+}
+
+void TClientReport::ReportReady()
+{
+    ReportReadyFlag.store(true);
+}
+
+void TClientReport::LogsReportReady()
+{
+    LogsReportReadyFlag.store(true);
+}

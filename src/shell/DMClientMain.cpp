@@ -1,0 +1,142 @@
+#include "DMClientMain.h"
+
+#include "AppDirs.h"
+#include "AppException.h"
+#include "ClientApplication.h"
+#include "ClientCommands.h"
+#include "ClientLogs.h"
+#include "ClientReceiver.h"
+#include "ClientReport.h"
+#include "Errors.h"
+#include "FormClientMain.h"
+#include "FormSplash.h"
+#include "IniFiles32.h"
+#include "MessageBoxes.h"
+
+namespace {
+
+std::unique_ptr<TClientMainDM>& Installed()
+{
+    static std::unique_ptr<TClientMainDM> dm;
+    return dm;
+}
+
+}  // namespace
+
+TClientMainDM::TClientMainDM(QObject* parent)
+    : QObject(parent), typeLibrary_(TTypeLibrary::Load(AppDir() + QLatin1String(TypeLibraryFileName)))
+{
+    const struct {
+        TSharedConnection* Connection;
+        const char* Name;
+    } children[] = {{&scArchives, "ArchivesRDM"}, {&scAdmin, "AdminRDM"},   {&scReceiver, "ReceiverRDM"},
+                    {&scCommands, "CommandsRDM"}, {&scReport, "ReportRDM"}, {&scLogsReport, "LogsReportRDM"}};
+    for (const auto& child : children) {
+        child.Connection->SetParentConnection(&sktServer);
+        child.Connection->SetChildName(QLatin1String(child.Name));
+    }
+    application_ = std::make_unique<TClientApplication>(typeLibrary_);
+    receiver_ = std::make_unique<TClientReceiver>(typeLibrary_);
+    commands_ = std::make_unique<TClientCommands>(typeLibrary_);
+    report_ = std::make_unique<TClientReport>(typeLibrary_);
+}
+
+TClientMainDM::~TClientMainDM()
+{
+    sktServer.Close();
+}
+
+void TClientMainDM::ConnectToServer()
+{
+    if (ServerHost().isEmpty())
+        return;
+    // A value that reads as a numeric address is used as one; anything else, dotted names
+    // included, is looked up as a host name.
+    sktServer.SetServer(ServerHost());
+    const int port = SettingsFile().ReadInteger(QStringLiteral("Server"), QStringLiteral("port"),
+                                                TSocketConnection::DefaultPort);
+    if (port < 1 || port > 65535) {
+        const QString message = tr("The port %1 is not valid.").arg(port);
+        ClientLogs().Application().Add(message, 3);
+        WarnAndClose(message);
+        return;
+    }
+    sktServer.SetPort(static_cast<quint16>(port));
+    if (!OpenSocket())
+        return;
+
+    MainRDM = sktServer.AppServer();
+    ArchivesRDM = scArchives.AppServer();
+    AdminRDM = scAdmin.AppServer();
+    ReceiverRDM = scReceiver.AppServer();
+    CommandsRDM = scCommands.AppServer();
+    ReportRDM = scReport.AppServer();
+    LogsReportRDM = scLogsReport.AppServer();
+
+    int version = ClientVersion;
+    int result = 0;
+    MainRDM.Call(301, {application_.get(), receiver_.get(), commands_.get(), report_.get(), TByRef(version),
+                       TByRef(result)});
+    if (result < 0)
+        Refused(version);
+}
+
+bool TClientMainDM::OpenSocket()
+{
+    try {
+        sktServer.Open();
+        return true;
+    } catch (const ESocketError& e) {
+        ClientLogs().Application().Add(e.Message(), 3);
+        WarnAndClose(e.Message());
+        return false;
+    }
+}
+
+void TClientMainDM::Refused(int serverVersion)
+{
+    sktServer.Close();
+    const QString message = serverVersion == ClientVersion
+                                ? tr("Telvane Server rejected the connection.")
+                                : tr("Telvane Client version %1 cannot connect to Telvane Server version %2.")
+                                      .arg(ClientVersion)
+                                      .arg(serverVersion);
+    WarnAndClose(message);
+}
+
+void TClientMainDM::WarnAndClose(const QString& message)
+{
+    ShowWarning(message + QLatin1Char('\n') + ClosingNotice());
+}
+
+void TClientMainDM::CheckServerSetup()
+{
+    QString hints;
+    if (AdminRDM.Call(301).toString().isEmpty())
+        hints += tr("Select a data format.") + QLatin1Char('\n');
+    if (AdminRDM.Call(315).toString().isEmpty())
+        hints += tr("Configure tariff rules.") + QLatin1Char('\n');
+    if (!hints.isEmpty() && ClientMainForm())
+        ClientMainForm()->AddLiveLogMessage(hints);
+}
+
+TClientMainDM* ClientMainDM()
+{
+    return Installed().get();
+}
+
+TClientMainDM& CreateClientMainDM()
+{
+    Installed() = std::make_unique<TClientMainDM>();
+    TClientMainDM& dm = *Installed();
+    // Installed before connecting, so that callbacks during the handshake find it.
+    dm.ConnectToServer();
+    if (dm.Connected())
+        dm.CheckServerSetup();
+    return dm;
+}
+
+void ReleaseClientMainDM()
+{
+    Installed().reset();
+}

@@ -1,0 +1,82 @@
+#pragma once
+// The connection module: the socket to the server's main module, the six child
+// connections sharing it, the seven module handles every server call goes through, and
+// the four callback objects the handshake hands to the server.
+//
+//   TClientMainDM* dm = ClientMainDM();
+//   const QString format = dm->AdminRDM.Call(301).toString();
+//   cdsSomething->SetRemoteServer(&dm->scReport);   // a dataset over ReportRDM
+
+#include "Connections.h"
+#include "RemoteModule.h"
+#include "TypeLibrary.h"
+
+#include <QObject>
+
+#include <memory>
+
+class TClientApplication;
+class TClientCommands;
+class TClientReceiver;
+class TClientReport;
+
+class TClientMainDM : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int ClientVersion = 320;
+
+    // Loads the type library beside the program, creates the callback objects, connects
+    // to ServerHost() and checks the server's set-up. A type library that cannot be used
+    // raises EOleSysError; a server that cannot be reached or refuses leaves the module
+    // not connected (the user was told).
+    explicit TClientMainDM(QObject* parent = nullptr);
+    ~TClientMainDM() override;
+
+    bool Connected() const { return sktServer.Connected(); }
+
+    // Connects when ServerHost() is set: the socket, the module handles in order and the
+    // handshake.
+    void ConnectToServer();
+    // Adds the set-up hints ("Select a data format.", "Configure tariff rules.") to the live log.
+    void CheckServerSetup();
+
+    const TTypeLibrary& TypeLibrary() const { return typeLibrary_; }
+    TClientApplication& ClientApplication() const { return *application_; }
+    TClientReceiver& ClientReceiver() const { return *receiver_; }
+    TClientCommands& ClientCommands() const { return *commands_; }
+    TClientReport& ClientReport() const { return *report_; }
+
+    TSocketConnection sktServer;
+    TSharedConnection scArchives;
+    TSharedConnection scAdmin;
+    TSharedConnection scReceiver;
+    TSharedConnection scCommands;
+    TSharedConnection scReport;
+    TSharedConnection scLogsReport;
+
+    TRemoteModule MainRDM;
+    TRemoteModule ArchivesRDM;
+    TRemoteModule AdminRDM;
+    TRemoteModule ReceiverRDM;
+    TRemoteModule CommandsRDM;
+    TRemoteModule ReportRDM;
+    TRemoteModule LogsReportRDM;
+
+private:
+    // Opens the socket; false (after the warning) when it cannot be opened.
+    bool OpenSocket();
+    void Refused(int serverVersion);
+    static void WarnAndClose(const QString& message);
+
+    TTypeLibrary typeLibrary_;
+    std::unique_ptr<TClientApplication> application_;
+    std::unique_ptr<TClientReceiver> receiver_;
+    std::unique_ptr<TClientCommands> commands_;
+    std::unique_ptr<TClientReport> report_;
+};
+
+// The process-wide connection module: absent until the user connects.
+TClientMainDM* ClientMainDM();
+TClientMainDM& CreateClientMainDM();
+void ReleaseClientMainDM();
