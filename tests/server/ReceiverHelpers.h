@@ -48,7 +48,8 @@ public:
         Received += Socket.readAll();
         while (!Received.contains(text) && !deadline.hasExpired() &&
                Socket.state() == QAbstractSocket::ConnectedState) {
-            Socket.waitForReadyRead(static_cast<int>(qBound(qint64(1), deadline.remainingTime(), qint64(50))));
+            Socket.waitForReadyRead(
+                static_cast<int>(qBound(qint64(1), deadline.remainingTime(), qint64(50))));
             Received += Socket.readAll();
         }
         return Received.contains(text);
@@ -82,4 +83,19 @@ inline QVariant ServerScalar(TTestServer& server, const QString& sql, const QVar
     QVariant value;
     server.RunOnServer([&](TServer& s) { value = s.Database().Scalar(sql, params); });
     return value;
+}
+
+// The first row, each value as text ("<null>" for null), read on the server's thread.
+inline QStringList ServerRow(TTestServer& server, const QString& sql, const QVariantList& params = {})
+{
+    QStringList row;
+    server.RunOnServer([&](TServer& s) {
+        TStatement stmt = s.Database().Prepare(sql);
+        for (int i = 0; i < params.size(); ++i)
+            stmt.Bind(i + 1, params.at(i));
+        if (stmt.Step())
+            for (int c = 0; c < stmt.ColumnCount(); ++c)
+                row << (stmt.IsNull(c) ? QStringLiteral("<null>") : stmt.Text(c));
+    });
+    return row;
 }
