@@ -80,6 +80,10 @@ private Q_SLOTS:
         QCOMPARE(watcher.CallbackArgs(QStringLiteral("CommandRemoved")).at(0), (QVariantList{1}));
         q = ReadQueue(admin);
         QCOMPARE(q.Texts, (QStringList{QStringLiteral("BLOCK 101"), QStringLiteral("  PIN 3001 COR 5")}));
+        QCOMPARE(ServerScalar(server, QStringLiteral("SELECT group_concat(TEXT, '|') FROM (SELECT TEXT FROM "
+                                                     "COMMAND_QUEUE ORDER BY ID)"))
+                     .toString(),
+                 QStringLiteral("BLOCK 101|  PIN 3001 COR 5"));
 
         const TMessage outOfRange = admin.Call(kCommands, 311, {2});
         QCOMPARE(outOfRange.Kind, TMessageKind::Error);
@@ -219,6 +223,7 @@ private Q_SLOTS:
         for (const QVariantList& args : admin.CallbackArgs(QStringLiteral("CommandRemoved")))
             QCOMPARE(args, (QVariantList{0}));
         QVERIFY(ReadQueue(admin).Null);
+        QCOMPARE(ServerScalar(server, QStringLiteral("SELECT count(*) FROM COMMAND_QUEUE")).toInt(), 0);
         QCOMPARE(
             ServerScalar(server, QStringLiteral("SELECT count(*) FROM LOG WHERE CATEGORY = 'comands' AND "
                                                 "TEXT = 'Command sent to the exchange: BLOCK 102'"))
