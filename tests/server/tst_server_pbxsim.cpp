@@ -250,6 +250,41 @@ private Q_SLOTS:
         }
     }
 
+    // Both programs as they are started: the server reports the receiver's port, takes
+    // its settings from the command line and keeps the simulator's calls when it stops.
+    void bothPrograms()
+    {
+        TServerProcess server;
+        QString error;
+        QVERIFY2(server.Start({QStringLiteral("--demo"), QStringLiteral("--receiver-port"),
+                               QStringLiteral("0"), QStringLiteral("--start-receiver"),
+                               QStringLiteral("--control-protocol"), QStringLiteral("3")},
+                              &error),
+                 qPrintable(error));
+        static const QRegularExpression portRe(QStringLiteral("listening for call data on port (\\d+)"));
+        QRegularExpressionMatch m;
+        QTRY_VERIFY_WITH_TIMEOUT((m = portRe.match(server.Output())).hasMatch(), 30000);
+        TWireClient admin;
+        QVERIFY(admin.Open(server.Port(), QStringLiteral("admin")));
+        QCOMPARE(admin.Call(QStringLiteral("CommandsRDM"), 314).Result.toInt(), 3);
+        QProcess sim;
+        sim.start(SimulatorPath(), {QStringLiteral("--port"), m.captured(1), QStringLiteral("--count"),
+                                    QStringLiteral("5"), QStringLiteral("--rate"), QStringLiteral("0")});
+        QVERIFY(Finished(sim));
+        QCOMPARE(sim.exitCode(), 0);
+        // Whatever the server has not stored yet, it stores when it stops.
+        QVERIFY(server.Terminate());
+        QCOMPARE(server.ExitCode(), 0);
+        TDatabase db(server.DatabasePath(), TDatabase::TMode::ReadOnly);
+        QCOMPARE(db.Scalar(QStringLiteral("SELECT count(*) FROM CALL WHERE TEXT IS NOT NULL")).toInt(), 5);
+        QCOMPARE(db.Scalar(QStringLiteral("SELECT VALUE FROM SETTINGS WHERE NAME = 'control_protocol'"))
+                     .toString(),
+                 QStringLiteral("3"));
+        QCOMPARE(db.Scalar(QStringLiteral("SELECT VALUE FROM SETTINGS WHERE NAME = 'receiver_running'"))
+                     .toString(),
+                 QStringLiteral("1"));
+    }
+
     void badArguments_data()
     {
         QTest::addColumn<QStringList>("arguments");
