@@ -6,6 +6,18 @@
 #include "Settings.h"
 #include "Variants.h"
 
+namespace {
+
+void Run(TDatabase& db, const QString& sql, const QVariantList& params = {})
+{
+    TStatement stmt = db.Prepare(sql);
+    for (int i = 0; i < params.size(); ++i)
+        stmt.Bind(i + 1, params.at(i));
+    stmt.Step();
+}
+
+}  // namespace
+
 TCommandQueue::TCommandQueue(TServer& server, TReceiver& output)
     : QObject(nullptr), server_(server), output_(output)
 {
@@ -93,7 +105,7 @@ void TCommandQueue::Remove(int row, const QString& who)
                             .arg(row)
                             .arg(commands_.size()));
     const TCommand command = commands_.takeAt(row);
-    server_.Database().Scalar(QStringLiteral("DELETE FROM COMMAND_QUEUE WHERE ID = ?"), {command.Id});
+    Run(server_.Database(), QStringLiteral("DELETE FROM COMMAND_QUEUE WHERE ID = ?"), {command.Id});
     server_.LogEvent(category::Commands, TSeverity::Information,
                      QStringLiteral("%1 deleted the command \"%2\".").arg(who, command.Text));
     server_.Broadcast(TCallbackTarget::Commands, QStringLiteral("CommandRemoved"), {row});
@@ -102,7 +114,7 @@ void TCommandQueue::Remove(int row, const QString& who)
 
 void TCommandQueue::Clear(const QString& who)
 {
-    server_.Database().Exec(QStringLiteral("DELETE FROM COMMAND_QUEUE"));
+    Run(server_.Database(), QStringLiteral("DELETE FROM COMMAND_QUEUE"));
     const qsizetype count = commands_.size();
     commands_.clear();
     server_.LogEvent(category::Commands, TSeverity::Information,
@@ -115,7 +127,7 @@ void TCommandQueue::SendWaiting()
 {
     while (enabled_ && !commands_.isEmpty() && output_.WriteLine(commands_.first().Text)) {
         const TCommand command = commands_.takeFirst();
-        server_.Database().Scalar(QStringLiteral("DELETE FROM COMMAND_QUEUE WHERE ID = ?"), {command.Id});
+        Run(server_.Database(), QStringLiteral("DELETE FROM COMMAND_QUEUE WHERE ID = ?"), {command.Id});
         server_.Notice(category::Commands, TSeverity::Information,
                        QStringLiteral("Command sent to the exchange: %1").arg(command.Text));
         server_.Broadcast(TCallbackTarget::Commands, QStringLiteral("CommandRemoved"), {0});
@@ -138,8 +150,8 @@ void TCommandQueue::OnRetryTimer()
     if (first.RetryCount >= MaxRetryCount)
         return;
     ++first.RetryCount;
-    server_.Database().Scalar(QStringLiteral("UPDATE COMMAND_QUEUE SET RETRY_COUNT = ? WHERE ID = ?"),
-                              {first.RetryCount, first.Id});
+    Run(server_.Database(), QStringLiteral("UPDATE COMMAND_QUEUE SET RETRY_COUNT = ? WHERE ID = ?"),
+        {first.RetryCount, first.Id});
 }
 
 void TCommandQueue::UpdateTimer()

@@ -129,6 +129,7 @@ void TReceiver::OnNewConnection()
         // half open, and the receiver must not wait for that one to time out.
         if (exchange_)
             DetachExchange(QStringLiteral("a new connection replaced it"), true);
+        socket->setParent(this);  // it may outlive the listener while its last commands drain
         exchange_ = socket;
         exchangePeer_ = QStringLiteral("%1:%2").arg(socket->peerAddress().toString()).arg(socket->peerPort());
         connect(socket, &QTcpSocket::readyRead, this, &TReceiver::OnReadyRead);

@@ -122,7 +122,8 @@ void TServer::Notice(const char* category, TSeverity severity, const QString& te
 
 void TServer::Broadcast(TCallbackTarget target, const QString& method, const QVariantList& args)
 {
-    for (TClientConnection* c : std::as_const(connections_))
+    const QList<TClientConnection*> all = connections_;  // a connection may finish meanwhile
+    for (TClientConnection* c : all)
         if (c->Accepted() && !c->SentAway())
             c->Notify(target, method, args);
 }

@@ -88,18 +88,35 @@ public:
         }
     }
 
-    // Processes incoming messages for a while (callbacks only).
+    // Processes incoming messages until the callback has come.
     bool WaitForCallback(const QString& method, int timeoutMs = TimeoutMs)
     {
+        return WaitUntil([&] { return HasCallback(method); }, timeoutMs);
+    }
+
+    // Reads and answers what arrives until the condition holds or the time is up.
+    template <typename TCondition>
+    bool WaitUntil(TCondition condition, int timeoutMs = TimeoutMs)
+    {
         const QDeadlineTimer deadline(timeoutMs);
-        while (!HasCallback(method)) {
+        while (!condition()) {
+            if (deadline.hasExpired() || Socket.state() != QAbstractSocket::ConnectedState)
+                return condition();
             TMessage unused;
             WaitFor(0xFFFFFFFFu, unused, nullptr,
-                    static_cast<int>(qMax<qint64>(1, deadline.remainingTime())));
-            if (deadline.hasExpired() || Socket.state() != QAbstractSocket::ConnectedState)
-                return HasCallback(method);
+                    static_cast<int>(qBound(qint64(1), deadline.remainingTime(), qint64(50))));
         }
         return true;
+    }
+
+    // The arguments of every call of the method so far, in order.
+    QList<QVariantList> CallbackArgs(const QString& method) const
+    {
+        QList<QVariantList> calls;
+        for (const TMessage& m : Callbacks)
+            if (MethodName(m) == method)
+                calls << m.Args;
+        return calls;
     }
 
     bool HasCallback(const QString& method) const { return CallbackCount(method) > 0; }

@@ -96,6 +96,14 @@ private Q_SLOTS:
             << QStringList{"--db", "x.db", "--demo-date", "2024-13-01"} << "--demo-date";
         QTest::newRow("unknown option") << QStringList{"--db", "x.db", "--frobnicate"} << "frobnicate";
         QTest::newRow("bad address") << QStringList{"--db", "x.db", "--listen", "here"} << "--listen";
+        QTest::newRow("receiver port too large")
+            << QStringList{"--db", "x.db", "--receiver-port", "65536"} << "--receiver-port needs a number";
+        QTest::newRow("receiver buffer too small")
+            << QStringList{"--db", "x.db", "--receiver-buffer", "255"} << "--receiver-buffer needs a number";
+        QTest::newRow("unknown control protocol")
+            << QStringList{"--db", "x.db", "--control-protocol", "4"} << "--control-protocol needs a number";
+        QTest::newRow("retry interval too short")
+            << QStringList{"--db", "x.db", "--retry-interval", "9"} << "--retry-interval needs a number";
     }
     void commandLineErrors()
     {

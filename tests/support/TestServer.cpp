@@ -97,6 +97,7 @@ void TTestServer::Stop()
 {
     if (!thread_)
         return;
+    Resume();
     TServer* server = thread_->Server();
     QMetaObject::invokeMethod(
         server, [server] { server->Shutdown(); }, Qt::QueuedConnection);
@@ -111,6 +112,29 @@ void TTestServer::RunOnServer(const std::function<void(TServer&)>& fn)
     TServer* server = thread_->Server();
     QMetaObject::invokeMethod(
         server, [server, &fn] { fn(*server); }, Qt::BlockingQueuedConnection);
+}
+
+void TTestServer::Suspend()
+{
+    if (!thread_ || suspended_)
+        return;
+    suspended_ = true;
+    QMetaObject::invokeMethod(
+        thread_->Server(),
+        [this] {
+            suspendedOn_.release();
+            resume_.acquire();
+        },
+        Qt::QueuedConnection);
+    suspendedOn_.acquire();
+}
+
+void TTestServer::Resume()
+{
+    if (!suspended_)
+        return;
+    suspended_ = false;
+    resume_.release();
 }
 
 void TTestServer::InstallEchoCall()

@@ -7,6 +7,7 @@
 #include "ServerOptions.h"
 
 #include <QProcess>
+#include <QSemaphore>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -43,6 +44,10 @@ public:
 
     // Runs a function on the server's thread with the server and waits for it.
     void RunOnServer(const std::function<void(TServer&)>& fn);
+    // Holds the server's thread until Resume, so that what clients send meanwhile waits
+    // in the sockets and arrives at once (Stop resumes it too).
+    void Suspend();
+    void Resume();
 
     // A test-only call on MainRDM (level 0) that returns its first argument and leaves
     // its by-reference arguments as they came, so every value type can make the round
@@ -57,6 +62,8 @@ private:
     std::unique_ptr<TThread> thread_;
     quint16 port_ = 0;
     bool echo_ = false;
+    QSemaphore suspendedOn_, resume_;
+    bool suspended_ = false;
 };
 
 // The built telvane-server run as a process.

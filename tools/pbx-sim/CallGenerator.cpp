@@ -3,6 +3,7 @@
 #include <QDate>
 
 #include <cmath>
+#include <numbers>
 
 namespace {
 
@@ -71,7 +72,8 @@ int TCallGenerator::Duration()
     if (Range(1, 100) <= 14)
         return 0;  // not answered
     // Log-normal around a minute and a half, from a few seconds to hours.
-    const double normal = std::sqrt(-2.0 * std::log(Uniform())) * std::cos(2.0 * M_PI * Uniform());
+    const double normal =
+        std::sqrt(-2.0 * std::log(Uniform())) * std::cos(2.0 * std::numbers::pi * Uniform());
     const double seconds = std::exp(std::log(90.0) + 1.1 * normal);
     return qBound(3, static_cast<int>(std::lround(seconds)), 4 * 3600);
 }
