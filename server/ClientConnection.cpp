@@ -10,6 +10,8 @@
 #include <QRunnable>
 #include <QTcpSocket>
 
+#include <sys/socket.h>
+
 namespace {
 
 // Frames are handed to the socket while it holds less than this, so a large result
@@ -664,5 +666,20 @@ void TClientConnection::Shutdown()
         Notify(TCallbackTarget::Application, QStringLiteral("ServerShutdown"), {}, false);
     closing_ = true;
     CancelQueries();
-    socket_->disconnectFromHost();
+    // Close only the server's half once everything is written: the client may still be
+    // answering callbacks sent before the notice, and a socket closed outright answers
+    // those with a reset, which makes the client's system drop the notice unread. The
+    // client closes its half when it logs off; the server's shutdown timer ends the
+    // connections of clients that never do.
+    connect(socket_, &QTcpSocket::bytesWritten, this, &TClientConnection::HalfCloseWhenWritten);
+    HalfCloseWhenWritten();
+}
+
+void TClientConnection::HalfCloseWhenWritten()
+{
+    if (halfClosed_ || socket_->bytesToWrite() > 0 || socket_->state() != QAbstractSocket::ConnectedState)
+        return;
+    halfClosed_ = true;
+    socket_->flush();
+    ::shutdown(static_cast<int>(socket_->socketDescriptor()), SHUT_WR);
 }

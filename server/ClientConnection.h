@@ -94,6 +94,7 @@ private:
 
     void OnReadyRead();
     void OnDisconnected();
+    void HalfCloseWhenWritten();
     void Pump();
     void Dispatch(const TMessage& m);
     void HandleAttach(const TMessage& m);
@@ -124,6 +125,7 @@ private:
     bool sendAway_ = false;
     bool sentAway_ = false;
     bool closing_ = false;
+    bool halfClosed_ = false;
     QList<TDispatchRef> callbacks_;
     quint32 nextCallbackId_ = 1;
     bool liveEnabled_ = true;

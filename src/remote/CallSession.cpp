@@ -23,8 +23,10 @@ TCallSession::TCallSession(QTcpSocket* socket, quint32 maxFrameSize) : socket_(s
     socket_->setParent(this);
     socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connect(socket_, &QTcpSocket::readyRead, this, &TCallSession::Pump);
-    connect(socket_, &QTcpSocket::disconnected, this,
-            [this] { MarkLost(Tr("The server closed the connection.")); });
+    connect(socket_, &QTcpSocket::disconnected, this, [this] {
+        MarkLost(Tr("The server closed the connection."));
+        SchedulePump();  // what came before the end is still handled
+    });
     connect(socket_, &QAbstractSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
         if (socket_ && socket_->state() != QAbstractSocket::ConnectedState)
             MarkLost(socket_->errorString());
@@ -252,6 +254,13 @@ void TCallSession::RunCallback(const TMessage& message)
         status = object->Dispatch(message.Iid, message.DispId, message.Args);
     if (!Connected())
         return;
+    // Take in what the system already holds before writing: a server that has closed its
+    // socket answers the write with a reset, and a reset makes the system drop the bytes
+    // not read yet (such as the server's shutdown notice right behind this callback).
+    socket_->waitForReadyRead(0);
+    ReadAvailable();
+    if (!Connected())
+        return;
     TMessage reply;
     reply.Kind = TMessageKind::CallbackReply;
     reply.Code = status;
@@ -267,13 +276,23 @@ void TCallSession::Pump()
 {
     pumpScheduled_ = false;
     // A waiting request reads the socket itself (readyRead is also raised from inside its
-    // waitForReadyRead).
-    if (awaitDepth_ > 0)
+    // waitForReadyRead), and so does a running pump (a callback reply reads before it writes).
+    if (awaitDepth_ > 0 || pumping_)
         return;
     // Keep this session alive while callbacks run: one of them may drop the last handle.
     const auto self = shared_from_this();
+    pumping_ = true;
+    const auto done = qScopeGuard([this] { pumping_ = false; });
+    // The socket does not signal readyRead again while this slot runs, and not at all once
+    // it has disconnected: bytes that came in meanwhile (the server's last notices before
+    // it closed) are read here, or they would never be handled.
     ReadAvailable();
-    while (!closed_ && DispatchOne()) {
+    while (!closed_) {
+        if (DispatchOne())
+            continue;
+        if (!socket_ || socket_->bytesAvailable() == 0)
+            break;
+        ReadAvailable();
     }
 }
 

@@ -80,6 +80,7 @@ private:
     bool closed_ = false;
     bool broken_ = false;
     bool pumpScheduled_ = false;
+    bool pumping_ = false;
     int awaitDepth_ = 0;
     QString lostReason_;
     qint64 bytesReceived_ = 0;
