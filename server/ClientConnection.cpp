@@ -377,20 +377,25 @@ TDataSetResultPtr TClientConnection::OpenCatalog(TProviderKind kind) const
     return result;
 }
 
+// The provider an open or apply names, once the connection may use it.
+const TProviderEntry& TClientConnection::CheckedProvider(const TMessage& m) const
+{
+    const TModule module = ModuleOf(m.Handle);
+    const TProviderEntry* provider = FindProvider(module, m.Provider);
+    if (!provider)
+        throw EOleSysError(QStringLiteral("Unknown provider \"%1\" of %2.").arg(m.Provider, ModuleName(module)),
+                           hr::DISP_E_UNKNOWNNAME_);
+    if (!accepted_)
+        throw EOleSysError(QStringLiteral("Access denied: %1 needs an accepted handshake first.").arg(m.Provider),
+                           hr::E_ACCESSDENIED_);
+    CheckLevel(provider->Level, m.Provider);
+    return *provider;
+}
+
 void TClientConnection::HandleOpen(const TMessage& m)
 {
     try {
-        const TModule module = ModuleOf(m.Handle);
-        const TProviderEntry* provider = FindProvider(module, m.Provider);
-        if (!provider)
-            throw EOleSysError(
-                QStringLiteral("Unknown provider \"%1\" of %2.").arg(m.Provider, ModuleName(module)),
-                hr::DISP_E_UNKNOWNNAME_);
-        if (!accepted_)
-            throw EOleSysError(
-                QStringLiteral("Access denied: %1 needs an accepted handshake first.").arg(m.Provider),
-                hr::E_ACCESSDENIED_);
-        CheckLevel(provider->Level, m.Provider);
+        const TProviderEntry* provider = &CheckedProvider(m);
         try {
             switch (provider->Kind) {
                 case TProviderKind::Table:
@@ -437,17 +442,7 @@ void TClientConnection::HandleOpen(const TMessage& m)
 void TClientConnection::HandleApply(const TMessage& m)
 {
     try {
-        const TModule module = ModuleOf(m.Handle);
-        const TProviderEntry* provider = FindProvider(module, m.Provider);
-        if (!provider)
-            throw EOleSysError(
-                QStringLiteral("Unknown provider \"%1\" of %2.").arg(m.Provider, ModuleName(module)),
-                hr::DISP_E_UNKNOWNNAME_);
-        if (!accepted_)
-            throw EOleSysError(
-                QStringLiteral("Access denied: %1 needs an accepted handshake first.").arg(m.Provider),
-                hr::E_ACCESSDENIED_);
-        CheckLevel(provider->Level, m.Provider);
+        const TProviderEntry* provider = &CheckedProvider(m);
         if (!provider->Table)
             throw EOleSysError(QStringLiteral("%1 is read-only: it does not apply changes.").arg(m.Provider),
                                hr::DISP_E_EXCEPTION_);

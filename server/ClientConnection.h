@@ -99,6 +99,7 @@ private:
     void Dispatch(const TMessage& m);
     void HandleAttach(const TMessage& m);
     void HandleCall(const TMessage& m);
+    const TProviderEntry& CheckedProvider(const TMessage& m) const;
     void HandleOpen(const TMessage& m);
     void HandleApply(const TMessage& m);
     TModule ModuleOf(quint32 handle) const;
