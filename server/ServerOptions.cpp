@@ -1,6 +1,7 @@
 #include "ServerOptions.h"
 
-#include <QCommandLineParser>
+#include "CommandLine.h"
+
 #include <QFileInfo>
 
 QString TServerOptions::EffectiveLogPath() const
@@ -11,12 +12,10 @@ QString TServerOptions::EffectiveLogPath() const
     return db.absolutePath() + QLatin1Char('/') + db.completeBaseName() + QStringLiteral(".log");
 }
 
-bool ParseServerOptions(const QStringList& arguments, TServerOptions& options, QString& message)
+namespace {
+
+bool ReadServerOptions(const QStringList& arguments, TServerOptions& options, TCommandLine& line)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Telvane Server: the reference call-accounting server."));
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Shows this help."));
     const QCommandLineOption db(QStringLiteral("db"),
                                 QStringLiteral("The database file (created when missing)."),
                                 QStringLiteral("FILE"));
@@ -66,50 +65,27 @@ bool ParseServerOptions(const QStringList& arguments, TServerOptions& options, Q
         QStringLiteral("retry-interval"),
         QStringLiteral("Milliseconds between attempts to send a queued command (stored; default 10000)."),
         QStringLiteral("MS"));
-    parser.addOptions({help, db, port, listen, demo, demoDate, maxClients, maxFrame, log, version, typelib,
-                       receiverPort, receiverBuffer, startReceiver, controlProtocol, retryInterval});
-    if (!parser.parse(QStringList{QStringLiteral("telvane-server")} + arguments)) {
-        message = parser.errorText();
+    if (!line.Parse(arguments, {db, port, listen, demo, demoDate, maxClients, maxFrame, log, version, typelib,
+                                receiverPort, receiverBuffer, startReceiver, controlProtocol, retryInterval}))
         return false;
-    }
-    if (parser.isSet(help)) {
-        message = parser.helpText();
-        return false;
-    }
-    if (!parser.positionalArguments().isEmpty()) {
-        message = QStringLiteral("Unexpected argument \"%1\".").arg(parser.positionalArguments().first());
-        return false;
-    }
-    auto readInt = [&](const QCommandLineOption& o, qint64 min, qint64 max, qint64& out) {
-        bool ok = false;
-        out = parser.value(o).toLongLong(&ok);
-        if (!ok || out < min || out > max) {
-            message = QStringLiteral("--%1 needs a number from %2 to %3.")
-                          .arg(o.names().constLast())
-                          .arg(min)
-                          .arg(max);
-            return false;
-        }
-        return true;
-    };
     qint64 value = 0;
-    if (!readInt(port, 0, 65535, value))
+    if (!line.ReadInteger(port, 0, 65535, value))
         return false;
     options.Port = static_cast<quint16>(value);
-    if (!readInt(maxClients, 0, 1000000, value))
+    if (!line.ReadInteger(maxClients, 0, 1000000, value))
         return false;
     options.MaxClients = static_cast<int>(value);
-    if (!readInt(maxFrame, 64, 0xFFFFFFFFLL, value))
+    if (!line.ReadInteger(maxFrame, 64, 0xFFFFFFFFLL, value))
         return false;
     options.MaxFrame = static_cast<quint32>(value);
-    if (!readInt(version, 1, 1000000, value))
+    if (!line.ReadInteger(version, 1, 1000000, value))
         return false;
     options.ServerVersion = static_cast<int>(value);
     auto readSetting = [&](const QCommandLineOption& o, qint64 min, qint64 max, std::optional<int>& out) {
-        if (!parser.isSet(o))
+        if (!line.IsSet(o))
             return true;
         qint64 v = 0;
-        if (!readInt(o, min, max, v))
+        if (!line.ReadInteger(o, min, max, v))
             return false;
         out = static_cast<int>(v);
         return true;
@@ -119,25 +95,31 @@ bool ParseServerOptions(const QStringList& arguments, TServerOptions& options, Q
         !readSetting(controlProtocol, 0, 3, options.ControlProtocol) ||
         !readSetting(retryInterval, 10, 86400000, options.CommandRetryMs))
         return false;
-    options.StartReceiver = parser.isSet(startReceiver);
-    if (parser.isSet(listen) && !options.ListenAddress.setAddress(parser.value(listen))) {
-        message = QStringLiteral("--listen needs an IP address.");
-        return false;
+    options.StartReceiver = line.IsSet(startReceiver);
+    if (line.IsSet(listen) && !options.ListenAddress.setAddress(line.Value(listen)))
+        return line.Fail(QStringLiteral("--listen needs an IP address."));
+    if (line.IsSet(demoDate)) {
+        options.DemoDate = QDate::fromString(line.Value(demoDate), Qt::ISODate);
+        if (!options.DemoDate.isValid())
+            return line.Fail(QStringLiteral("--demo-date needs a date written yyyy-mm-dd."));
     }
-    if (parser.isSet(demoDate)) {
-        options.DemoDate = QDate::fromString(parser.value(demoDate), Qt::ISODate);
-        if (!options.DemoDate.isValid()) {
-            message = QStringLiteral("--demo-date needs a date written yyyy-mm-dd.");
-            return false;
-        }
-    }
-    options.Demo = parser.isSet(demo);
-    options.DatabasePath = parser.value(db);
-    options.LogPath = parser.value(log);
-    options.TypeLibraryPath = parser.value(typelib);
-    if (options.DatabasePath.isEmpty() && options.TypeLibraryPath.isEmpty()) {
-        message = QStringLiteral("--db FILE is required.");
-        return false;
-    }
+    options.Demo = line.IsSet(demo);
+    options.DatabasePath = line.Value(db);
+    options.LogPath = line.Value(log);
+    options.TypeLibraryPath = line.Value(typelib);
+    if (options.DatabasePath.isEmpty() && options.TypeLibraryPath.isEmpty())
+        return line.Fail(QStringLiteral("--db FILE is required."));
     return true;
+}
+
+}  // namespace
+
+bool ParseServerOptions(const QStringList& arguments, TServerOptions& options, QString& message, bool& help)
+{
+    TCommandLine line(QStringLiteral("telvane-server"),
+                      QStringLiteral("Telvane Server: the reference call-accounting server."));
+    const bool ok = ReadServerOptions(arguments, options, line);
+    message = line.Message();
+    help = line.HelpAsked();
+    return ok;
 }

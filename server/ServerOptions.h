@@ -42,5 +42,5 @@ struct TServerOptions {
 };
 
 // Parses the arguments (without the program name). Returns false with a message for
-// the user when they are wrong or when --help was asked.
-bool ParseServerOptions(const QStringList& arguments, TServerOptions& options, QString& message);
+// the user when they are wrong or when --help was asked (help is then true).
+bool ParseServerOptions(const QStringList& arguments, TServerOptions& options, QString& message, bool& help);

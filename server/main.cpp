@@ -34,9 +34,8 @@ int main(int argc, char* argv[])
     QString message;
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
-    if (!ParseServerOptions(arguments, options, message)) {
-        const bool help =
-            arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"));
+    bool help = false;
+    if (!ParseServerOptions(arguments, options, message, help)) {
         std::fputs(qPrintable(message + QLatin1Char('\n')), help ? stdout : stderr);
         return help ? 0 : 1;
     }

@@ -1,20 +1,15 @@
 #include "SimOptions.h"
 
 #include "CallString.h"
+#include "CommandLine.h"
 #include "DemoData.h"
 
-#include <QCommandLineParser>
 #include <QFile>
 
-bool ParseSimOptions(const QStringList& arguments, TSimOptions& options, QString& message, bool& help)
+namespace {
+
+bool ReadSimOptions(const QStringList& arguments, TSimOptions& options, TCommandLine& line)
 {
-    help = false;
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("telvane-pbx-sim: sends generated call lines to the receiver of Telvane Server, "
-                       "and prints them and the commands the server sends back."));
-    const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")},
-                                        QStringLiteral("Shows this help."));
     const QCommandLineOption host(QStringLiteral("host"), QStringLiteral("The server (default 127.0.0.1)."),
                                   QStringLiteral("HOST"), options.Host);
     const QCommandLineOption port(QStringLiteral("port"),
@@ -40,70 +35,54 @@ bool ParseSimOptions(const QStringList& arguments, TSimOptions& options, QString
         QStringLiteral("0"));
     const QCommandLineOption stay(QStringLiteral("stay"),
                                   QStringLiteral("Stays connected after the last line and prints commands."));
-    parser.addOptions({helpOption, host, port, format, formatFile, rate, count, seed, garbage, stay});
-    if (!parser.parse(QStringList{QStringLiteral("telvane-pbx-sim")} + arguments)) {
-        message = parser.errorText();
+    if (!line.Parse(arguments, {host, port, format, formatFile, rate, count, seed, garbage, stay}))
         return false;
-    }
-    if (parser.isSet(helpOption)) {
-        help = true;
-        message = parser.helpText();
-        return false;
-    }
-    if (!parser.positionalArguments().isEmpty()) {
-        message = QStringLiteral("Unexpected argument \"%1\".").arg(parser.positionalArguments().first());
-        return false;
-    }
-    auto number = [&](const QCommandLineOption& o, double min, double max, double& out) {
-        bool ok = false;
-        out = parser.value(o).toDouble(&ok);
-        if (!ok || out < min || out > max) {
-            message = QStringLiteral("--%1 needs a number from %2 to %3.")
-                          .arg(o.names().constLast())
-                          .arg(min)
-                          .arg(max);
-            return false;
-        }
-        return true;
-    };
-    double value = 0;
-    if (!number(port, 1, 65535, value))
+    qint64 value = 0;
+    if (!line.ReadInteger(port, 1, 65535, value))
         return false;
     options.Port = static_cast<quint16>(value);
-    if (!number(rate, 0, 1000000, options.Rate))
+    if (!line.ReadReal(rate, 0, 1000000, options.Rate))
         return false;
-    if (!number(count, 0, 1e12, value))
+    if (!line.ReadInteger(count, 0, 1000000000000LL, value))
         return false;
-    options.Count = static_cast<qint64>(value);
-    if (!number(seed, 0, 4294967295.0, value))
+    options.Count = value;
+    if (!line.ReadInteger(seed, 0, 0xFFFFFFFFLL, value))
         return false;
     options.Seed = static_cast<quint32>(value);
-    if (!number(garbage, 0, 1000000, value))
+    if (!line.ReadInteger(garbage, 0, 1000000, value))
         return false;
     options.GarbageEvery = static_cast<int>(value);
-    options.Host = parser.value(host);
-    options.Stay = parser.isSet(stay);
-    if (parser.isSet(format) && parser.isSet(formatFile)) {
-        message = QStringLiteral("Give --format or --format-file, not both.");
-        return false;
-    }
+    options.Host = line.Value(host);
+    options.Stay = line.IsSet(stay);
+    if (line.IsSet(format) && line.IsSet(formatFile))
+        return line.Fail(QStringLiteral("Give --format or --format-file, not both."));
     options.Format = DemoDataFormat();
-    if (parser.isSet(format)) {
-        options.Format = parser.value(format);
-    } else if (parser.isSet(formatFile)) {
-        QFile file(parser.value(formatFile));
-        if (!file.open(QIODevice::ReadOnly)) {
-            message = QStringLiteral("Cannot read \"%1\": %2").arg(file.fileName(), file.errorString());
-            return false;
-        }
+    if (line.IsSet(format)) {
+        options.Format = line.Value(format);
+    } else if (line.IsSet(formatFile)) {
+        QFile file(line.Value(formatFile));
+        if (!file.open(QIODevice::ReadOnly))
+            return line.Fail(
+                QStringLiteral("Cannot read \"%1\": %2").arg(file.fileName(), file.errorString()));
         // A format written over several lines means the same on one, as the client keeps it.
         options.Format =
             QString::fromUtf8(file.readAll()).remove(QStringLiteral("\r\n")).remove(QLatin1Char('\n'));
     }
     TCallString parsed;
-    if (!parsed.Parse(options.Format)) {
-        message = QStringLiteral("The data format is not valid: %1").arg(options.Format);
-        return false;
-    }
+    if (!parsed.Parse(options.Format))
+        return line.Fail(QStringLiteral("The data format is not valid: %1").arg(options.Format));
     return true;
+}
+
+}  // namespace
+
+bool ParseSimOptions(const QStringList& arguments, TSimOptions& options, QString& message, bool& help)
+{
+    TCommandLine line(QStringLiteral("telvane-pbx-sim"),
+                      QStringLiteral("telvane-pbx-sim: sends generated call lines to the receiver of Telvane "
+                                     "Server, and prints them and the commands the server sends back."));
+    const bool ok = ReadSimOptions(arguments, options, line);
+    message = line.Message();
+    help = line.HelpAsked();
+    return ok;
 }
