@@ -63,6 +63,20 @@ public:
     }
 };
 
+// The receiver starts with the server, listening on a free port.
+inline void ReceiveOnAFreePort(TTestServer& server)
+{
+    server.Options().ReceiverPort = 0;
+    server.Options().StartReceiver = true;
+}
+
+// The demo installation up to 31 March 2024, its receiver listening.
+inline bool StartReceivingDemo(TTestServer& server)
+{
+    ReceiveOnAFreePort(server);
+    return server.StartDemo(QDate(2024, 3, 31));
+}
+
 inline quint16 ReceiverPort(TTestServer& server)
 {
     quint16 port = 0;

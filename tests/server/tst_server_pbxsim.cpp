@@ -90,8 +90,7 @@ private Q_SLOTS:
     void simulatedCallsAreStored()
     {
         TTestServer server;
-        server.Options().ReceiverPort = 0;
-        server.Options().StartReceiver = true;
+        ReceiveOnAFreePort(server);
         QVERIFY(server.StartDemo());
         TWireClient watcher;
         QVERIFY(watcher.Open(server.Port()));
@@ -184,9 +183,7 @@ private Q_SLOTS:
     void commandsReachTheSimulator()
     {
         TTestServer server;
-        server.Options().ReceiverPort = 0;
-        server.Options().StartReceiver = true;
-        QVERIFY(server.StartDemo(QDate(2024, 3, 31)));
+        QVERIFY(StartReceivingDemo(server));
         TWireClient admin;
         QVERIFY(admin.Open(server.Port(), QStringLiteral("admin")));
         QProcess sim;
@@ -222,9 +219,7 @@ private Q_SLOTS:
         file.write(format.toUtf8());
         file.close();
         TTestServer server;
-        server.Options().ReceiverPort = 0;
-        server.Options().StartReceiver = true;
-        QVERIFY(server.StartDemo(QDate(2024, 3, 31)));
+        QVERIFY(StartReceivingDemo(server));
         TWireClient admin;
         QVERIFY(admin.Open(server.Port(), QStringLiteral("admin")));
         QVERIFY(admin.Call(QStringLiteral("AdminRDM"), 302, {QString(format).remove(QStringLiteral("\r\n"))})

@@ -206,8 +206,7 @@ private Q_SLOTS:
     void commandsGoToTheExchange()
     {
         TTestServer server;
-        server.Options().ReceiverPort = 0;
-        server.Options().StartReceiver = true;
+        ReceiveOnAFreePort(server);
         QVERIFY(server.Start());
         TWireClient admin;
         QVERIFY(admin.Open(server.Port(), QStringLiteral("admin")));
@@ -236,8 +235,7 @@ private Q_SLOTS:
     void disabledQueueWaits()
     {
         TTestServer server;
-        server.Options().ReceiverPort = 0;
-        server.Options().StartReceiver = true;
+        ReceiveOnAFreePort(server);
         QVERIFY(server.Start());
         TWireClient admin;
         QVERIFY(admin.Open(server.Port(), QStringLiteral("admin")));

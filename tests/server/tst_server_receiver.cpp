@@ -312,9 +312,7 @@ private Q_SLOTS:
         QFETCH(double, vat);
         QFETCH(double, charge);
         TTestServer server;
-        server.Options().ReceiverPort = 0;
-        server.Options().StartReceiver = true;
-        QVERIFY(server.StartDemo(QDate(2024, 3, 31)));
+        QVERIFY(StartReceivingDemo(server));
         TExchangeSocket exchange;
         QVERIFY(exchange.Connect(ReceiverPort(server)));
         const TDateTime end = EncodeDateTime(2024, 3, 30, 14, 25);
@@ -406,9 +404,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, line);
         QFETCH(QString, logged);
         TTestServer server;
-        server.Options().ReceiverPort = 0;
-        server.Options().StartReceiver = true;
-        QVERIFY(server.StartDemo(QDate(2024, 3, 31)));
+        QVERIFY(StartReceivingDemo(server));
         TWireClient admin;
         QVERIFY(admin.Open(server.Port(), QStringLiteral("admin")));
         QVERIFY(UseFormat(admin, format));
@@ -424,9 +420,7 @@ private Q_SLOTS:
     void exchangeInUse()
     {
         TTestServer server;
-        server.Options().ReceiverPort = 0;
-        server.Options().StartReceiver = true;
-        QVERIFY(server.StartDemo(QDate(2024, 3, 31)));
+        QVERIFY(StartReceivingDemo(server));
         TWireClient admin;
         QVERIFY(admin.Open(server.Port(), QStringLiteral("admin")));
         QCOMPARE(admin.Call(kAdmin, 313).Result.toInt(), 1);
@@ -449,9 +443,7 @@ private Q_SLOTS:
     void liveNoticesWaitWhileLiveDataIsOff()
     {
         TTestServer server;
-        server.Options().ReceiverPort = 0;
-        server.Options().StartReceiver = true;
-        QVERIFY(server.StartDemo(QDate(2024, 3, 31)));
+        QVERIFY(StartReceivingDemo(server));
         TWireClient client;
         QVERIFY(client.Open(server.Port(), QStringLiteral("user"), false));
         QCOMPARE(client.Call(QStringLiteral("MainRDM"), 312, {false}).Kind, TMessageKind::Reply);
@@ -472,8 +464,7 @@ private Q_SLOTS:
     void stateAfterTheHandshake()
     {
         TTestServer server;
-        server.Options().ReceiverPort = 0;
-        server.Options().StartReceiver = true;
+        ReceiveOnAFreePort(server);
         server.Options().ReceiverBufferSize = 4096;
         QVERIFY(server.Start());
         TWireClient client;
@@ -542,9 +533,7 @@ private Q_SLOTS:
     void newConnectionReplacesTheOld()
     {
         TTestServer server;
-        server.Options().ReceiverPort = 0;
-        server.Options().StartReceiver = true;
-        QVERIFY(server.StartDemo(QDate(2024, 3, 31)));
+        QVERIFY(StartReceivingDemo(server));
         TWireClient admin;
         QVERIFY(admin.Open(server.Port(), QStringLiteral("admin")));
         const qint64 calls = CallCount(server);
@@ -570,9 +559,7 @@ private Q_SLOTS:
     void shutdownStoresWhatArrived()
     {
         TTestServer server;
-        server.Options().ReceiverPort = 0;
-        server.Options().StartReceiver = true;
-        QVERIFY(server.StartDemo(QDate(2024, 3, 31)));
+        QVERIFY(StartReceivingDemo(server));
         const qint64 calls = CallCount(server);
         TExchangeSocket exchange;
         QVERIFY(exchange.Connect(ReceiverPort(server)));
