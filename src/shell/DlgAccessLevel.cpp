@@ -39,6 +39,8 @@ QLineEdit* MaskedEdit(QWidget* parent, const char* name)
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(QLatin1String(name));
     edit->setEchoMode(QLineEdit::Password);
+    // Typed characters show as "*" whatever mask character the platform prefers.
+    edit->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
     return edit;
 }
 

@@ -271,6 +271,26 @@ private Q_SLOTS:
         QCOMPARE(dialog.bitbtnApply->isEnabled(), enabled);
     }
 
+    void passwordsShowAsStars_data()
+    {
+        QTest::addColumn<QString>("edit");
+        QTest::newRow("password") << "edtPassword";
+        QTest::newRow("current password") << "lbledtCurrentPassword";
+        QTest::newRow("new password") << "lbledtNewPassword";
+        QTest::newRow("confirmation") << "lbledtConfirmPassword";
+    }
+    void passwordsShowAsStars()
+    {
+        QFETCH(QString, edit);
+        TAccess::SetLevel(TAccess::Admin);
+        TDlgFormAccessLevel dialog(form);
+        dialog.show();
+        auto* e = dialog.findChild<QLineEdit*>(edit);
+        QVERIFY(e);
+        e->setText(QStringLiteral("s3cr\u00e9t"));
+        QCOMPARE(e->displayText(), QString(6, QLatin1Char('*')));
+    }
+
     void enterBelongsToTheShownPage_data()
     {
         QTest::addColumn<bool>("passwordPage");
