@@ -69,8 +69,9 @@ QString AppExceptionContext(QObject* sender, const std::exception& error)
         if (!sender->objectName().isEmpty())
             parts.append(sender->objectName());
     }
-    parts.append(
-        QStringLiteral("%1").arg(reinterpret_cast<quintptr>(&error), 8, 16, QLatin1Char('0')).toUpper());
+    // Eight hexadecimal digits: the low half of the address on a 64-bit system.
+    const auto address = static_cast<quint32>(reinterpret_cast<quintptr>(&error));
+    parts.append(QStringLiteral("%1").arg(address, 8, 16, QLatin1Char('0')).toUpper());
     return parts.join(QLatin1Char(' ')).trimmed();
 }
 
