@@ -351,7 +351,6 @@ void TClientMainForm::CreateLiveDisplays()
     fixed.setStyleHint(QFont::TypeWriter);
     fixed.setFixedPitch(true);
     memoLiveRawInput->setFont(fixed);
-    memoLiveRawInput->setLineWrapMode(QPlainTextEdit::NoWrap);
     rawLayout->addWidget(memoLiveRawInput, 1);
     gaugeInputBuffer = new TGauge(panelLiveRawInput);
     gaugeInputBuffer->setObjectName(QStringLiteral("gaugeInputBuffer"));

@@ -25,11 +25,14 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -506,6 +509,32 @@ private Q_SLOTS:
         }
         QCOMPARE(memo->textCursor().position(), 64000);
         QVERIFY(!memo->textCursor().hasSelection());
+    }
+
+    void onlyTheRawInputWraps_data()
+    {
+        QTest::addColumn<bool>("rawInput");
+        QTest::newRow("raw input wraps") << true;
+        QTest::newRow("live log does not") << false;
+    }
+    void onlyTheRawInputWraps()
+    {
+        QFETCH(bool, rawInput);
+        Unlock(1, QStringLiteral("user"));
+        QPlainTextEdit* memo = rawInput ? form->memoLiveRawInput : form->memoLiveLog;
+        const QString line = QStringLiteral("0888123456 ").repeated(80);
+        if (rawInput)
+            form->AddRawInput(line);
+        else
+            form->AddLiveLogMessage(line);
+        QTRY_VERIFY(memo->toPlainText().contains(line));
+        // Each case waits for its own positive sign, so neither passes before the layout.
+        if (rawInput) {
+            const QTextBlock block = memo->document()->findBlock(memo->toPlainText().indexOf(line));
+            QTRY_VERIFY(block.layout() && block.layout()->lineCount() > 1);
+        } else {
+            QTRY_VERIFY(memo->horizontalScrollBar()->maximum() > 0);
+        }
     }
 
     void runningActivities()
