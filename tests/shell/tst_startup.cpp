@@ -151,13 +151,39 @@ private Q_SLOTS:
         QCOMPARE(splash.result(), int(QDialog::Accepted));
     }
 
-    void escapeEndsWithoutConnecting()
+    void enterInTheServerBoxConnects()
     {
         QVERIFY(f->StartServer());
         TSplashForm splash(true);
         splash.show();
         QVERIFY(QTest::qWaitForWindowExposed(&splash));
-        QTest::keyClick(&splash, Qt::Key_Escape);
+        QLineEdit* edit = splash.cmbServer->lineEdit();
+        edit->selectAll();
+        QTest::keyClicks(edit, QStringLiteral(" 127.0.0.1 "));
+        QVERIFY(!splash.CountingDown());
+        QTest::keyClick(edit, Qt::Key_Return);
+        QVERIFY(f->Connected());
+        QCOMPARE(splash.result(), int(QDialog::Accepted));
+        QCOMPARE(StoredHistory(), (QStringList{"127.0.0.1", "localhost"}));
+    }
+
+    void escapeEndsWithoutConnecting_data()
+    {
+        QTest::addColumn<bool>("inServerBox");
+        QTest::newRow("window") << false;
+        QTest::newRow("typing in the server box") << true;
+    }
+    void escapeEndsWithoutConnecting()
+    {
+        QFETCH(bool, inServerBox);
+        QVERIFY(f->StartServer());
+        TSplashForm splash(true);
+        splash.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&splash));
+        if (inServerBox)
+            QTest::keyClick(splash.cmbServer->lineEdit(), Qt::Key_Escape);
+        else
+            QTest::keyClick(&splash, Qt::Key_Escape);
         QVERIFY(!splash.isVisible());
         QCOMPARE(splash.result(), int(QDialog::Rejected));
         QVERIFY(ServerHost().isEmpty());
