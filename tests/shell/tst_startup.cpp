@@ -167,6 +167,25 @@ private Q_SLOTS:
         QCOMPARE(StoredHistory(), (QStringList{"127.0.0.1", "localhost"}));
     }
 
+    void blankServerOnlyLeavesClose()
+    {
+        QVERIFY(f->StartServer());
+        WriteHistory(QStringLiteral("A,B"));
+        TSplashForm splash(true);
+        splash.show();
+        splash.cmbServer->setEditText(QStringLiteral("   "));
+        splash.actConnect->trigger();
+        QVERIFY(!ClientMainForm());
+        QVERIFY(!f->Connected());
+        QVERIFY(!splash.CountingDown());
+        QVERIFY(!splash.actConnect->isEnabled());
+        QVERIFY(!splash.cmbServer->isEnabled());
+        QVERIFY(splash.isVisible());
+        QCOMPARE(StoredHistory(), (QStringList{"A", "B"}));
+        splash.actClose->trigger();
+        QCOMPARE(splash.result(), int(QDialog::Rejected));
+    }
+
     void escapeEndsWithoutConnecting_data()
     {
         QTest::addColumn<bool>("inServerBox");
