@@ -86,7 +86,9 @@ TDlgFormAccessLevel::TDlgFormAccessLevel(QWidget* parent)
 
     // Creation: the current level chosen (no password for it), the password page only
     // for administrators, the level page shown.
-    rgAccessLevelButtons->button(TAccess::GetLevel())->setChecked(true);
+    // A level outside the three (refused by SetLevel, but stored) leaves nothing chosen.
+    if (QAbstractButton* current = rgAccessLevelButtons->button(TAccess::GetLevel()))
+        current->setChecked(true);
     rgAccessLevelClick();
     if (TAccess::GetLevel() != TAccess::Admin)
         pcAccessLevel->removeTab(pcAccessLevel->indexOf(tsChangePassword));

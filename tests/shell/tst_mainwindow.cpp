@@ -240,6 +240,23 @@ private Q_SLOTS:
         QCOMPARE(dialog.lbledtPassword->isVisible(), needed);
     }
 
+    void invalidLevelOnlyLogs()
+    {
+        TAccess::SetLevel(3);
+        QCOMPARE(int(TAccess::GetLevel()), 3);
+        QVERIFY(f->LogEntries().contains(QStringLiteral("4: TAccess: Invalid access level.")));
+        QCOMPARE(form->StatusPanelText(1), QStringLiteral("Locked mode"));
+        QVERIFY(form->RawInputFillsClientArea());
+        QVERIFY(form->StatusTexts().isEmpty());
+        // The dialog still opens, with no level chosen, and locking applies the locked layout.
+        QVERIFY(WithAccessDialog([&](TDlgFormAccessLevel* d) {
+            QCOMPARE(d->ChosenLevel(), -1);
+            d->rgAccessLevelButtons->button(0)->click();
+            d->actOk->trigger();
+        }));
+        QCOMPARE(TAccess::GetLevel(), TAccess::Locked);
+    }
+
     void applyNeedsAnAccountAndEqualPasswords_data()
     {
         QTest::addColumn<int>("account");
