@@ -21,11 +21,13 @@ bool IsCalendarPoint(double value)
     return value > -693594.0 && value < 2958466.0;
 }
 
-// A bound goes into the SQL text as it stands, so it must be a plain number literal.
+// A bound goes into the SQL text as it stands, so it must be a plain number literal. The
+// blanks that TextDotToFloat allows around it are harmless there, and refusing them would
+// leave a summary line for a limit the query does not apply.
 bool IsSqlNumber(const QString& text)
 {
     static const QRegularExpression number(QRegularExpression::anchoredPattern(
-        QStringLiteral("[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?")));
+        QStringLiteral("[ \t]*[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?[ \t]*")));
     return number.match(text).hasMatch();
 }
 

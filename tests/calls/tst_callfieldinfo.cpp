@@ -389,6 +389,9 @@ private Q_SLOTS:
         QTest::newRow("span bound with text") << int(cfDuration) << "0,60;drop table CALL,0,False"
                                               << ""
                                               << "";
+        QTest::newRow("span bound with blanks around") << int(cfDuration) << "0, 60\t,0,False"
+                                                       << "c.DURATION >=  60\t"
+                                                       << "Duration: at least 1m";
         QTest::newRow("span bound written in a locale") << int(cfVat) << "0,1 5,0,False"
                                                         << ""
                                                         << "";
