@@ -21,31 +21,13 @@ bool IsCalendarPoint(double value)
     return value > -693594.0 && value < 2958466.0;
 }
 
-int TextToIntDef(const QString& text, int defaultValue)
-{
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok, 10);
-    return ok ? value : defaultValue;
-}
-
-// "True"/"False" in any case, or an integer (not zero is true).
-bool TextToBoolDef(const QString& text, bool defaultValue)
-{
-    const QString trimmed = text.trimmed();
-    if (trimmed.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
-        return true;
-    if (trimmed.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
-        return false;
-    bool ok = false;
-    const qlonglong number = trimmed.toLongLong(&ok, 10);
-    return ok ? number != 0 : defaultValue;
-}
-
-// A bound goes into the SQL text as it stands, so it must be a plain number literal.
+// A bound goes into the SQL text as it stands, so it must be a plain number literal. The
+// blanks that TextDotToFloat allows around it are harmless there, and refusing them would
+// leave a summary line for a limit the query does not apply.
 bool IsSqlNumber(const QString& text)
 {
     static const QRegularExpression number(QRegularExpression::anchoredPattern(
-        QStringLiteral("[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?")));
+        QStringLiteral("[ \t]*[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?[ \t]*")));
     return number.match(text).hasMatch();
 }
 
@@ -127,10 +109,10 @@ bool ReadSpan(const QString& value, TSpanValue& span)
     const TStringArray parts = SplitText(QLatin1Char(','), value);
     if (parts.size() < 4)
         return false;
-    span.Mode = TextToIntDef(parts[0], 0);
+    span.Mode = StateToInt(parts[0], 0);
     span.Low = parts[1];
     span.High = parts[2];
-    span.Missing = TextToBoolDef(parts[3], false);
+    span.Missing = StateToBool(parts[3], false);
     return true;
 }
 
@@ -406,7 +388,7 @@ QString TCallExtPinFieldInfo::BuildSummary(const QString& value) const
     if (parts.size() < 2 || parts[0] == QLatin1String("+") || parts[0] == QLatin1String("-"))
         return QString();
     const QString groups = JoinTexts(QStringLiteral(", "), parts.mid(0, parts.size() - 1));
-    return TCallFieldInfo::BuildSummary(TextToBoolDef(parts.last(), false) ? MissingText(groups) : groups);
+    return TCallFieldInfo::BuildSummary(StateToBool(parts.last(), false) ? MissingText(groups) : groups);
 }
 
 // TCallSpanFieldInfo

@@ -580,6 +580,24 @@ QString Clause(const QString& prefix, const QString& body, const QString& suffix
     return body.isEmpty() ? QString() : prefix + body + suffix;
 }
 
+bool StateToBool(const QString& text, bool defaultValue)
+{
+    if (text.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (text.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
+        return false;
+    bool ok = false;
+    const qlonglong number = text.toLongLong(&ok);
+    return ok ? number != 0 : defaultValue;
+}
+
+int StateToInt(const QString& text, int defaultValue)
+{
+    bool ok = false;
+    const int number = text.toInt(&ok);
+    return ok ? number : defaultValue;
+}
+
 TStringArray SplitText(QChar separator, const QString& text)
 {
     if (text.isEmpty())

@@ -49,6 +49,12 @@ QString NullCondition(const QString& condition, const QString& expression);
 QString AndConditions(const TStringArray& conditions);
 QString Clause(const QString& prefix, const QString& body, const QString& suffix);
 
+// Elements of condition values and state lines. "True"/"False" in any letter case, or an
+// integer (0 false, any other true); anything else gives the default.
+bool StateToBool(const QString& text, bool defaultValue);
+// A decimal integer; anything else (also one out of range) gives the default.
+int StateToInt(const QString& text, int defaultValue);
+
 // Lists and pairs.
 TStringArray SplitText(QChar separator, const QString& text);
 QString JoinTexts(const QString& separator, const TStringArray& items);

@@ -29,7 +29,8 @@ struct TOverlapOptions {
 void BuildSpecialReport(TRemoteDataSet& result, TRemoteDataSet& special, const TOverlapOptions& options);
 
 // Writes the title lines, then the labels and the editing texts of the visible columns,
-// tab-separated, every line ending "\r\n". Never raises: a failure is logged (level 3,
-// "reports", also to the live log) and false returned; the file written before, if any,
-// then stays as it was.
+// tab-separated, every line ending "\r\n", in UTF-8 like every file the client writes.
+// Never raises: a failure is logged (level 3, "reports", also to the live log) and false
+// returned; the file written before, if any, then stays as it was, unless its folder takes
+// no new files and it had to be rewritten in place.
 bool ExportTabText(TRemoteDataSet& dataSet, const QString& fileName, const TStringArray& titleLines);

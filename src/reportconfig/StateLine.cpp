@@ -8,24 +8,6 @@ QString BoolToState(bool value)
     return value ? QStringLiteral("True") : QStringLiteral("False");
 }
 
-bool StateToBool(const QString& text, bool defaultValue)
-{
-    if (text.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
-        return true;
-    if (text.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
-        return false;
-    bool ok = false;
-    const qlonglong number = text.toLongLong(&ok);
-    return ok ? number != 0 : defaultValue;
-}
-
-int StateToInt(const QString& text, int defaultValue)
-{
-    bool ok = false;
-    const int number = text.toInt(&ok);
-    return ok ? number : defaultValue;
-}
-
 int StateToIndex(const QString& text, int itemCount, int defaultValue)
 {
     if (itemCount <= 0)

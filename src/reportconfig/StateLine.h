@@ -17,12 +17,8 @@
 
 #include <QString>
 
+// StateToBool and StateToInt (Globals.h) read booleans and integers.
 QString BoolToState(bool value);
-// "True"/"False" in any letter case, or an integer (0 false, any other true); anything
-// else gives the default.
-bool StateToBool(const QString& text, bool defaultValue);
-// A decimal integer; anything else (also one out of range) gives the default.
-int StateToInt(const QString& text, int defaultValue);
 // A radio group's index: the integer (or the default) clamped to 0..itemCount-1; -1 for a
 // group without items.
 int StateToIndex(const QString& text, int itemCount, int defaultValue);

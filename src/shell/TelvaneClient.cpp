@@ -22,6 +22,8 @@ bool CloseSplashAtOnce()
 int RunClient(TTelvaneApplication& app)
 {
     StartProcessCore(QCoreApplication::applicationFilePath());
+    // The field catalogue lives from here to the end, before any window opens.
+    CreateCallFieldInfos();
     TIniFile32& settings = SettingsFile();
     SetReportFormats(
         settings.ReadString(QStringLiteral("Report"), QStringLiteral("date_time_format"), QString()),

@@ -389,6 +389,9 @@ private Q_SLOTS:
         QTest::newRow("span bound with text") << int(cfDuration) << "0,60;drop table CALL,0,False"
                                               << ""
                                               << "";
+        QTest::newRow("span bound with blanks around") << int(cfDuration) << "0, 60\t,0,False"
+                                                       << "c.DURATION >=  60\t"
+                                                       << "Duration: at least 1m";
         QTest::newRow("span bound written in a locale") << int(cfVat) << "0,1 5,0,False"
                                                         << ""
                                                         << "";
@@ -404,6 +407,13 @@ private Q_SLOTS:
         QTest::newRow("span three elements") << int(cfDuration) << "1,60,300"
                                              << ""
                                              << "";
+        // The flag reads as in the pages' state lines: a padded word is no boolean.
+        QTest::newRow("span padded flag") << int(cfDuration) << "1,60,300, True"
+                                          << "c.DURATION between 60 and 300"
+                                          << "Duration: between 1m and 5m";
+        QTest::newRow("span flag as an integer") << int(cfDuration) << "1,60,300,-1"
+                                                 << "c.DURATION between 60 and 300 or c.DURATION is null"
+                                                 << "Duration: between 1m and 5m or missing";
         QTest::newRow("span on call id") << int(cfCallId) << "0,5,0,False"
                                          << "c.ID >= 5"
                                          << "Call ID: at least 5";
@@ -426,6 +436,12 @@ private Q_SLOTS:
         QTest::newRow("selection unreadable flag") << int(cfPinCode) << "A:1;yes"
                                                    << ""
                                                    << "PIN code: A:1";
+        QTest::newRow("selection padded flag") << int(cfExtCode) << "Main:101; TRUE"
+                                               << ""
+                                               << "Extension: Main:101";
+        QTest::newRow("selection flag in any case") << int(cfExtCode) << "Main:101;tRuE"
+                                                    << ""
+                                                    << "Extension: Main:101 or missing";
         QTest::newRow("base field") << int(cfNone) << "1,2"
                                     << ""
                                     << ": 1,2";
