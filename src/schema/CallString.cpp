@@ -232,6 +232,8 @@ int TCallString::ReadNumber(const QString& text, qsizetype& position)
 void TCallString::ReadArguments(const QString& text, qsizetype& position, QStringList& arguments)
 {
     arguments.clear();
+    if (position < 1)
+        return;  // like ReadNumber: nothing to read before the text
     const qsizetype start = position;
     while (position <= text.size() && !IsBracket(text[position - 1]))
         ++position;

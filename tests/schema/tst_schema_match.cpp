@@ -133,6 +133,8 @@ private Q_SLOTS:
                                                   << "1125" << true << QVariantMap{{"Duration", 3725}};
         QTest::newRow("hours after minutes") << "(durmin)(durhour:1)"
                                              << "302" << true << QVariantMap{{"Duration", 9000}};
+        QTest::newRow("each part keeps the others") << "(dursec:5)(durmin)(durhour:1)"
+                                                    << "00125031" << true << QVariantMap{{"Duration", 3785}};
         QTest::newRow("minutes over 59") << "(durmin)"
                                          << "75" << true << QVariantMap{{"Duration", 4500}};
         QTest::newRow("seconds replace seconds") << "(dursec:2)(dursec:2)"

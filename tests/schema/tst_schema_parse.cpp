@@ -311,31 +311,35 @@ private Q_SLOTS:
     void readArguments_data()
     {
         QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("start");
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("end");
-        QTest::newRow("none") << "}" << QStringList{} << 1;
-        QTest::newRow("blanks only") << "  }" << QStringList{} << 3;
-        QTest::newRow("two") << "9,R}" << QStringList{"9", "R"} << 4;
-        QTest::newRow("blanks dropped") << " a , b }" << QStringList{"a", "b"} << 8;
-        QTest::newRow("blank separates") << "a b" << QStringList{"a", "b"} << 4;
-        QTest::newRow("empty middle") << "a,,b" << QStringList{"a", "", "b"} << 5;
-        QTest::newRow("comma at the very end") << "a," << QStringList{"a", ""} << 3;
-        QTest::newRow("comma then blank") << "a, " << QStringList{"a"} << 4;
-        QTest::newRow("only comma") << "," << QStringList{"", ""} << 2;
-        QTest::newRow("quoted comma") << "\"a,b\"" << QStringList{"a,b"} << 6;
-        QTest::newRow("doubled quote") << "\"a\"\"b\"" << QStringList{"a\"b"} << 7;
-        QTest::newRow("unclosed quote") << "\"ab c" << QStringList{"ab c"} << 6;
-        QTest::newRow("text after quote") << "\"ab\"cd" << QStringList{"ab", "cd"} << 7;
-        QTest::newRow("empty quoted") << "\"\"" << QStringList{""} << 3;
-        QTest::newRow("stops at any bracket") << "a\"b(c" << QStringList{"a\"b"} << 4;
+        QTest::newRow("none") << "}" << 1 << QStringList{} << 1;
+        QTest::newRow("blanks only") << "  }" << 1 << QStringList{} << 3;
+        QTest::newRow("two") << "9,R}" << 1 << QStringList{"9", "R"} << 4;
+        QTest::newRow("blanks dropped") << " a , b }" << 1 << QStringList{"a", "b"} << 8;
+        QTest::newRow("blank separates") << "a b" << 1 << QStringList{"a", "b"} << 4;
+        QTest::newRow("empty middle") << "a,,b" << 1 << QStringList{"a", "", "b"} << 5;
+        QTest::newRow("comma at the very end") << "a," << 1 << QStringList{"a", ""} << 3;
+        QTest::newRow("comma then blank") << "a, " << 1 << QStringList{"a"} << 4;
+        QTest::newRow("only comma") << "," << 1 << QStringList{"", ""} << 2;
+        QTest::newRow("quoted comma") << "\"a,b\"" << 1 << QStringList{"a,b"} << 6;
+        QTest::newRow("doubled quote") << "\"a\"\"b\"" << 1 << QStringList{"a\"b"} << 7;
+        QTest::newRow("unclosed quote") << "\"ab c" << 1 << QStringList{"ab c"} << 6;
+        QTest::newRow("text after quote") << "\"ab\"cd" << 1 << QStringList{"ab", "cd"} << 7;
+        QTest::newRow("empty quoted") << "\"\"" << 1 << QStringList{""} << 3;
+        QTest::newRow("position before the text") << "a,b}" << 0 << QStringList{} << 0;
+        QTest::newRow("from the middle") << "{x:a,b}" << 4 << QStringList{"a", "b"} << 7;
+        QTest::newRow("stops at any bracket") << "a\"b(c" << 1 << QStringList{"a\"b"} << 4;
     }
     void readArguments()
     {
         QFETCH(QString, text);
+        QFETCH(int, start);
         QFETCH(QStringList, arguments);
         QFETCH(int, end);
         QStringList read{"left over"};
-        qsizetype position = 1;
+        qsizetype position = start;
         TCallString::ReadArguments(text, position, read);
         QCOMPARE(read, arguments);
         QCOMPARE(int(position), end);
@@ -351,6 +355,7 @@ private Q_SLOTS:
         QTest::newRow("from the middle") << "(x:305]" << 4 << 305 << 7;
         QTest::newRow("no digits") << ")" << 1 << 0 << 1;
         QTest::newRow("at the end") << "7" << 2 << 0 << 2;
+        QTest::newRow("before the text") << "7" << 0 << 0 << 0;
         QTest::newRow("stops growing") << "123456789012)" << 1 << 65536 << 13;
     }
     void readNumber()
