@@ -48,11 +48,12 @@ bool IsHeaderLine(const QString& line)
     return trimmed.startsWith(QLatin1Char('[')) && trimmed.endsWith(QLatin1Char(']'));
 }
 
-// The key of a line; empty for a line without "=", so that it never matches.
-QString KeyOf(const QString& line)
+// Whether the line is a key line of that key. A line without "=" has no key and never
+// matches, not even an empty key; " = v" is a line of the empty key.
+bool HasKey(const QString& line, const QString& key)
 {
     const qsizetype equals = line.indexOf(QLatin1Char('='));
-    return equals < 0 ? QString() : TrimBlanks(line.left(equals));
+    return equals >= 0 && TrimBlanks(line.left(equals)) == key;
 }
 
 QString ValueOf(const QString& line)
@@ -152,11 +153,9 @@ qsizetype TIniFile32::SectionEnd(qsizetype header) const
 
 qsizetype TIniFile32::FindKey(qsizetype header, const QString& key) const
 {
-    if (key.isEmpty())
-        return -1;
     const qsizetype end = SectionEnd(header);
     for (qsizetype i = header + 1; i < end; ++i) {
-        if (KeyOf(lines_.at(i)) == key)
+        if (HasKey(lines_.at(i), key))
             return i;
     }
     return -1;

@@ -78,6 +78,14 @@ private Q_SLOTS:
         QTest::newRow("line without = never matches") << QByteArray("[A]\r\nkey\r\nkey=v\r\n") << "A"
                                                       << "key"
                                                       << "v";
+        QTest::newRow("empty key reads a line with nothing before =")
+            << QByteArray("[A]\r\nnot a key\r\n  = v\r\n") << "A"
+            << ""
+            << "v";
+        QTest::newRow("empty key never matches a line without =")
+            << QByteArray("[A]\r\n\r\nnot a key\r\n") << "A"
+            << ""
+            << "<default>";
         QTest::newRow("value after the first =") << QByteArray("[A]\r\nkey=a=b\r\n") << "A"
                                                  << "key"
                                                  << "a=b";
