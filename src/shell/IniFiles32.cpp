@@ -6,7 +6,9 @@
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
+#include <QStringDecoder>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -40,6 +42,11 @@ QStringList SplitLines(const QString& text)
     if (start < text.size())
         lines.append(text.mid(start));
     return lines;
+}
+
+bool IsSingleByte(const QString& line)
+{
+    return std::all_of(line.cbegin(), line.cend(), [](QChar c) { return c.unicode() <= 0xFF; });
 }
 
 bool IsHeaderLine(const QString& line)
@@ -127,9 +134,15 @@ TIniFile32::TIniFile32(QString fileName) : fileName_(std::move(fileName))
     QFile file(fileName_);
     if (!file.open(QIODevice::ReadOnly))
         return;
-    QString text = QString::fromUtf8(file.readAll());
-    if (text.startsWith(QChar(0xFEFF)))
+    const QByteArray bytes = file.readAll();
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    QString text = utf8(bytes);
+    if (utf8.hasError()) {
+        singleByte_ = true;
+        text = QString::fromLatin1(bytes);
+    } else if (text.startsWith(QChar(0xFEFF))) {
         text.remove(0, 1);
+    }
     lines_ = SplitLines(text);
 }
 
@@ -210,11 +223,12 @@ void TIniFile32::WriteBool(const QString& section, const QString& key, bool valu
 
 // Written through a temporary file that replaces the old one, so that a failure never
 // leaves a half-written settings file behind.
-void TIniFile32::Save() const
+void TIniFile32::Save()
 {
+    const bool singleByte = singleByte_ && std::all_of(lines_.cbegin(), lines_.cend(), IsSingleByte);
     QByteArray data;
     for (const QString& line : lines_) {
-        data += line.toUtf8();
+        data += singleByte ? line.toLatin1() : line.toUtf8();
         data += "\r\n";
     }
     QSaveFile file(fileName_);
@@ -222,6 +236,7 @@ void TIniFile32::Save() const
         throw EInOutError(QCoreApplication::translate("TIniFile32", "Cannot write the settings file %1: %2")
                               .arg(QDir::toNativeSeparators(fileName_), file.errorString()));
     }
+    singleByte_ = singleByte;
 }
 
 void InstallSettingsFile(std::unique_ptr<TIniFile32> settings)

@@ -12,7 +12,8 @@
 
 class TIniFile32 {
 public:
-    // Loads the file when it exists; a missing or unreadable file reads as empty.
+    // Loads the file when it exists; a missing or unreadable file reads as empty. The text
+    // is UTF-8, or single-byte when it does not read as UTF-8.
     explicit TIniFile32(QString fileName);
 
     const QString& FileName() const { return fileName_; }
@@ -34,10 +35,14 @@ private:
     qsizetype SectionEnd(qsizetype header) const;
     // Index of the section's first line for the key, or -1.
     qsizetype FindKey(qsizetype header, const QString& key) const;
-    void Save() const;
+    void Save();
 
     QString fileName_;
     QStringList lines_;
+    // A file that is not UTF-8 comes from a single-byte editor or an older client. It is
+    // written back byte for byte, so that lines the client never changes stay as they
+    // were, until a value needs more than one byte; from then on it is UTF-8.
+    bool singleByte_ = false;
 };
 
 // The process-wide settings file: installed at start-up before the start-up window and

@@ -131,6 +131,8 @@ private Q_SLOTS:
         QTest::newRow("UTF-8 with byte order mark")
             << QByteArray("\xEF\xBB\xBF[A]\r\nkey=\xC3\xA9t\xC3\xA9\r\n") << "A"
             << "key" << QString::fromUtf8("\xC3\xA9t\xC3\xA9");
+        QTest::newRow("not UTF-8: one character per byte") << QByteArray("[A]\r\nkey=caf\xE9 \xC3\r\n") << "A"
+                                                           << "key" << QString::fromLatin1("caf\xE9 \xC3");
         QTest::newRow("empty file") << QByteArray() << "A"
                                     << "key"
                                     << "<default>";
@@ -250,6 +252,13 @@ private Q_SLOTS:
         QTest::newRow("byte order mark dropped, text kept as UTF-8")
             << QByteArray("\xEF\xBB\xBF[A]\r\n") << QStringList{QString::fromUtf8("S|A|k|\xD0\xB4\xD0\xB0")}
             << QByteArrayList{"[A]\r\nk=\xD0\xB4\xD0\xB0\r\n"};
+        QTest::newRow("single-byte file keeps its bytes")
+            << QByteArray("; caf\xE9\r\n[A]\r\nk=\xE9t\xE9\r\n") << QStringList{"S|A|x|1", "S|A|y|\xC3\xA9"}
+            << QByteArrayList{"; caf\xE9\r\n[A]\r\nk=\xE9t\xE9\r\nx=1\r\n",
+                              "; caf\xE9\r\n[A]\r\nk=\xE9t\xE9\r\nx=1\r\ny=\xE9\r\n"};
+        QTest::newRow("single-byte file turns UTF-8 for a wider value, and stays so")
+            << QByteArray("[A]\r\nk=\xE9\r\n") << QStringList{"S|A|x|\xD0\xB4", "S|A|x|1"}
+            << QByteArrayList{"[A]\r\nk=\xC3\xA9\r\nx=\xD0\xB4\r\n", "[A]\r\nk=\xC3\xA9\r\nx=1\r\n"};
     }
     void writes()
     {
