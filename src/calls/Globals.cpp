@@ -255,6 +255,7 @@ double ParseCount(const QString& text, double previous)
     return text.mid(start, i - start).toDouble() + 0.0;
 }
 
+// A negative value shows its magnitude rather than the huge unsigned number it would wrap to.
 QString FormatDuration(double seconds)
 {
     const quint64 total = UnsignedMagnitude(seconds);
