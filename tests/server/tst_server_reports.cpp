@@ -206,6 +206,10 @@ private Q_SLOTS:
         QTest::newRow("load extension") << "select load_extension('libx')";
         QTest::newRow("read a file") << "select readfile('/etc/passwd')";
         QTest::newRow("explain") << "explain select 1";
+        // A standard user must not take the hashes home to guess the administrator's password.
+        QTest::newRow("password hashes") << "select ACCOUNT, SALT, HASH from PASSWORDS";
+        QTest::newRow("password hashes in a subquery")
+            << "select NAME, (select HASH from passwords where ACCOUNT = 2) from PBX";
         QTest::newRow("begin") << "begin";
         QTest::newRow("empty") << "  ";
         QTest::newRow("syntax error") << "select from where";
