@@ -259,6 +259,17 @@ private Q_SLOTS:
         QVERIFY2(r.Text.contains(QLatin1String("overflow")), qPrintable(r.Text));
     }
 
+    // A row larger than a client's frame limit fails the open instead of the connection.
+    void rowTooLargeForAFrame()
+    {
+        const TOpenResult r =
+            client_->RunReport(QStringLiteral("select zeroblob(34000000) as A, zeroblob(34000000) as B"));
+        QVERIFY(!r.Ok);
+        QCOMPARE(r.Code, hr::DISP_E_EXCEPTION_);
+        QVERIFY2(r.Text.contains(QLatin1String("too large")), qPrintable(r.Text));
+        QVERIFY(client_->RunReport(QStringLiteral("select 1")).Ok);
+    }
+
     void resultBeforeAnyRun()
     {
         TWireClient c;
