@@ -198,6 +198,10 @@ private Q_SLOTS:
         QTest::newRow("dotted host name") << QStringLiteral("SRV.EXAMPLE.COM") << false;
         QTest::newRow("plain host name") << QStringLiteral("TELVANE") << false;
         QTest::newRow("five parts") << QStringLiteral("1.2.3.4.5") << false;
+        // Without a dot (or an IPv6 colon) a value is a name, even one that reads as a number.
+        QTest::newRow("digits only") << QStringLiteral("1234") << false;
+        QTest::newRow("hexadecimal number") << QStringLiteral("0x7f000001") << false;
+        QTest::newRow("short dotted address") << QStringLiteral("127.1") << true;
         QTest::newRow("empty") << QString() << false;
     }
     void numericAddresses()
