@@ -63,6 +63,14 @@ void TRowsPacker::Finish()
 void TRowsPacker::Flush()
 {
     QByteArray packet = Encode(pending_, 0);
+    // A client drops a connection whose frame exceeds its limit; one huge row must fail
+    // its own transfer instead. The margin leaves room for the request number.
+    constexpr qsizetype kIdMargin = 16;
+    if (packet.size() > qsizetype(DefaultMaxFrameSize) - kIdMargin)
+        throw Exception(QStringLiteral("A row is too large to be sent: its packet holds %1 bytes, a client "
+                                       "takes at most %2.")
+                            .arg(packet.size())
+                            .arg(qsizetype(DefaultMaxFrameSize) - kIdMargin));
     bytes_ += packet.size();
     packets_.append(std::move(packet));
     pending_.clear();

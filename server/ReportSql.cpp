@@ -18,13 +18,20 @@ bool IsDeniedFunction(const char* name)
     return name && denied.contains(QByteArray(name).toLower());
 }
 
-int Authorize(void*, int action, const char* a, const char* b, const char*, const char*)
+// The user data is where the authorizer leaves why it refused, when the reason is not
+// that the statement writes.
+int Authorize(void* refusal, int action, const char* a, const char* b, const char*, const char*)
 {
     switch (action) {
         case SQLITE_SELECT:
         case SQLITE_RECURSIVE:
             return SQLITE_OK;
         case SQLITE_READ:
+            // The hashes would let a standard user guess the administrator's password at leisure.
+            if (a && qstricmp(a, "PASSWORDS") == 0) {
+                *static_cast<const char**>(refusal) = "the passwords cannot be read";
+                return SQLITE_DENY;
+            }
             // Pragmas can also be read as table-valued functions ("pragma_table_info").
             return a && qstrnicmp(a, "pragma_", 7) == 0 ? SQLITE_DENY : SQLITE_OK;
         case SQLITE_FUNCTION:  // b is the function's name
@@ -105,7 +112,7 @@ TReportConnection::TReportConnection(const QString& path) : db_(path, TDatabase:
     sqlite3_limit(h, SQLITE_LIMIT_LENGTH, 64 * 1024 * 1024);
     sqlite3_db_config(h, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
     sqlite3_db_config(h, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
-    sqlite3_set_authorizer(h, Authorize, nullptr);
+    sqlite3_set_authorizer(h, Authorize, &refusal_);
 }
 
 void TReportConnection::SetCancelFlag(std::shared_ptr<std::atomic<bool>> flag)
@@ -122,11 +129,14 @@ TStatement TReportConnection::Prepare(const QString& sql)
     const QByteArray utf8 = sql.toUtf8();
     sqlite3_stmt* raw = nullptr;
     const char* tail = nullptr;
+    refusal_ = nullptr;
     const int rc =
         sqlite3_prepare_v2(db_.Handle(), utf8.constData(), static_cast<int>(utf8.size()), &raw, &tail);
     TStatement stmt(db_.Handle(), raw);
     if (rc != SQLITE_OK) {
         const QString text = QString::fromUtf8(sqlite3_errmsg(db_.Handle()));
+        if (rc == SQLITE_AUTH && refusal_)
+            throw Exception(QStringLiteral("The statement is refused: %1.").arg(QLatin1String(refusal_)));
         if (rc == SQLITE_AUTH)
             throw Exception(
                 QStringLiteral("The statement is refused: only reading is allowed (%1).").arg(text));

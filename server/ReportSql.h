@@ -1,8 +1,9 @@
 #pragma once
 // The SQL text that clients send for reports and log searches runs only on read-only
 // connections, and only as one read-only statement: the connection is opened with
-// SQLITE_OPEN_READONLY, an authorizer allows nothing but reading and harmless functions,
-// the text after the statement must be blank, and the statement must be read-only.
+// SQLITE_OPEN_READONLY, an authorizer allows nothing but reading (the passwords excepted) and
+// harmless functions, the text after the statement must be blank, and the statement must be
+// read-only.
 
 #include "DataPackets.h"
 #include "Database.h"
@@ -26,6 +27,7 @@ public:
 private:
     TDatabase db_;
     std::shared_ptr<std::atomic<bool>> cancel_;
+    const char* refusal_ = nullptr;  // set by the authorizer while preparing
 };
 
 // Runs a statement to its end and packs its rows. Column types come from the declared

@@ -243,6 +243,12 @@ bool ValueForColumn(const QVariant& value, const TFieldDef& field, QVariant& out
             if (VarIsNull(out))
                 return fail(QStringLiteral("\"%1\" is not a %2 value")
                                 .arg(value.toString(), FieldTypeName(field.DataType)));
+            // Reading keeps a 32-bit column's larger values, but none is written: the
+            // clients read the column as 32-bit and could no longer open the table.
+            if ((field.DataType == TFieldType::Integer || field.DataType == TFieldType::AutoInc) &&
+                (out.toLongLong() < std::numeric_limits<qint32>::min() ||
+                 out.toLongLong() > std::numeric_limits<qint32>::max()))
+                return fail(QStringLiteral("%1 is out of the 32-bit range").arg(value.toString()));
             if (field.DataType == TFieldType::Boolean)
                 out = QVariant(out.toBool() ? 1 : 0);
             else if (IsIntegerType(field.DataType))

@@ -215,6 +215,10 @@ void TCallSession::Dispatch(const TMessage& message)
                     pending->Sink->Rows(message.Rows);
                 else
                     pending->Sink->End(message.Count);
+            } catch (const EProtocolError& e) {
+                // The server broke the protocol: the waiting request fails as disconnected.
+                ProtocolBroken(e.Message());
+                return;
             } catch (...) {
                 // The rest of this transfer is dropped; the waiting request raises the error.
                 pending->SinkError = std::current_exception();

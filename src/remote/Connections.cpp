@@ -44,8 +44,13 @@ void TSocketConnection::SetAddress(const QString& address)
 
 bool TSocketConnection::IsNumericAddress(const QString& value)
 {
+    // A dotless IPv4 shorthand ("1234", "0x7f000001") is a host name, as every value
+    // without a dot is; IPv6 addresses have their colons instead.
+    const QString trimmed = value.trimmed();
+    if (!trimmed.contains(QLatin1Char('.')) && !trimmed.contains(QLatin1Char(':')))
+        return false;
     QHostAddress address;
-    return address.setAddress(value.trimmed());
+    return address.setAddress(trimmed);
 }
 
 void TSocketConnection::SetServer(const QString& hostOrAddress)

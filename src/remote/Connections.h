@@ -47,8 +47,9 @@ public:
     // one clears the other.
     void SetHost(const QString& host);
     void SetAddress(const QString& address);
-    // Uses the value as an address when it reads as a numeric IPv4 or IPv6 address and as a
-    // host name otherwise (so "srv.example.com" is a name, "192.168.0.7" an address).
+    // Uses the value as an address when it reads as a numeric IPv4 address with a dot or an
+    // IPv6 address and as a host name otherwise (so "srv.example.com" and "1234" are names,
+    // "192.168.0.7" an address).
     void SetServer(const QString& hostOrAddress);
     static bool IsNumericAddress(const QString& value);
     const QString& Host() const { return host_; }

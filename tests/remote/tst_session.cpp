@@ -72,10 +72,12 @@ const QString kSlowStatement = QStringLiteral(
     "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 2000000000) SELECT count(*) "
     "FROM c");
 
-// A peer that answers the first request with the given bytes (a broken server).
+// A peer that answers its first requests with the given bytes, one answer per request (a
+// broken server).
 class TBrokenPeer {
 public:
-    explicit TBrokenPeer(QByteArray answer) : answer_(std::move(answer))
+    explicit TBrokenPeer(QByteArray answer) : TBrokenPeer(QList<QByteArray>{std::move(answer)}) {}
+    explicit TBrokenPeer(QList<QByteArray> answers) : answers_(std::move(answers))
     {
         listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in addr{};
@@ -89,8 +91,9 @@ public:
         thread_ = std::thread([this] {
             const int fd = ::accept(listener_, nullptr, nullptr);
             char buffer[256];
-            if (fd >= 0 && ::read(fd, buffer, sizeof buffer) > 0)
-                (void)!::write(fd, answer_.constData(), static_cast<size_t>(answer_.size()));
+            for (const QByteArray& answer : answers_)
+                if (fd >= 0 && ::read(fd, buffer, sizeof buffer) > 0)
+                    (void)!::write(fd, answer.constData(), static_cast<size_t>(answer.size()));
             // Stays open: the client must end the connection itself.
             if (fd >= 0 && ::read(fd, buffer, sizeof buffer) >= 0)
                 ::close(fd);
@@ -104,7 +107,7 @@ public:
     quint16 Port() const { return port_; }
 
 private:
-    QByteArray answer_;
+    QList<QByteArray> answers_;
     int listener_ = -1;
     quint16 port_ = 0;
     std::thread thread_;
@@ -198,6 +201,10 @@ private Q_SLOTS:
         QTest::newRow("dotted host name") << QStringLiteral("SRV.EXAMPLE.COM") << false;
         QTest::newRow("plain host name") << QStringLiteral("TELVANE") << false;
         QTest::newRow("five parts") << QStringLiteral("1.2.3.4.5") << false;
+        // Without a dot (or an IPv6 colon) a value is a name, even one that reads as a number.
+        QTest::newRow("digits only") << QStringLiteral("1234") << false;
+        QTest::newRow("hexadecimal number") << QStringLiteral("0x7f000001") << false;
+        QTest::newRow("short dotted address") << QStringLiteral("127.1") << true;
         QTest::newRow("empty") << QString() << false;
     }
     void numericAddresses()
@@ -532,6 +539,35 @@ private Q_SLOTS:
         QCOMPARE(HResultText(OleErrorOf([&] { socket.Open(); }, &message)),
                  HResultText(hr::RPC_E_DISCONNECTED_));
         QVERIFY2(message.contains(QStringLiteral("Protocol error")), qPrintable(message));
+        QVERIFY(!socket.Connected());
+        QCOMPARE(lost.size(), 1);
+    }
+
+    // A transfer that breaks the protocol ends the connection like any other broken answer.
+    void brokenTransferEndsTheConnection()
+    {
+        TMessage attached;
+        attached.Kind = TMessageKind::Reply;
+        attached.Id = 1;
+        attached.Result = 1;
+        TMessage eof;  // the end of a transfer whose fields never came
+        eof.Kind = TMessageKind::Eof;
+        eof.Id = 2;
+        TBrokenPeer peer(
+            QList<QByteArray>{FrameBytes(EncodeMessage(attached)), FrameBytes(EncodeMessage(eof))});
+        TSocketConnection socket;
+        socket.SetAddress(QStringLiteral("127.0.0.1"));
+        socket.SetPort(peer.Port());
+        socket.Open();
+        QSignalSpy lost(&socket, &TSocketConnection::ConnectionLost);
+        TRemoteDataSet data;
+        data.SetRemoteServer(&socket);
+        data.SetProviderName(QStringLiteral("dspAny"));
+        QString message;
+        QCOMPARE(HResultText(OleErrorOf([&] { data.Open(); }, &message)),
+                 HResultText(hr::RPC_E_DISCONNECTED_));
+        QVERIFY2(message.contains(QStringLiteral("Protocol error")), qPrintable(message));
+        QVERIFY(!data.Active());
         QVERIFY(!socket.Connected());
         QCOMPARE(lost.size(), 1);
     }

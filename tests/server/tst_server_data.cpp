@@ -238,6 +238,18 @@ private Q_SLOTS:
             << "dspLimitPlan"
             << QList<TDeltaChange>{Insert({U(), QStringLiteral("P"), QStringLiteral("much"), U(), U()})} << 0
             << QList<int>{9730} << "SELECT count(*) FROM LIMIT_PLAN" << 2;
+        // A 32-bit column holding more would make its table unreadable for every client.
+        QTest::newRow("archive beyond 32 bits")
+            << "dspGroups" << QList<TDeltaChange>{Insert({U(), QStringLiteral("G"), Q_INT64_C(4294967296)})}
+            << 0 << QList<int>{9730} << "SELECT count(*) FROM GROUPS" << 2;
+        QTest::newRow("reset interval beyond 32 bits")
+            << "dspLimitPlan" << QList<TDeltaChange>{Insert({U(), QStringLiteral("P"), 5.0, 3.0e9, U()})} << 0
+            << QList<int>{9730} << "SELECT count(*) FROM LIMIT_PLAN" << 2;
+        QTest::newRow("16-bit column beyond 16 bits")
+            << "dspPinCode"
+            << QList<TDeltaChange>{Insert(
+                   {QStringLiteral("3333"), QStringLiteral("X"), 1, 1, U(), U(), U(), 40000, U(), U()})}
+            << 0 << QList<int>{9730} << "SELECT count(*) FROM PIN_CODE WHERE CODE = '3333'" << 0;
         QTest::newRow("read-only key changed")
             << "dspPBX" << QList<TDeltaChange>{Modify({1, QStringLiteral("Head office"), N()}, {5, U(), U()})}
             << 0 << QList<int>{9730} << "SELECT count(*) FROM PBX WHERE ID = 5" << 0;

@@ -206,6 +206,10 @@ private Q_SLOTS:
         QTest::newRow("load extension") << "select load_extension('libx')";
         QTest::newRow("read a file") << "select readfile('/etc/passwd')";
         QTest::newRow("explain") << "explain select 1";
+        // A standard user must not take the hashes home to guess the administrator's password.
+        QTest::newRow("password hashes") << "select ACCOUNT, SALT, HASH from PASSWORDS";
+        QTest::newRow("password hashes in a subquery")
+            << "select NAME, (select HASH from passwords where ACCOUNT = 2) from PBX";
         QTest::newRow("begin") << "begin";
         QTest::newRow("empty") << "  ";
         QTest::newRow("syntax error") << "select from where";
@@ -253,6 +257,17 @@ private Q_SLOTS:
         QVERIFY(!r.Ok);
         QCOMPARE(r.Code, hr::DISP_E_EXCEPTION_);
         QVERIFY2(r.Text.contains(QLatin1String("overflow")), qPrintable(r.Text));
+    }
+
+    // A row larger than a client's frame limit fails the open instead of the connection.
+    void rowTooLargeForAFrame()
+    {
+        const TOpenResult r =
+            client_->RunReport(QStringLiteral("select zeroblob(34000000) as A, zeroblob(34000000) as B"));
+        QVERIFY(!r.Ok);
+        QCOMPARE(r.Code, hr::DISP_E_EXCEPTION_);
+        QVERIFY2(r.Text.contains(QLatin1String("too large")), qPrintable(r.Text));
+        QVERIFY(client_->RunReport(QStringLiteral("select 1")).Ok);
     }
 
     void resultBeforeAnyRun()
