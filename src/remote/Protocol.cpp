@@ -209,6 +209,16 @@ void LeaveContainer(QCborStreamReader& r)
         Fail(QStringLiteral("a container is damaged"));
 }
 
+// A frame carries exactly one message, and every message names its kind.
+void CheckMessageEnd(QCborStreamReader& r, const QByteArray& payload, bool haveKind)
+{
+    CheckReader(r);
+    if (r.currentOffset() != payload.size())
+        Fail(QStringLiteral("a frame holds more than one message"));
+    if (!haveKind)
+        Fail(QStringLiteral("a message has no kind"));
+}
+
 constexpr int kMaxDepth = 32;
 
 QVariant ReadValue(QCborStreamReader& r, int depth, bool* undefined = nullptr);
@@ -708,12 +718,7 @@ TMessage DecodeMessage(const QByteArray& payload)
             SkipValue(r, 0);
         }
     });
-    if (r.lastError() != QCborError::NoError)
-        Fail(r.lastError().toString());
-    if (r.currentOffset() != payload.size())
-        Fail(QStringLiteral("a frame holds more than one message"));
-    if (!haveKind)
-        Fail(QStringLiteral("a message has no kind"));
+    CheckMessageEnd(r, payload, haveKind);
     return m;
 }
 
@@ -851,12 +856,7 @@ void DecodeRows(const QByteArray& payload, TRowValueSink& sink)
             SkipValue(r, 0);
         }
     });
-    if (r.lastError() != QCborError::NoError)
-        Fail(r.lastError().toString());
-    if (r.currentOffset() != payload.size())
-        Fail(QStringLiteral("a frame holds more than one message"));
-    if (!isRows)
-        Fail(QStringLiteral("a message has no kind"));
+    CheckMessageEnd(r, payload, isRows);
 }
 
 QByteArray FrameBytes(const QByteArray& payload)
