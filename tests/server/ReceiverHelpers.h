@@ -7,6 +7,7 @@
 
 #include <QDeadlineTimer>
 #include <QTcpSocket>
+#include <QTest>
 
 #include <linux/sockios.h>
 #include <sys/ioctl.h>
@@ -89,6 +90,17 @@ inline bool ExchangeAttached(TTestServer& server)
     bool attached = false;
     server.RunOnServer([&](TServer& s) { attached = s.Receiver().ExchangeAttached(); });
     return attached;
+}
+
+// Connects the exchange and waits until the server has taken it as the attached one.
+inline bool AttachExchange(TTestServer& server, TExchangeSocket& exchange)
+{
+    if (!exchange.Connect(ReceiverPort(server)))
+        return false;
+    const QDeadlineTimer deadline(TExchangeSocket::TimeoutMs);
+    while (!ExchangeAttached(server) && !deadline.hasExpired())
+        QTest::qWait(10);
+    return ExchangeAttached(server);
 }
 
 // The first column of the first row, read on the server's thread with its connection.

@@ -211,8 +211,7 @@ private Q_SLOTS:
         TWireClient admin;
         QVERIFY(admin.Open(server.Port(), QStringLiteral("admin")));
         TExchangeSocket exchange;
-        QVERIFY(exchange.Connect(ReceiverPort(server)));
-        QTRY_VERIFY_WITH_TIMEOUT(ExchangeAttached(server), 30000);
+        QVERIFY(AttachExchange(server, exchange));
 
         QVERIFY(Queue(admin, QStringLiteral("BLOCK 101")));
         QVERIFY(Queue(admin, QStringLiteral("BLOCK 102")));
@@ -240,8 +239,7 @@ private Q_SLOTS:
         TWireClient admin;
         QVERIFY(admin.Open(server.Port(), QStringLiteral("admin")));
         TExchangeSocket exchange;
-        QVERIFY(exchange.Connect(ReceiverPort(server)));
-        QTRY_VERIFY_WITH_TIMEOUT(ExchangeAttached(server), 30000);
+        QVERIFY(AttachExchange(server, exchange));
         QCOMPARE(admin.Call(kCommands, 309).Kind, TMessageKind::Reply);
         QVERIFY(Queue(admin, QStringLiteral("UNBLOCK 101")));
         QCOMPARE(ReadQueue(admin).Texts, QStringList{QStringLiteral("UNBLOCK 101")});

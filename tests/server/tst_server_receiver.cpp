@@ -247,8 +247,7 @@ private Q_SLOTS:
         TWireClient watcher;
         QVERIFY(watcher.Open(server.Port()));
         TExchangeSocket exchange;
-        QVERIFY(exchange.Connect(ReceiverPort(server)));
-        QTRY_VERIFY_WITH_TIMEOUT(ExchangeAttached(server), 30000);
+        QVERIFY(AttachExchange(server, exchange));
 
         QByteArray burst;
         for (int i = 0; i < 100; ++i)
@@ -562,8 +561,7 @@ private Q_SLOTS:
         QVERIFY(StartReceivingDemo(server));
         const qint64 calls = CallCount(server);
         TExchangeSocket exchange;
-        QVERIFY(exchange.Connect(ReceiverPort(server)));
-        QTRY_VERIFY_WITH_TIMEOUT(ExchangeAttached(server), 30000);
+        QVERIFY(AttachExchange(server, exchange));
         const QByteArray line = DemoLine(QStringLiteral("104"), {}, QStringLiteral("2345678"), 30,
                                          EncodeDateTime(2024, 3, 30, 9, 0));
         server.Suspend();
