@@ -8,11 +8,11 @@
 // with gaps short enough that some calls overlap. The export writes the same result with
 // the catalogue's texts (times, durations and charges through their handlers).
 
-#include "ClientLogs.h"
-#include "RegionalSettings.h"
-#include "RemoteDataSet.h"
-#include "ReportResults.h"
-#include "Variants.h"
+#include "shell/base/ClientLogs.h"
+#include "core/RegionalSettings.h"
+#include "remote/RemoteDataSet.h"
+#include "calls/ReportResults.h"
+#include "core/Variants.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -7,13 +7,13 @@
 // The server runs as its own process (the built telvane-server), so the client's memory
 // figures are this process's alone.
 
-#include "CallSession.h"
-#include "CallbackObject.h"
-#include "Connections.h"
-#include "Database.h"
-#include "RemoteDataSet.h"
-#include "Schema.h"
-#include "TypeLibrary.h"
+#include "remote/CallSession.h"
+#include "remote/CallbackObject.h"
+#include "remote/Connections.h"
+#include "server/Database.h"
+#include "remote/RemoteDataSet.h"
+#include "server/Schema.h"
+#include "remote/TypeLibrary.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -2,13 +2,13 @@
 // by the demo's tariff rules and stored in CALL, as the receiver does it (500 lines a
 // transaction); and matching alone. The lines come from the exchange simulator.
 
-#include "CallGenerator.h"
-#include "CallLineMatcher.h"
-#include "CallReader.h"
-#include "Database.h"
-#include "DemoData.h"
-#include "LineBuffer.h"
-#include "Schema.h"
+#include "pbx-sim/CallGenerator.h"
+#include "schema/CallLineMatcher.h"
+#include "server/CallReader.h"
+#include "server/Database.h"
+#include "server/DemoData.h"
+#include "server/LineBuffer.h"
+#include "server/Schema.h"
 
 #include <QTemporaryDir>
 

@@ -1,9 +1,9 @@
-#include "CallReader.h"
+#include "server/CallReader.h"
 
-#include "CallLineMatcher.h"
-#include "CallStringText.h"
-#include "Settings.h"
-#include "SqlValues.h"
+#include "schema/CallLineMatcher.h"
+#include "schema/CallStringText.h"
+#include "server/Settings.h"
+#include "server/SqlValues.h"
 
 #include <algorithm>
 

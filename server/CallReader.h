@@ -3,9 +3,9 @@
 // matched line becomes a CALL row of the exchange in use, charged by the tariff rules in
 // use with the installation's VAT. docs/server.md describes the rules.
 
-#include "CallString.h"
-#include "Database.h"
-#include "TariffRules.h"
+#include "schema/CallString.h"
+#include "server/Database.h"
+#include "server/TariffRules.h"
 
 #include <QStringView>
 

@@ -1,10 +1,10 @@
-#include "ClientConnection.h"
+#include "server/ClientConnection.h"
 
-#include "CallbackInterfaces.h"
-#include "Database.h"
-#include "ReportSql.h"
-#include "Server.h"
-#include "SqlValues.h"
+#include "remote/CallbackInterfaces.h"
+#include "server/Database.h"
+#include "server/ReportSql.h"
+#include "server/Server.h"
+#include "server/SqlValues.h"
 
 #include <QPointer>
 #include <QRunnable>

@@ -3,10 +3,10 @@
 // callback objects, filter clauses and report results. Everything runs on the server's
 // thread; report statements run on the query pool and come back here.
 
-#include "DataPackets.h"
-#include "Protocol.h"
-#include "ServerModules.h"
-#include "TableProvider.h"
+#include "server/DataPackets.h"
+#include "remote/Protocol.h"
+#include "server/ServerModules.h"
+#include "server/TableProvider.h"
 
 #include <QHash>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "CommandLine.h"
+#include "server/CommandLine.h"
 
 TCommandLine::TCommandLine(QString program, const QString& description) : program_(std::move(program))
 {

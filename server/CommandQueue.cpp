@@ -1,10 +1,10 @@
-#include "CommandQueue.h"
+#include "server/CommandQueue.h"
 
-#include "ClientConnection.h"
-#include "Receiver.h"
-#include "Server.h"
-#include "Settings.h"
-#include "Variants.h"
+#include "server/ClientConnection.h"
+#include "server/Receiver.h"
+#include "server/Server.h"
+#include "server/Settings.h"
+#include "core/Variants.h"
 
 namespace {
 

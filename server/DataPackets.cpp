@@ -1,6 +1,6 @@
-#include "DataPackets.h"
+#include "server/DataPackets.h"
 
-#include "SqlValues.h"
+#include "server/SqlValues.h"
 
 namespace {
 

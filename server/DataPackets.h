@@ -3,7 +3,7 @@
 // encoded once, where it is read, and streamed from these packets as often as it is
 // opened; only the request number is put in when a packet is sent.
 
-#include "Protocol.h"
+#include "remote/Protocol.h"
 
 #include <QByteArray>
 #include <QList>

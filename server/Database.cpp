@@ -1,6 +1,6 @@
-#include "Database.h"
+#include "server/Database.h"
 
-#include "SqlValues.h"
+#include "server/SqlValues.h"
 
 #include <sqlite3.h>
 

@@ -3,7 +3,7 @@
 // transactions. Failures raise ESqliteError with SQLite's extended result code, so that
 // callers can tell a constraint violation from other failures.
 
-#include "Errors.h"
+#include "core/Errors.h"
 
 #include <QByteArray>
 #include <QString>

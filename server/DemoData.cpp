@@ -1,10 +1,10 @@
-#include "DemoData.h"
+#include "server/DemoData.h"
 
-#include "Database.h"
-#include "EventLog.h"
-#include "Settings.h"
-#include "SqlValues.h"
-#include "TariffRules.h"
+#include "server/Database.h"
+#include "server/EventLog.h"
+#include "server/Settings.h"
+#include "server/SqlValues.h"
+#include "server/TariffRules.h"
 
 #include <QList>
 

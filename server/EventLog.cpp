@@ -1,7 +1,7 @@
-#include "EventLog.h"
+#include "server/EventLog.h"
 
-#include "Database.h"
-#include "SqlValues.h"
+#include "server/Database.h"
+#include "server/SqlValues.h"
 
 TEventLog::TEventLog(TDatabase& db)
     : db_(db),

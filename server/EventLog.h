@@ -3,8 +3,8 @@
 // span several rows (TEXT holds at most 100 characters); its rows share EVENT_ID and
 // DATE_TIME, so the client joins them with blanks.
 
-#include "DateTime.h"
-#include "ServerLog.h"
+#include "core/DateTime.h"
+#include "server/ServerLog.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "LineBuffer.h"
+#include "server/LineBuffer.h"
 
 qsizetype TLineBuffer::Append(QByteArrayView bytes)
 {

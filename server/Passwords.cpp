@@ -1,6 +1,6 @@
-#include "Passwords.h"
+#include "server/Passwords.h"
 
-#include "Database.h"
+#include "server/Database.h"
 
 #include <QCryptographicHash>
 #include <QPasswordDigestor>

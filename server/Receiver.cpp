@@ -1,8 +1,8 @@
-#include "Receiver.h"
+#include "server/Receiver.h"
 
-#include "ClientConnection.h"
-#include "Server.h"
-#include "Settings.h"
+#include "server/ClientConnection.h"
+#include "server/Server.h"
+#include "server/Settings.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>

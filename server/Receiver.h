@@ -5,8 +5,8 @@
 // reader. The attached exchange is also where the command queue writes its commands.
 // Everything runs on the server's thread.
 
-#include "CallReader.h"
-#include "LineBuffer.h"
+#include "server/CallReader.h"
+#include "server/LineBuffer.h"
 
 #include <QObject>
 #include <QTimer>

@@ -1,6 +1,6 @@
-#include "ReportSql.h"
+#include "server/ReportSql.h"
 
-#include "SqlValues.h"
+#include "server/SqlValues.h"
 
 #include <sqlite3.h>
 

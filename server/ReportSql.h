@@ -5,8 +5,8 @@
 // harmless functions, the text after the statement must be blank, and the statement must be
 // read-only.
 
-#include "DataPackets.h"
-#include "Database.h"
+#include "server/DataPackets.h"
+#include "server/Database.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
-#include "Schema.h"
+#include "server/Schema.h"
 
-#include "Database.h"
-#include "Passwords.h"
-#include "Settings.h"
+#include "server/Database.h"
+#include "server/Passwords.h"
+#include "server/Settings.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "Server.h"
+#include "server/Server.h"
 
-#include "ClientConnection.h"
-#include "DemoData.h"
-#include "Schema.h"
-#include "Settings.h"
+#include "server/ClientConnection.h"
+#include "server/DemoData.h"
+#include "server/Schema.h"
+#include "server/Settings.h"
 
 #include <QFileInfo>
 #include <QTcpServer>

@@ -2,15 +2,15 @@
 // telvane-server: listens for clients, owns the database, the logs and the query pool,
 // and stops gracefully (the shutdown notice to every client first).
 
-#include "ClientConnection.h"
-#include "CommandQueue.h"
-#include "Database.h"
-#include "EventLog.h"
-#include "Receiver.h"
-#include "ReportSql.h"
-#include "ServerLog.h"
-#include "ServerModules.h"
-#include "ServerOptions.h"
+#include "server/ClientConnection.h"
+#include "server/CommandQueue.h"
+#include "server/Database.h"
+#include "server/EventLog.h"
+#include "server/Receiver.h"
+#include "server/ReportSql.h"
+#include "server/ServerLog.h"
+#include "server/ServerModules.h"
+#include "server/ServerOptions.h"
 
 #include <QList>
 #include <QObject>

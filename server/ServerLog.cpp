@@ -1,7 +1,7 @@
-#include "ServerLog.h"
+#include "server/ServerLog.h"
 
-#include "DateTime.h"
-#include "Errors.h"
+#include "core/DateTime.h"
+#include "core/Errors.h"
 
 #include <QTextStream>
 

@@ -1,14 +1,14 @@
-#include "ServerModules.h"
+#include "server/ServerModules.h"
 
-#include "CallString.h"
-#include "CallbackInterfaces.h"
-#include "ClientConnection.h"
-#include "Database.h"
-#include "Passwords.h"
-#include "Server.h"
-#include "Settings.h"
-#include "TableProvider.h"
-#include "TariffRules.h"
+#include "schema/CallString.h"
+#include "remote/CallbackInterfaces.h"
+#include "server/ClientConnection.h"
+#include "server/Database.h"
+#include "server/Passwords.h"
+#include "server/Server.h"
+#include "server/Settings.h"
+#include "server/TableProvider.h"
+#include "server/TariffRules.h"
 
 #include <QRegularExpression>
 

@@ -1,6 +1,6 @@
-#include "ServerOptions.h"
+#include "server/ServerOptions.h"
 
-#include "CommandLine.h"
+#include "server/CommandLine.h"
 
 #include <QFileInfo>
 

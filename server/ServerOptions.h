@@ -1,7 +1,7 @@
 #pragma once
 // What the server is told on its command line (and what tests set directly).
 
-#include "Protocol.h"
+#include "remote/Protocol.h"
 
 #include <QDate>
 #include <QHostAddress>

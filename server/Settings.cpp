@@ -1,6 +1,6 @@
-#include "Settings.h"
+#include "server/Settings.h"
 
-#include "Database.h"
+#include "server/Database.h"
 
 QVariant TSettings::Read(const char* name) const
 {

@@ -1,6 +1,6 @@
-#include "SqlValues.h"
+#include "server/SqlValues.h"
 
-#include "Database.h"
+#include "server/Database.h"
 
 #include <QRegularExpression>
 

@@ -5,8 +5,8 @@
 // text comparison orders them and equals the client's literals; column types from the
 // declared SQL types; values converted to and from the field types of datasets.
 
-#include "DateTime.h"
-#include "Protocol.h"
+#include "core/DateTime.h"
+#include "remote/Protocol.h"
 
 #include <QString>
 #include <QVariant>

@@ -1,7 +1,7 @@
-#include "TableProvider.h"
+#include "server/TableProvider.h"
 
-#include "Database.h"
-#include "SqlValues.h"
+#include "server/Database.h"
+#include "server/SqlValues.h"
 
 #include <sqlite3.h>
 

@@ -3,8 +3,8 @@
 // reads its rows and how it applies a change log (in one transaction, rows found by the
 // key columns, with the maximum error count of docs/protocol.md).
 
-#include "DataPackets.h"
-#include "Protocol.h"
+#include "server/DataPackets.h"
+#include "remote/Protocol.h"
 
 #include <QList>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "TariffRules.h"
+#include "server/TariffRules.h"
 
-#include "Database.h"
+#include "server/Database.h"
 
 #include <QHash>
 #include <QRegularExpression>

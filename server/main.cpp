@@ -1,8 +1,8 @@
 // telvane-server: the reference call-accounting server (docs/server.md).
 
-#include "Server.h"
-#include "ServerOptions.h"
-#include "TypeLibrary.h"
+#include "server/Server.h"
+#include "server/ServerOptions.h"
+#include "remote/TypeLibrary.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

@@ -1,9 +1,9 @@
-#include "CallFieldInfo.h"
+#include "calls/CallFieldInfo.h"
 
-#include "Globals.h"
-#include "Numbers.h"
-#include "RegionalSettings.h"
-#include "Variants.h"
+#include "calls/Globals.h"
+#include "core/Numbers.h"
+#include "core/RegionalSettings.h"
+#include "core/Variants.h"
 
 #include <QCoreApplication>
 #include <QMutex>

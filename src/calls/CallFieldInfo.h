@@ -4,7 +4,7 @@
 // field. A descriptor turns a filter page's condition value into SQL and a summary line,
 // and a result value into its display text.
 
-#include "EnumSet.h"
+#include "calls/EnumSet.h"
 
 #include <QString>
 #include <QVariant>

@@ -1,8 +1,8 @@
-#include "DMReport.h"
+#include "calls/DMReport.h"
 
-#include "ClientReportFlags.h"
-#include "Connections.h"
-#include "Errors.h"
+#include "shell/base/ClientReportFlags.h"
+#include "remote/Connections.h"
+#include "core/Errors.h"
 
 #include <QCoreApplication>
 #include <QThread>

@@ -8,10 +8,10 @@
 //   dm.OpenResult([&] { grid.LoadLayoutState(layout); });
 //   dm.BuildSpecialReport({cfPinCode, cfExtCode, 0, false});
 
-#include "CallFieldInfo.h"
-#include "Globals.h"
-#include "RemoteDataSet.h"
-#include "ReportResults.h"
+#include "calls/CallFieldInfo.h"
+#include "calls/Globals.h"
+#include "remote/RemoteDataSet.h"
+#include "calls/ReportResults.h"
 
 #include <QObject>
 

@@ -1,8 +1,8 @@
-#include "Globals.h"
+#include "calls/Globals.h"
 
-#include "Errors.h"
-#include "Numbers.h"
-#include "RegionalSettings.h"
+#include "core/Errors.h"
+#include "core/Numbers.h"
+#include "core/RegionalSettings.h"
 
 #include <QCoreApplication>
 #include <QDate>

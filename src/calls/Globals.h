@@ -5,7 +5,7 @@
 // stored in settings and condition values and sent to the server as SQL, so it must not
 // drift. The locale terms come from TRegionalSettings::Current().
 
-#include "DateTime.h"
+#include "core/DateTime.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "ReportQuery.h"
+#include "calls/ReportQuery.h"
 
 namespace {
 

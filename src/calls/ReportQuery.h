@@ -4,8 +4,8 @@
 // field that is not a total, the having conditions of the total filters and the sort order.
 // Every line of the text, the last included, ends with "\r\n".
 
-#include "CallFieldInfo.h"
-#include "Globals.h"
+#include "calls/CallFieldInfo.h"
+#include "calls/Globals.h"
 
 #include <QString>
 

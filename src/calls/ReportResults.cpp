@@ -1,9 +1,9 @@
-#include "ReportResults.h"
+#include "calls/ReportResults.h"
 
-#include "ClientLogs.h"
-#include "Errors.h"
-#include "RemoteDataSet.h"
-#include "Variants.h"
+#include "shell/base/ClientLogs.h"
+#include "core/Errors.h"
+#include "remote/RemoteDataSet.h"
+#include "core/Variants.h"
 
 #include <QCoreApplication>
 #include <QSaveFile>

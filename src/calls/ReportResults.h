@@ -2,8 +2,8 @@
 // What the report does with a loaded result: dressing its columns from the field
 // catalogue, the special report of overlapping calls, and the tab-separated export.
 
-#include "CallFieldInfo.h"
-#include "Globals.h"
+#include "calls/CallFieldInfo.h"
+#include "calls/Globals.h"
 
 #include <QString>
 

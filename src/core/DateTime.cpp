@@ -1,6 +1,6 @@
-#include "DateTime.h"
+#include "core/DateTime.h"
 
-#include "RegionalSettings.h"
+#include "core/RegionalSettings.h"
 
 #include <cmath>
 #include <memory>

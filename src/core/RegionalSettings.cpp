@@ -1,4 +1,4 @@
-#include "RegionalSettings.h"
+#include "core/RegionalSettings.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "Variants.h"
+#include "core/Variants.h"
 
-#include "Numbers.h"
-#include "RegionalSettings.h"
+#include "core/Numbers.h"
+#include "core/RegionalSettings.h"
 
 #include <QDateTime>
 

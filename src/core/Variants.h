@@ -4,7 +4,7 @@
 // for of its own are the types below, so that a date-time stays a date-time across
 // the wire and in datasets.
 
-#include "DateTime.h"
+#include "core/DateTime.h"
 
 #include <QMetaType>
 #include <QVariant>

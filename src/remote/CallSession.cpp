@@ -1,7 +1,7 @@
-#include "CallSession.h"
+#include "remote/CallSession.h"
 
-#include "CallbackObject.h"
-#include "Errors.h"
+#include "remote/CallbackObject.h"
+#include "core/Errors.h"
 
 #include <QCoreApplication>
 #include <QScopeGuard>

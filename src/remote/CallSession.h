@@ -9,8 +9,8 @@
 // wait then reads the frames the outer wait would have read, and the outer wait finds its
 // answer stored when it resumes.
 
-#include "Protocol.h"
-#include "RemoteModule.h"
+#include "remote/Protocol.h"
+#include "remote/RemoteModule.h"
 
 #include <QHash>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "CallbackInterfaces.h"
+#include "remote/CallbackInterfaces.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "CallbackObject.h"
+#include "remote/CallbackObject.h"
 
-#include "TypeLibrary.h"
+#include "remote/TypeLibrary.h"
 
 #include <QCoreApplication>
 

@@ -23,9 +23,9 @@
 // or overrides Invoke. Arguments arrive as QString (string), int (32-bit), qint16 (16-bit)
 // and bool (16-bit boolean). Objects live on the main thread.
 
-#include "CallbackInterfaces.h"
-#include "Errors.h"
-#include "Protocol.h"
+#include "remote/CallbackInterfaces.h"
+#include "core/Errors.h"
+#include "remote/Protocol.h"
 
 #include <QHash>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "Connections.h"
+#include "remote/Connections.h"
 
-#include "CallSession.h"
-#include "Errors.h"
+#include "remote/CallSession.h"
+#include "core/Errors.h"
 
 #include <QCoreApplication>
 #include <QHostAddress>

@@ -13,7 +13,7 @@
 //   scAdmin.SetChildName(QStringLiteral("AdminRDM"));
 //   const QString format = scAdmin.AppServer().Call(301).toString();
 
-#include "RemoteModule.h"
+#include "remote/RemoteModule.h"
 
 #include <QObject>
 #include <QPointer>

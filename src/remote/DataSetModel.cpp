@@ -1,7 +1,7 @@
-#include "DataSetModel.h"
+#include "remote/DataSetModel.h"
 
-#include "Field.h"
-#include "RemoteDataSet.h"
+#include "remote/Field.h"
+#include "remote/RemoteDataSet.h"
 
 #include <QItemSelectionModel>
 

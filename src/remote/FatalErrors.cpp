@@ -1,6 +1,6 @@
-#include "FatalErrors.h"
+#include "remote/FatalErrors.h"
 
-#include "Errors.h"
+#include "core/Errors.h"
 
 #include <QCoreApplication>
 

@@ -1,9 +1,9 @@
-#include "Field.h"
+#include "remote/Field.h"
 
-#include "Errors.h"
-#include "RegionalSettings.h"
-#include "RemoteDataSet.h"
-#include "Variants.h"
+#include "core/Errors.h"
+#include "core/RegionalSettings.h"
+#include "remote/RemoteDataSet.h"
+#include "core/Variants.h"
 
 #include <QCoreApplication>
 #include <QLocale>

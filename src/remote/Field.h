@@ -13,8 +13,8 @@
 // is set. Handlers read and write the sender field, which always refers to the record being
 // shown or edited.
 
-#include "DateTime.h"
-#include "Protocol.h"
+#include "core/DateTime.h"
+#include "remote/Protocol.h"
 
 #include <QString>
 #include <QVariant>

@@ -1,4 +1,4 @@
-#include "Protocol.h"
+#include "remote/Protocol.h"
 
 #include <QCborStreamReader>
 #include <QCborStreamWriter>

@@ -3,8 +3,8 @@
 // a 4-byte big-endian length and one CBOR map, the message kinds, and the typed value
 // encoding. Both ends link this unit, so they cannot disagree on the format.
 
-#include "Errors.h"
-#include "Variants.h"
+#include "core/Errors.h"
+#include "core/Variants.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,7 +1,7 @@
-#include "RecordStore.h"
+#include "remote/RecordStore.h"
 
-#include "Errors.h"
-#include "Variants.h"
+#include "core/Errors.h"
+#include "core/Variants.h"
 
 #include <QCoreApplication>
 

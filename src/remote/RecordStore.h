@@ -4,7 +4,7 @@
 // per value. A record is a slot number; slots are only ever added, so a slot that the change
 // log refers to keeps its values until the store is cleared.
 
-#include "Protocol.h"
+#include "remote/Protocol.h"
 
 #include <QList>
 #include <QVariant>

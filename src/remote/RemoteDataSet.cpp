@@ -1,8 +1,8 @@
-#include "RemoteDataSet.h"
+#include "remote/RemoteDataSet.h"
 
-#include "Connections.h"
-#include "Errors.h"
-#include "Variants.h"
+#include "remote/Connections.h"
+#include "core/Errors.h"
+#include "core/Variants.h"
 
 #include <QCoreApplication>
 #include <QSet>

@@ -21,10 +21,10 @@
 //
 // Rows live in typed column storage (RecordStore.h), not as one QVariant per value.
 
-#include "Field.h"
-#include "Protocol.h"
-#include "RecordStore.h"
-#include "RemoteModule.h"
+#include "remote/Field.h"
+#include "remote/Protocol.h"
+#include "remote/RecordStore.h"
+#include "remote/RemoteModule.h"
 
 #include <QHash>
 #include <QObject>
@@ -35,7 +35,7 @@
 #include <memory>
 #include <vector>
 
-#include "Connections.h"
+#include "remote/Connections.h"
 
 enum class TDataSetState : quint8 { Inactive, Browse, Edit, Insert };
 enum class TUpdateStatus : quint8 { Unmodified, Modified, Inserted };

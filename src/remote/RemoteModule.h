@@ -4,7 +4,7 @@
 // small values; they stay valid while their connection is open and fail every call with
 // 0x80010108 once it is closed or lost.
 
-#include "Protocol.h"
+#include "remote/Protocol.h"
 
 #include <QList>
 #include <QString>

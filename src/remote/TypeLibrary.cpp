@@ -1,6 +1,6 @@
-#include "TypeLibrary.h"
+#include "remote/TypeLibrary.h"
 
-#include "Errors.h"
+#include "core/Errors.h"
 
 #include <QCborArray>
 #include <QCborMap>

@@ -4,7 +4,7 @@
 // argument types. The server build writes it from CallbackInterfaces(); the client loads
 // it at start and binds its callback objects to the interfaces it finds there.
 
-#include "CallbackInterfaces.h"
+#include "remote/CallbackInterfaces.h"
 
 #include <QByteArray>
 #include <QList>

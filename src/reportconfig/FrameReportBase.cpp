@@ -1,4 +1,4 @@
-#include "FrameReportBase.h"
+#include "reportconfig/FrameReportBase.h"
 
 TReportBaseFrame::TReportBaseFrame(QWidget* owner) : QFrame(owner)
 {

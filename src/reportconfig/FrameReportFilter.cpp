@@ -1,4 +1,4 @@
-#include "FrameReportFilter.h"
+#include "reportconfig/FrameReportFilter.h"
 
 TReportFilterFrame::TReportFilterFrame(QWidget* owner, TCallFieldId fieldId)
     : TReportBaseFrame(owner), fieldId_(fieldId)

@@ -3,8 +3,8 @@
 // value; the field's descriptor turns it into the SQL condition and the summary line, so
 // the page itself writes neither.
 
-#include "CallFieldInfo.h"
-#include "FrameReportBase.h"
+#include "calls/CallFieldInfo.h"
+#include "reportconfig/FrameReportBase.h"
 
 class TReportFilterFrame : public TReportBaseFrame {
     Q_OBJECT

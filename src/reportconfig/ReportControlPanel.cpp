@@ -1,8 +1,8 @@
-#include "ReportControlPanel.h"
+#include "reportconfig/ReportControlPanel.h"
 
-#include "ClientLogs.h"
-#include "FrameReportBase.h"
-#include "IniFiles32.h"
+#include "shell/base/ClientLogs.h"
+#include "reportconfig/FrameReportBase.h"
+#include "shell/base/IniFiles32.h"
 
 #include <QChildEvent>
 #include <QCoreApplication>

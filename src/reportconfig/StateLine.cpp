@@ -1,4 +1,4 @@
-#include "StateLine.h"
+#include "reportconfig/StateLine.h"
 
 #include <algorithm>
 #include <cmath>

@@ -13,7 +13,7 @@
 //   SetMode(r.Index(1, 3, 0));                 // clamped to 0..2
 //   low = r.Real(2, 0);
 
-#include "Globals.h"
+#include "calls/Globals.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "TreeNodeMarks.h"
+#include "reportconfig/TreeNodeMarks.h"
 
 #include <QTreeWidget>
 #include <QVariant>

@@ -1,6 +1,6 @@
-#include "CallLineMatcher.h"
+#include "schema/CallLineMatcher.h"
 
-#include "CallStringText.h"
+#include "schema/CallStringText.h"
 
 #include <QDate>
 

@@ -13,7 +13,7 @@
 //   leading zeros to the width, which is how matching reads it when no "durhour" or
 //   "durmin" field comes before it. Combined with those fields it cannot round-trip.
 
-#include "CallString.h"
+#include "schema/CallString.h"
 
 #include <QStringView>
 

@@ -1,4 +1,4 @@
-#include "CallRecord.h"
+#include "schema/CallRecord.h"
 
 #include <utility>
 

@@ -2,7 +2,7 @@
 // The call record that a data format fills when it reads a call line from an exchange and
 // reads back when it writes one. A plain value owned by whoever matches or generates.
 
-#include "DateTime.h"
+#include "core/DateTime.h"
 
 #include <QVariant>
 

@@ -1,6 +1,6 @@
-#include "CallString.h"
+#include "schema/CallString.h"
 
-#include "CallStringText.h"
+#include "schema/CallStringText.h"
 
 #include <algorithm>
 

@@ -4,10 +4,10 @@
 // "{date_time:start}"). The client validates and canonicalises formats with it; the server
 // reads every received line with it (MatchLine) and the simulator writes lines with it.
 
-#include "CallRecord.h"
-#include "CallStringCommands.h"
-#include "CallStringElements.h"
-#include "CallStringTags.h"
+#include "schema/CallRecord.h"
+#include "schema/CallStringCommands.h"
+#include "schema/CallStringElements.h"
+#include "schema/CallStringTags.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
-#include "CallStringCommands.h"
+#include "schema/CallStringCommands.h"
 
-#include "CallStringText.h"
-#include "Variants.h"
+#include "schema/CallStringText.h"
+#include "core/Variants.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // The commands of the data format language: rules applied to the call record after a line
 // was matched and before a line is generated. They read what the tags before them stored.
 
-#include "CallStringElements.h"
+#include "schema/CallStringElements.h"
 
 // Exchanges the extension and the phone number when the call type is one of the
 // arguments (an exchange that reports incoming calls the other way round).

@@ -1,6 +1,6 @@
-#include "CallStringElements.h"
+#include "schema/CallStringElements.h"
 
-#include "CallStringText.h"
+#include "schema/CallStringText.h"
 
 using namespace callstring;
 

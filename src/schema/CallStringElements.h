@@ -3,7 +3,7 @@
 // change after they are created; matching and generating change only the call record,
 // so one parsed format may be matched from several threads at once.
 
-#include "CallRecord.h"
+#include "schema/CallRecord.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "CallStringHelp.h"
+#include "schema/CallStringHelp.h"
 
 #include <QCoreApplication>
 

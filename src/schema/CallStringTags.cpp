@@ -1,7 +1,7 @@
-#include "CallStringTags.h"
+#include "schema/CallStringTags.h"
 
-#include "Globals.h"
-#include "Variants.h"
+#include "calls/Globals.h"
+#include "core/Variants.h"
 
 #include <limits>
 

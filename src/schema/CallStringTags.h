@@ -2,7 +2,7 @@
 // The eighteen tags of the data format language. Each reads its field from the trimmed
 // text of a line and writes it back in a generated line.
 
-#include "CallStringElements.h"
+#include "schema/CallStringElements.h"
 
 // A part of the call date ("year", "month", "day"): stored in the record's Year, Month
 // or Day and combined into DateTime.

@@ -1,4 +1,4 @@
-#include "CallStringText.h"
+#include "schema/CallStringText.h"
 
 #include <limits>
 

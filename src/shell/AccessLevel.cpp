@@ -1,7 +1,7 @@
-#include "AccessLevel.h"
+#include "shell/AccessLevel.h"
 
-#include "ClientLogs.h"
-#include "FormClientMain.h"
+#include "shell/base/ClientLogs.h"
+#include "shell/FormClientMain.h"
 
 #include <QAction>
 #include <QCoreApplication>

@@ -1,11 +1,11 @@
-#include "AppException.h"
+#include "shell/AppException.h"
 
-#include "ClientLogs.h"
-#include "Errors.h"
-#include "FatalErrors.h"
-#include "FormSplash.h"
-#include "MessageBoxes.h"
-#include "ProcessLife.h"
+#include "shell/base/ClientLogs.h"
+#include "core/Errors.h"
+#include "remote/FatalErrors.h"
+#include "shell/FormSplash.h"
+#include "widgets/MessageBoxes.h"
+#include "shell/base/ProcessLife.h"
 
 #include <QScopeGuard>
 

@@ -1,6 +1,6 @@
-#include "ChildBlank.h"
+#include "shell/ChildBlank.h"
 
-#include "FormClientMain.h"
+#include "shell/FormClientMain.h"
 
 #include <QAction>
 #include <QCloseEvent>

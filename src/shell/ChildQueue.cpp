@@ -1,9 +1,9 @@
-#include "ChildQueue.h"
+#include "shell/ChildQueue.h"
 
-#include "DMClientMain.h"
-#include "FormClientMain.h"
-#include "ImageLists.h"
-#include "MessageBoxes.h"
+#include "shell/DMClientMain.h"
+#include "shell/FormClientMain.h"
+#include "shell/ImageLists.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -3,7 +3,7 @@
 // the command callbacks; deleting one or all pending commands and, for the protocols that
 // take free-form commands, posting one of the operator's own.
 
-#include "ChildBlank.h"
+#include "shell/ChildBlank.h"
 
 class QLabel;
 class QLineEdit;

@@ -1,11 +1,11 @@
-#include "ClientApplication.h"
+#include "shell/ClientApplication.h"
 
-#include "AppException.h"
-#include "ClientLogs.h"
-#include "DMClientMain.h"
-#include "FormClientMain.h"
-#include "MessageBoxes.h"
-#include "Scheduler.h"
+#include "shell/AppException.h"
+#include "shell/base/ClientLogs.h"
+#include "shell/DMClientMain.h"
+#include "shell/FormClientMain.h"
+#include "widgets/MessageBoxes.h"
+#include "shell/base/Scheduler.h"
 
 #include <QCoreApplication>
 

@@ -2,7 +2,7 @@
 // The application callback object: the server's shutdown and "too many users" notices,
 // its running activities and its messages for the live log.
 
-#include "CallbackObject.h"
+#include "remote/CallbackObject.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
-#include "ClientCommands.h"
+#include "shell/ClientCommands.h"
 
-#include "ChildQueue.h"
-#include "FormClientMain.h"
+#include "shell/ChildQueue.h"
+#include "shell/FormClientMain.h"
 
 TClientCommands::TClientCommands(const TTypeLibrary& library)
     : TCallbackObject(library, QLatin1String(iid::ClientCommands))

@@ -2,7 +2,7 @@
 // The command queue callback object: the queue's state and the changes of its list,
 // which reach the command queue window while it is open.
 
-#include "CallbackObject.h"
+#include "remote/CallbackObject.h"
 
 class TClientCommands : public TCallbackObject {
 public:

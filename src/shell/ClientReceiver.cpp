@@ -1,7 +1,7 @@
-#include "ClientReceiver.h"
+#include "shell/ClientReceiver.h"
 
-#include "FormClientMain.h"
-#include "Gauge.h"
+#include "shell/FormClientMain.h"
+#include "shell/Gauge.h"
 
 #include <QCoreApplication>
 

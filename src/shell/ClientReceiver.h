@@ -3,7 +3,7 @@
 // input buffer's size and level (shown by the gauge under the raw input) and the
 // receiver's state.
 
-#include "CallbackObject.h"
+#include "remote/CallbackObject.h"
 
 #include <QColor>
 #include <QString>

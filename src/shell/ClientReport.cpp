@@ -1,6 +1,6 @@
-#include "ClientReport.h"
+#include "shell/ClientReport.h"
 
-#include "ClientReportFlags.h"
+#include "shell/base/ClientReportFlags.h"
 
 TClientReport::TClientReport(const TTypeLibrary& library)
     : TCallbackObject(library, QLatin1String(iid::ClientReport))

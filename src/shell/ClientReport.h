@@ -1,7 +1,7 @@
 #pragma once
 // The report callback object: the server's signals that a report or logs query is done.
 
-#include "CallbackObject.h"
+#include "remote/CallbackObject.h"
 
 class TClientReport : public TCallbackObject {
 public:

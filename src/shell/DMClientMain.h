@@ -7,9 +7,9 @@
 //   const QString format = dm->AdminRDM.Call(301).toString();
 //   cdsSomething->SetRemoteServer(&dm->scReport);   // a dataset over ReportRDM
 
-#include "Connections.h"
-#include "RemoteModule.h"
-#include "TypeLibrary.h"
+#include "remote/Connections.h"
+#include "remote/RemoteModule.h"
+#include "remote/TypeLibrary.h"
 
 #include <QObject>
 

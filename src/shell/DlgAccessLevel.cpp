@@ -1,11 +1,11 @@
-#include "DlgAccessLevel.h"
+#include "shell/DlgAccessLevel.h"
 
-#include "AccessLevel.h"
-#include "ClientLogs.h"
-#include "DMClientMain.h"
-#include "FormClientMain.h"
-#include "ImageLists.h"
-#include "MessageBoxes.h"
+#include "shell/AccessLevel.h"
+#include "shell/base/ClientLogs.h"
+#include "shell/DMClientMain.h"
+#include "shell/FormClientMain.h"
+#include "shell/ImageLists.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QAction>
 #include <QButtonGroup>

@@ -4,7 +4,7 @@
 // the live log, and the three-panel status bar with the running activities. Other units
 // use it through OpenChildWindow, AddStatus/ClearStatus, AddLiveLogMessage and Defer.
 
-#include "Executor.h"
+#include "shell/base/Executor.h"
 
 #include <QImage>
 #include <QList>

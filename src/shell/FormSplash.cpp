@@ -1,11 +1,11 @@
-#include "FormSplash.h"
+#include "shell/FormSplash.h"
 
-#include "AccessLevel.h"
-#include "AppDirs.h"
-#include "CommaText.h"
-#include "DMClientMain.h"
-#include "FormClientMain.h"
-#include "IniFiles32.h"
+#include "shell/AccessLevel.h"
+#include "shell/base/AppDirs.h"
+#include "shell/base/CommaText.h"
+#include "shell/DMClientMain.h"
+#include "shell/FormClientMain.h"
+#include "shell/base/IniFiles32.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "Gauge.h"
+#include "shell/Gauge.h"
 
 #include <QPainter>
 

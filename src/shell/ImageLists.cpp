@@ -1,4 +1,4 @@
-#include "ImageLists.h"
+#include "shell/ImageLists.h"
 
 #include <QPainter>
 #include <QPixmap>

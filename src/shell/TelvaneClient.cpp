@@ -1,12 +1,12 @@
 // telvane-client: start-up, the main loop and the end of the process.
 
-#include "AppException.h"
-#include "CallFieldInfo.h"
-#include "DMClientMain.h"
-#include "FormClientMain.h"
-#include "FormSplash.h"
-#include "IniFiles32.h"
-#include "ProcessLife.h"
+#include "shell/AppException.h"
+#include "calls/CallFieldInfo.h"
+#include "shell/DMClientMain.h"
+#include "shell/FormClientMain.h"
+#include "shell/FormSplash.h"
+#include "shell/base/IniFiles32.h"
+#include "shell/base/ProcessLife.h"
 
 #include <QTimer>
 

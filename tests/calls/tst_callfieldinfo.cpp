@@ -1,7 +1,7 @@
-#include "CallFieldInfo.h"
-#include "Globals.h"
-#include "RegionalSettings.h"
-#include "Variants.h"
+#include "calls/CallFieldInfo.h"
+#include "calls/Globals.h"
+#include "core/RegionalSettings.h"
+#include "core/Variants.h"
 
 #include <QCoreApplication>
 #include <QHash>

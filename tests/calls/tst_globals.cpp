@@ -1,6 +1,6 @@
-#include "Errors.h"
-#include "Globals.h"
-#include "RegionalSettings.h"
+#include "core/Errors.h"
+#include "calls/Globals.h"
+#include "core/RegionalSettings.h"
 
 #include <QFile>
 #include <QRandomGenerator>

@@ -3,16 +3,16 @@
 // file; the columns are dressed; 312 true follows a failed open; a wait that can never end
 // because the connection is gone ends with the disconnection error.
 
-#include "CallbackObject.h"
-#include "ClientReportFlags.h"
-#include "Connections.h"
-#include "DMReport.h"
-#include "LogCapture.h"
-#include "RegionalSettings.h"
-#include "ReportQuery.h"
-#include "TestServer.h"
-#include "TypeLibrary.h"
-#include "Variants.h"
+#include "remote/CallbackObject.h"
+#include "shell/base/ClientReportFlags.h"
+#include "remote/Connections.h"
+#include "calls/DMReport.h"
+#include "support/LogCapture.h"
+#include "core/RegionalSettings.h"
+#include "calls/ReportQuery.h"
+#include "support/TestServer.h"
+#include "remote/TypeLibrary.h"
+#include "core/Variants.h"
 
 #include <sqlite3.h>
 

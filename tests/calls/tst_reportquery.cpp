@@ -1,6 +1,6 @@
 // The report statement byte for byte, and the collection of filter conditions.
 
-#include "ReportQuery.h"
+#include "calls/ReportQuery.h"
 
 #include <QTest>
 

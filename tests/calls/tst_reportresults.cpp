@@ -2,11 +2,11 @@
 // dressed from the catalogue, the overlap scan of the special report and the tab-separated
 // export byte for byte.
 
-#include "LogCapture.h"
-#include "RegionalSettings.h"
-#include "RemoteDataSet.h"
-#include "ReportResults.h"
-#include "Variants.h"
+#include "support/LogCapture.h"
+#include "core/RegionalSettings.h"
+#include "remote/RemoteDataSet.h"
+#include "calls/ReportResults.h"
+#include "core/Variants.h"
 
 #include <QDir>
 #include <QSignalSpy>

@@ -1,7 +1,7 @@
-#include "DateTime.h"
-#include "Numbers.h"
-#include "RegionalSettings.h"
-#include "Variants.h"
+#include "core/DateTime.h"
+#include "core/Numbers.h"
+#include "core/RegionalSettings.h"
+#include "core/Variants.h"
 
 #include <QTest>
 

@@ -1,10 +1,10 @@
 // Local (in-memory) datasets: fields, cursor, editing, the change log, calculated and lookup
 // fields, text handlers, display-update suspension and the grid model over them.
 
-#include "DataSetModel.h"
-#include "Errors.h"
-#include "RegionalSettings.h"
-#include "RemoteDataSet.h"
+#include "remote/DataSetModel.h"
+#include "core/Errors.h"
+#include "core/RegionalSettings.h"
+#include "remote/RemoteDataSet.h"
 
 #include <QItemSelectionModel>
 #include <QSignalSpy>

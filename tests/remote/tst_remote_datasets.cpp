@@ -2,11 +2,11 @@
 // declared and dynamic fields, editing and applying, key violations, lookups and calculated
 // fields over real tables, the extension filter clause and streamed report results.
 
-#include "CallSession.h"
-#include "ClientFixture.h"
-#include "DataSetModel.h"
-#include "RemoteDataSet.h"
-#include "TestServer.h"
+#include "remote/CallSession.h"
+#include "support/ClientFixture.h"
+#include "remote/DataSetModel.h"
+#include "remote/RemoteDataSet.h"
+#include "support/TestServer.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -2,12 +2,12 @@
 // handshake, argument types and by-reference results, errors, callbacks before a reply
 // and from the event loop, nested calls from a callback, and lost connections.
 
-#include "CallSession.h"
-#include "ClientConnection.h"
-#include "ClientFixture.h"
-#include "RemoteDataSet.h"
-#include "Server.h"
-#include "TestServer.h"
+#include "remote/CallSession.h"
+#include "server/ClientConnection.h"
+#include "support/ClientFixture.h"
+#include "remote/RemoteDataSet.h"
+#include "server/Server.h"
+#include "support/TestServer.h"
 
 #include <QCoreApplication>
 #include <QPoint>

@@ -1,7 +1,7 @@
-#include "CallbackObject.h"
-#include "Errors.h"
-#include "FatalErrors.h"
-#include "TypeLibrary.h"
+#include "remote/CallbackObject.h"
+#include "core/Errors.h"
+#include "remote/FatalErrors.h"
+#include "remote/TypeLibrary.h"
 
 #include <QCborMap>
 #include <QCborValue>

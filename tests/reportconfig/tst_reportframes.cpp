@@ -2,14 +2,14 @@
 // filter frame's defaults and its descriptor calls, the tree-node marks, and the control
 // panel that keeps every page's line in the settings file under positional keys.
 
-#include "ClientLogs.h"
-#include "FrameReportFilter.h"
-#include "IniFiles32.h"
-#include "RegionalSettings.h"
-#include "ReportControlPanel.h"
-#include "ReportQuery.h"
-#include "StateLine.h"
-#include "TreeNodeMarks.h"
+#include "shell/base/ClientLogs.h"
+#include "reportconfig/FrameReportFilter.h"
+#include "shell/base/IniFiles32.h"
+#include "core/RegionalSettings.h"
+#include "reportconfig/ReportControlPanel.h"
+#include "calls/ReportQuery.h"
+#include "reportconfig/StateLine.h"
+#include "reportconfig/TreeNodeMarks.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

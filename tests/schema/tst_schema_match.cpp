@@ -1,7 +1,7 @@
-#include "CallLineMatcher.h"
-#include "CallString.h"
-#include "RecordFields.h"
-#include "RegionalSettings.h"
+#include "schema/CallLineMatcher.h"
+#include "schema/CallString.h"
+#include "support/RecordFields.h"
+#include "core/RegionalSettings.h"
 
 #include <QTest>
 

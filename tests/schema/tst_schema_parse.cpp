@@ -1,5 +1,5 @@
-#include "CallString.h"
-#include "CallStringHelp.h"
+#include "schema/CallString.h"
+#include "schema/CallStringHelp.h"
 
 #include <QRandomGenerator>
 #include <QTest>

@@ -1,7 +1,7 @@
-#include "CallLineMatcher.h"
-#include "CallString.h"
-#include "RegionalSettings.h"
-#include "Variants.h"
+#include "schema/CallLineMatcher.h"
+#include "schema/CallString.h"
+#include "core/RegionalSettings.h"
+#include "core/Variants.h"
 
 #include <QRandomGenerator>
 #include <QTest>

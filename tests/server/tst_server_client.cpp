@@ -1,11 +1,11 @@
 // The server end to end through the client's own session and remote datasets: the two
 // ends must agree on every message, not only on what the wire tests send.
 
-#include "CallbackObject.h"
-#include "Connections.h"
-#include "RemoteDataSet.h"
-#include "TestServer.h"
-#include "TypeLibrary.h"
+#include "remote/CallbackObject.h"
+#include "remote/Connections.h"
+#include "remote/RemoteDataSet.h"
+#include "support/TestServer.h"
+#include "remote/TypeLibrary.h"
 
 #include <QTest>
 

@@ -2,10 +2,10 @@
 // change logs with the maximum error count, key violations, cascades, the filter clause
 // of the extension and PIN code lists and the tables chosen with ReportRDM 303.
 
-#include "Database.h"
-#include "SqlValues.h"
-#include "TestServer.h"
-#include "WireClient.h"
+#include "server/Database.h"
+#include "server/SqlValues.h"
+#include "support/TestServer.h"
+#include "support/WireClient.h"
 
 #include <QTest>
 

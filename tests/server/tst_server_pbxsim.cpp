@@ -2,9 +2,9 @@
 // with the fields of the line and the demo's charges, its lines that are no calls land in
 // LOG, a connected client sees the raw input, and the commands of the queue reach it.
 
-#include "ReceiverHelpers.h"
-#include "TestServer.h"
-#include "WireClient.h"
+#include "support/ReceiverHelpers.h"
+#include "support/TestServer.h"
+#include "support/WireClient.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>

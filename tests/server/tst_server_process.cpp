@@ -2,16 +2,16 @@
 // and the demo installation, and the small rules its storage relies on: stored points in
 // time, log texts and tariff rules.
 
-#include "CallString.h"
-#include "Database.h"
-#include "DemoData.h"
-#include "EventLog.h"
-#include "Schema.h"
-#include "SqlValues.h"
-#include "TariffRules.h"
-#include "TestServer.h"
-#include "TypeLibrary.h"
-#include "WireClient.h"
+#include "schema/CallString.h"
+#include "server/Database.h"
+#include "server/DemoData.h"
+#include "server/EventLog.h"
+#include "server/Schema.h"
+#include "server/SqlValues.h"
+#include "server/TariffRules.h"
+#include "support/TestServer.h"
+#include "remote/TypeLibrary.h"
+#include "support/WireClient.h"
 
 #include <QFile>
 #include <QTest>

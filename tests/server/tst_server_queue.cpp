@@ -2,9 +2,9 @@
 // the queue kept in the database across a restart, and the commands written to the
 // exchange attached to the receiver (or kept, with a growing retry count, while none is).
 
-#include "ReceiverHelpers.h"
-#include "TestServer.h"
-#include "WireClient.h"
+#include "support/ReceiverHelpers.h"
+#include "support/TestServer.h"
+#include "support/WireClient.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -4,16 +4,16 @@
 // lines that do not match in the LOG table, and the live notices held while a client has
 // live data off.
 
-#include "CallString.h"
-#include "CallbackObject.h"
-#include "Connections.h"
-#include "DemoData.h"
-#include "LineBuffer.h"
-#include "ReceiverHelpers.h"
-#include "SqlValues.h"
-#include "TestServer.h"
-#include "TypeLibrary.h"
-#include "WireClient.h"
+#include "schema/CallString.h"
+#include "remote/CallbackObject.h"
+#include "remote/Connections.h"
+#include "server/DemoData.h"
+#include "server/LineBuffer.h"
+#include "support/ReceiverHelpers.h"
+#include "server/SqlValues.h"
+#include "support/TestServer.h"
+#include "remote/TypeLibrary.h"
+#include "support/WireClient.h"
 
 #include <QTcpServer>
 #include <QTemporaryDir>

@@ -3,10 +3,10 @@
 // nothing, run-time errors reach the opening of the result, and long statements neither
 // stall the server nor outlive their client.
 
-#include "Database.h"
-#include "SqlValues.h"
-#include "TestServer.h"
-#include "WireClient.h"
+#include "server/Database.h"
+#include "server/SqlValues.h"
+#include "support/TestServer.h"
+#include "support/WireClient.h"
 
 #include <sqlite3.h>
 

@@ -2,10 +2,10 @@
 // and the template (306, 307), how calls are charged, and that the rule sets in use
 // (AdminRDM 315) are exactly the ones that charge received calls.
 
-#include "ReceiverHelpers.h"
-#include "TariffRules.h"
-#include "TestServer.h"
-#include "WireClient.h"
+#include "support/ReceiverHelpers.h"
+#include "server/TariffRules.h"
+#include "support/TestServer.h"
+#include "support/WireClient.h"
 
 #include <QTest>
 

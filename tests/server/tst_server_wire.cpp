@@ -1,9 +1,9 @@
 // The connection core of telvane-server over the wire: attach, handshake, argument
 // types, errors, access levels, passwords, live-data hold-back, bad frames, too many users.
 
-#include "Server.h"
-#include "TestServer.h"
-#include "WireClient.h"
+#include "server/Server.h"
+#include "support/TestServer.h"
+#include "support/WireClient.h"
 
 #include <QTest>
 #include <QtEndian>

@@ -2,8 +2,8 @@
 // what it tells the user (message boxes on standard error through TELVANE_AUTOANSWER) and
 // what its application log holds.
 
-#include "TestServer.h"
-#include "TypeLibrary.h"
+#include "support/TestServer.h"
+#include "remote/TypeLibrary.h"
 
 #include <QDir>
 #include <QFile>

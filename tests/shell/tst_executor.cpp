@@ -1,5 +1,5 @@
-#include "ExecExtern.h"
-#include "Executor.h"
+#include "shell/base/ExecExtern.h"
+#include "shell/base/Executor.h"
 
 #include <QFile>
 #include <QTemporaryDir>

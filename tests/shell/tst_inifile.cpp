@@ -1,5 +1,5 @@
-#include "Errors.h"
-#include "IniFiles32.h"
+#include "core/Errors.h"
+#include "shell/base/IniFiles32.h"
 
 #include <QDir>
 #include <QFile>

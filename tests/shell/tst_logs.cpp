@@ -1,9 +1,9 @@
-#include "AppDirs.h"
-#include "ClientLogs.h"
-#include "Errors.h"
-#include "IniFiles32.h"
-#include "Log.h"
-#include "ProcessLife.h"
+#include "shell/base/AppDirs.h"
+#include "shell/base/ClientLogs.h"
+#include "core/Errors.h"
+#include "shell/base/IniFiles32.h"
+#include "shell/base/Log.h"
+#include "shell/base/ProcessLife.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,18 +2,18 @@
 // dialog's rules, the live displays, running activities, child windows, the callbacks and
 // the log-off, and the process-wide exception handler's report.
 
-#include "AccessLevel.h"
-#include "AppException.h"
-#include "ChildBlank.h"
-#include "ClientApplication.h"
-#include "ClientLogs.h"
-#include "ClientReceiver.h"
-#include "DlgAccessLevel.h"
-#include "Gauge.h"
-#include "ImageLists.h"
-#include "Receiver.h"
-#include "ShellFixture.h"
-#include "remote/ClientFixture.h"
+#include "shell/AccessLevel.h"
+#include "shell/AppException.h"
+#include "shell/ChildBlank.h"
+#include "shell/ClientApplication.h"
+#include "shell/base/ClientLogs.h"
+#include "shell/ClientReceiver.h"
+#include "shell/DlgAccessLevel.h"
+#include "shell/Gauge.h"
+#include "shell/ImageLists.h"
+#include "server/Receiver.h"
+#include "support/ShellFixture.h"
+#include "support/ClientFixture.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>

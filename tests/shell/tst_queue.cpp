@@ -1,10 +1,10 @@
 // The command queue window: filled from CommandsRDM 310, kept live by the command
 // callbacks only, the custom command strip by protocol, and what its actions send.
 
-#include "AccessLevel.h"
-#include "ChildQueue.h"
-#include "ImageLists.h"
-#include "ShellFixture.h"
+#include "shell/AccessLevel.h"
+#include "shell/ChildQueue.h"
+#include "shell/ImageLists.h"
+#include "support/ShellFixture.h"
 
 #include <QLineEdit>
 #include <QTableWidget>

@@ -1,6 +1,6 @@
-#include "BetterThread.h"
-#include "Errors.h"
-#include "Scheduler.h"
+#include "shell/base/BetterThread.h"
+#include "core/Errors.h"
+#include "shell/base/Scheduler.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
 // The start-up window and the connection: the countdown, the server history, the port,
 // address or host name, refused and unreachable servers, the set-up hints and pictures.
 
-#include "CommaText.h"
-#include "ShellFixture.h"
+#include "shell/base/CommaText.h"
+#include "support/ShellFixture.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
-#include "TestServer.h"
+#include "support/TestServer.h"
 
-#include "Server.h"
+#include "server/Server.h"
 
 #include <QDeadlineTimer>
 #include <QRegularExpression>

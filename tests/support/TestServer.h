@@ -4,7 +4,7 @@
 // there), on a temporary database and a free loopback port; or the built binary as a
 // process (found through TELVANE_BIN_DIR, which every registered test gets).
 
-#include "ServerOptions.h"
+#include "server/ServerOptions.h"
 
 #include <QProcess>
 #include <QSemaphore>

@@ -1,4 +1,4 @@
-#include "CallGenerator.h"
+#include "pbx-sim/CallGenerator.h"
 
 #include <QDate>
 

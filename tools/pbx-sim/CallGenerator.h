@@ -4,8 +4,8 @@
 // international and free numbers that the demo's tariff rules charge, and durations from
 // unanswered calls to long conversations (most last a minute or two).
 
-#include "CallRecord.h"
-#include "CallString.h"
+#include "schema/CallRecord.h"
+#include "schema/CallString.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "PbxSimulator.h"
+#include "pbx-sim/PbxSimulator.h"
 
 #include <cstdio>
 

@@ -2,8 +2,8 @@
 // An exchange for the receiver: connects to the server, sends call lines at the chosen
 // rate and prints each one, and prints the commands the server writes back.
 
-#include "CallGenerator.h"
-#include "SimOptions.h"
+#include "pbx-sim/CallGenerator.h"
+#include "pbx-sim/SimOptions.h"
 
 #include <QElapsedTimer>
 #include <QObject>

@@ -1,8 +1,8 @@
-#include "SimOptions.h"
+#include "pbx-sim/SimOptions.h"
 
-#include "CallString.h"
-#include "CommandLine.h"
-#include "DemoData.h"
+#include "schema/CallString.h"
+#include "server/CommandLine.h"
+#include "server/DemoData.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
 // telvane-pbx-sim: a telephone exchange for Telvane Server's receiver (docs/server.md).
 
-#include "PbxSimulator.h"
-#include "SimOptions.h"
+#include "pbx-sim/PbxSimulator.h"
+#include "pbx-sim/SimOptions.h"
 
 #include <QCoreApplication>
 

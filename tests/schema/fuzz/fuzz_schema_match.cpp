@@ -4,8 +4,8 @@
 // element. The record read must generate a line without trouble; for the formats whose
 // fields all read back as written, that line must read back as the same record.
 
-#include "CallLineMatcher.h"
-#include "CallString.h"
+#include "schema/CallLineMatcher.h"
+#include "schema/CallString.h"
 
 #include <QDate>
 

@@ -2,8 +2,8 @@
 // that parses again to itself with the same elements; a failed parse must leave the
 // previous format untouched. Small formats also generate and read back a line.
 
-#include "CallLineMatcher.h"
-#include "CallString.h"
+#include "schema/CallLineMatcher.h"
+#include "schema/CallString.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -3,8 +3,8 @@
 // it attaches the modules, makes calls, opens and applies datasets, and records (and
 // answers) the callbacks that arrive meanwhile.
 
-#include "CallbackInterfaces.h"
-#include "Protocol.h"
+#include "remote/CallbackInterfaces.h"
+#include "remote/Protocol.h"
 
 #include <QDeadlineTimer>
 #include <QHash>

@@ -1,8 +1,8 @@
-#include "ProcessLife.h"
+#include "shell/base/ProcessLife.h"
 
-#include "AppDirs.h"
-#include "ClientLogs.h"
-#include "IniFiles32.h"
+#include "shell/base/AppDirs.h"
+#include "shell/base/ClientLogs.h"
+#include "shell/base/IniFiles32.h"
 
 #include <QScopeGuard>
 

@@ -1,6 +1,6 @@
-#include "Scheduler.h"
+#include "shell/base/Scheduler.h"
 
-#include "Errors.h"
+#include "core/Errors.h"
 
 #include <chrono>
 #include <utility>

@@ -2,7 +2,7 @@
 // Test access to the fields of a call record by name, so that tables can list the fields
 // they set and expect. DateTime is given and returned as a QDateTime.
 
-#include "CallRecord.h"
+#include "schema/CallRecord.h"
 
 #include <QVariantMap>
 

@@ -1,4 +1,4 @@
-#include "ExecExtern.h"
+#include "shell/base/ExecExtern.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

@@ -3,10 +3,10 @@
 // server: the socket connection, the six child connections and four callback objects that
 // record what the server calls, with the handshake and an optional password check.
 
-#include "CallbackObject.h"
-#include "Connections.h"
-#include "Errors.h"
-#include "TypeLibrary.h"
+#include "remote/CallbackObject.h"
+#include "remote/Connections.h"
+#include "core/Errors.h"
+#include "remote/TypeLibrary.h"
 
 #include <QMap>
 #include <QStringList>

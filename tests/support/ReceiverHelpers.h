@@ -2,8 +2,8 @@
 // For the tests of the receiver and the command queue: an exchange on a plain TCP
 // connection, and the receiver's state read on the server's own thread.
 
-#include "Server.h"
-#include "TestServer.h"
+#include "server/Server.h"
+#include "support/TestServer.h"
 
 #include <QDeadlineTimer>
 #include <QTcpSocket>

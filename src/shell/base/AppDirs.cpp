@@ -1,4 +1,4 @@
-#include "AppDirs.h"
+#include "shell/base/AppDirs.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "BetterThread.h"
+#include "shell/base/BetterThread.h"
 
 #include <chrono>
 

@@ -3,8 +3,8 @@
 // about 100 ms late and each exactly once. Procedures run on the scheduler thread, never
 // with the event list locked, so they may schedule and cancel events themselves.
 
-#include "BetterThread.h"
-#include "DateTime.h"
+#include "shell/base/BetterThread.h"
+#include "core/DateTime.h"
 
 #include <QList>
 #include <QString>

@@ -2,7 +2,7 @@
 // Installs the client logs in a temporary directory for a test and keeps what reaches the
 // live log.
 
-#include "ClientLogs.h"
+#include "shell/base/ClientLogs.h"
 
 #include <QDir>
 #include <QFile>

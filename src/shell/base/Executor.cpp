@@ -1,4 +1,4 @@
-#include "Executor.h"
+#include "shell/base/Executor.h"
 
 #include <QThread>
 

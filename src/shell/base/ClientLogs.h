@@ -4,7 +4,7 @@
 // with a known cause, 4 internal errors (always also shown in the live log with the bug
 // hint). Used from the main thread only.
 
-#include "Log.h"
+#include "shell/base/Log.h"
 
 #include <QString>
 #include <QStringList>

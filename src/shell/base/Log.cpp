@@ -1,7 +1,7 @@
-#include "Log.h"
+#include "shell/base/Log.h"
 
-#include "DateTime.h"
-#include "Errors.h"
+#include "core/DateTime.h"
+#include "core/Errors.h"
 
 #include <QCoreApplication>
 #include <QDir>

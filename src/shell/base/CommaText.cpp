@@ -1,4 +1,4 @@
-#include "CommaText.h"
+#include "shell/base/CommaText.h"
 
 namespace {
 

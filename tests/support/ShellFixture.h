@@ -3,18 +3,18 @@
 // file, logs), the real server on its thread, message boxes answered by script, and the
 // connection made as the start-up window makes it.
 
-#include "AppDirs.h"
-#include "ClientConnection.h"
-#include "DMClientMain.h"
-#include "FormClientMain.h"
-#include "FormSplash.h"
-#include "IniFiles32.h"
-#include "MessageBoxes.h"
-#include "ProcessLife.h"
-#include "Server.h"
-#include "ServerModules.h"
-#include "TestServer.h"
-#include "TypeLibrary.h"
+#include "shell/base/AppDirs.h"
+#include "server/ClientConnection.h"
+#include "shell/DMClientMain.h"
+#include "shell/FormClientMain.h"
+#include "shell/FormSplash.h"
+#include "shell/base/IniFiles32.h"
+#include "widgets/MessageBoxes.h"
+#include "shell/base/ProcessLife.h"
+#include "server/Server.h"
+#include "server/ServerModules.h"
+#include "support/TestServer.h"
+#include "remote/TypeLibrary.h"
 
 #include <QDir>
 #include <QFile>

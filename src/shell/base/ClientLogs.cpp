@@ -1,6 +1,6 @@
-#include "ClientLogs.h"
+#include "shell/base/ClientLogs.h"
 
-#include "Errors.h"
+#include "core/Errors.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
-#include "IniFiles32.h"
+#include "shell/base/IniFiles32.h"
 
-#include "Errors.h"
+#include "core/Errors.h"
 
 #include <QCoreApplication>
 #include <QDir>

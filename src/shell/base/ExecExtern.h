@@ -1,7 +1,7 @@
 #pragma once
 // Starts an external program or opens a document with the desktop's default handler.
 
-#include "Errors.h"
+#include "core/Errors.h"
 
 #include <QString>
 
