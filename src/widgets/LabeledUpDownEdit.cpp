@@ -29,7 +29,8 @@ public:
         selectAll();  // typing after a step replaces the number, as in every spin box
     }
 
-    // Room for the widest of the texts of the range's ends, and for five digits at least.
+    // Room for the widest of the texts of the range's ends, and for five digits at least,
+    // with a digit to spare so that the text does not touch the buttons.
     QSize sizeHint() const override
     {
         ensurePolished();
@@ -39,7 +40,8 @@ public:
             width = std::max(width, metrics.horizontalAdvance(owner_->DisplayText(end)));
         QStyleOptionSpinBox option;
         initStyleOption(&option);
-        const QSize content(width + 4, lineEdit()->sizeHint().height());
+        width += metrics.horizontalAdvance(QLatin1Char('0'));
+        const QSize content(width, lineEdit()->sizeHint().height());
         return style()->sizeFromContents(QStyle::CT_SpinBox, &option, content, this);
     }
 
@@ -76,7 +78,9 @@ TLabeledUpDownEdit::TLabeledUpDownEdit(QWidget* parent)
     layout_->setContentsMargins(0, 0, 0, 0);
     layout_->addWidget(label_);
     layout_->addWidget(edit_, 1);
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    // As wide as its texts need unless a page makes room for more: a number box stretched
+    // across a page reads badly.
+    setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
     setFocusProxy(edit_);
     ArrangeLabel();
     edit_->SetText(DisplayText(position_));
@@ -141,7 +145,10 @@ void TLabeledUpDownEdit::ArrangeLabel()
             layout_->setDirection(QBoxLayout::TopToBottom);
             break;
     }
-    layout_->setAlignment(label_, labelPosition_ == TLabelPosition::Above ? Qt::AlignLeft : Qt::AlignVCenter);
+    // Under a long caption the edit keeps its own width instead of the caption's.
+    const bool above = labelPosition_ == TLabelPosition::Above;
+    layout_->setAlignment(label_, above ? Qt::AlignLeft : Qt::AlignVCenter);
+    layout_->setAlignment(edit_, above ? Qt::AlignLeft : Qt::Alignment());
     layout_->setSpacing(labelSpacing_);
 }
 
