@@ -36,10 +36,12 @@
 //     auto* vat = new TLabeledUpDownEdit(tr("VAT:"), TLabeledUpDownEdit::TLabelPosition::Left, this);
 //     vat->setObjectName(QStringLiteral("ludedtVAT"));
 //     vat->SetRange(0, 30000);  // tenths of a percent
-//     vat->SetSetTextHandler([](int tenths, const QString&) { return QString::number(tenths / 10.0) + "%";
-//     }); vat->SetGetTextHandler([](const QString& text, int tenths) {
+//     vat->SetSetTextHandler([](int tenths, const QString&) {
+//         return QString::number(tenths / 10.0) + QLatin1Char('%');
+//     });
+//     vat->SetGetTextHandler([](const QString& text, int tenths) {
 //         bool ok = false;
-//         const double percent = text.section('%', 0, 0).toDouble(&ok);
+//         const double percent = text.section(QLatin1Char('%'), 0, 0).toDouble(&ok);
 //         return ok ? qRound(percent * 10) : tenths;
 //     });
 //     connect(vat, &TLabeledUpDownEdit::PositionChanged, this, &TFrameX::ludedtVATChange);
