@@ -1,10 +1,12 @@
 #pragma once
 // The client's shell in a test: a program directory of its own (type library, settings
 // file, logs), the real server on its thread, message boxes answered by script, and the
-// connection made as the start-up window makes it.
+// connection made as the start-up window makes it, with the windows bound to the main
+// window's actions as the program binds them.
 
 #include "shell/base/AppDirs.h"
 #include "server/ClientConnection.h"
+#include "shell/ChildWindows.h"
 #include "shell/DMClientMain.h"
 #include "shell/FormClientMain.h"
 #include "shell/FormSplash.h"
@@ -53,11 +55,13 @@ public:
         return started;
     }
 
-    // What Connect does after the history: main window, connection module, locked mode.
+    // What Connect does after the history: main window, connection module, locked mode;
+    // then the windows bound as the program binds them.
     TClientMainForm* Connect(const QString& host = QStringLiteral("127.0.0.1"))
     {
         ServerHost() = host;
         TSplashForm::CreateMainWindowAndConnect();
+        BindChildWindows(*ClientMainForm(), *ClientMainDM());
         return ClientMainForm();
     }
 
