@@ -15,6 +15,8 @@
 #include "shell/base/ProcessLife.h"
 #include "server/Server.h"
 #include "server/ServerModules.h"
+#include "support/InstalledAnswerer.h"
+#include "support/LogFiles.h"
 #include "support/TestServer.h"
 #include "remote/TypeLibrary.h"
 
@@ -30,15 +32,12 @@ public:
     {
         TTypeLibrary::Current().Write(Dir.path() + QStringLiteral("/TelvaneServer.tlb"));
         StartProcessCore(Dir.path() + QStringLiteral("/telvane-client"));
-        SetMessageBoxAnswerer(&Answerer);
     }
     ~TShellFixture()
     {
         ReleaseClientMainDM();
         ReleaseClientMainForm();
         Server.Stop();
-        SetMessageBoxAnswerer(nullptr);
-        ServerHost().clear();
         EndProcessCore();
     }
     TShellFixture(const TShellFixture&) = delete;
@@ -96,27 +95,13 @@ public:
         ClientMainDM()->MainRDM.Call(NotifyDispId, callArgs);
     }
 
-    QString LogText(const QString& name = QStringLiteral("application")) const
-    {
-        QFile file(Dir.path() + QStringLiteral("/logs/") + name + QStringLiteral(".log"));
-        if (!file.open(QIODevice::ReadOnly))
-            return QString();
-        return QString::fromUtf8(file.readAll());
-    }
     // The entries of a log without their time stamps ("1: Starting...").
     QStringList LogEntries(const QString& name = QStringLiteral("application")) const
     {
-        QStringList entries;
-        for (const QString& line : LogText(name).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-            const QString l = line.trimmed();
-            // "yyyy-mm-dd hh:nn:ss " is 20 characters.
-            entries.append(l.size() > 20 && l[4] == QLatin1Char('-') && l[13] == QLatin1Char(':') ? l.mid(20)
-                                                                                                  : l);
-        }
-        return entries;
+        return LogFileEntries(Dir.path() + QStringLiteral("/logs/") + name + QStringLiteral(".log"));
     }
 
     QTemporaryDir Dir;
     TTestServer Server;
-    TScriptedAnswerer Answerer;
+    TInstalledAnswerer Answerer;
 };
