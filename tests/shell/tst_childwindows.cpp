@@ -5,7 +5,6 @@
 #include "core/Errors.h"
 #include "shell/AccessLevel.h"
 #include "shell/ChildBlank.h"
-#include "support/ClientFixture.h"
 #include "support/ShellFixture.h"
 
 #include <QDialog>
@@ -43,11 +42,8 @@ private Q_SLOTS:
     void init()
     {
         f = std::make_unique<TShellFixture>();
-        QVERIFY(f->StartServer());
-        form = f->Connect();
-        QVERIFY(f->Connected());
-        QVERIFY(LogIn(ClientMainDM()->MainRDM, true));
-        TAccess::SetLevel(TAccess::Admin);
+        form = f->ConnectAsAdministrator();
+        QVERIFY(form);
         form->show();
     }
     void cleanup()

@@ -6,6 +6,7 @@
 
 #include "shell/base/AppDirs.h"
 #include "server/ClientConnection.h"
+#include "shell/AccessLevel.h"
 #include "shell/ChildWindows.h"
 #include "shell/DMClientMain.h"
 #include "shell/FormClientMain.h"
@@ -15,6 +16,7 @@
 #include "shell/base/ProcessLife.h"
 #include "server/Server.h"
 #include "server/ServerModules.h"
+#include "support/ClientFixture.h"
 #include "support/InstalledAnswerer.h"
 #include "support/LogFiles.h"
 #include "support/TestServer.h"
@@ -65,6 +67,20 @@ public:
     }
 
     bool Connected() const { return ClientMainDM() && ClientMainDM()->Connected(); }
+
+    // Where a window test starts: the server started, the client connected, the server's
+    // administrator password given and the administrator's layout applied. Null when a
+    // step fails.
+    TClientMainForm* ConnectAsAdministrator()
+    {
+        if (!StartServer())
+            return nullptr;
+        TClientMainForm* form = Connect();
+        if (!Connected() || !LogIn(ClientMainDM()->MainRDM, true))
+            return nullptr;
+        TAccess::SetLevel(TAccess::Admin);
+        return form;
+    }
 
     // A test-only server call that runs the function for the calling connection.
     void InstallCall(TModule module, int dispId, std::function<void(TClientConnection&, QVariantList&)> fn,
