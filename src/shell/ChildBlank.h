@@ -11,9 +11,8 @@
 //           setWidget(...);   // the window's content
 //       }
 //   };
-//   owner->OpenChildWindow(action, [](TMainFormServices* owner, QAction* action) -> TChildFormBlank* {
-//       return new TChildFormSomething(owner, action);
-//   });
+//   // Bound to its opening action in shell/ChildWindows.cpp; the action then opens it
+//   // through the main window's OpenChildWindow.
 
 #include <QMdiSubWindow>
 #include <QPointer>

@@ -453,7 +453,7 @@ void TClientMainForm::RunBoundDialog(QAction* action)
     const auto bound = dialogFactories_.constFind(action);
     if (bound == dialogFactories_.constEnd())
         return;
-    RunCheckedDialog(action, [this, &create = *bound] {
+    RunCheckedDialog(action, [this, create = *bound] {
         const std::unique_ptr<QDialog> dialog = create(this);
         dialog->exec();
     });
