@@ -1,17 +1,19 @@
 #include "shell/AccessLevel.h"
 
-#include "shell/base/ClientLogs.h"
 #include "shell/FormClientMain.h"
+#include "shell/base/ClientLogs.h"
 
 #include <QAction>
 #include <QCoreApplication>
 #include <QMenu>
+#include <QPointer>
 #include <QScopeGuard>
 #include <QToolButton>
 
 namespace {
 
 quint8 g_level = TAccess::Admin;
+QPointer<TClientMainForm> g_form;
 
 void Show(QAction* action, bool shown)
 {
@@ -26,9 +28,12 @@ quint8 TAccess::GetLevel()
     return g_level;
 }
 
-void TAccess::MainWindowCreated()
+void TAccess::SetMainWindow(TClientMainForm* form)
 {
+    g_form = form;
     g_level = Admin;
+    if (form)
+        form->SetOptionsAllowed(true);
 }
 
 QString TAccess::ModeText(quint8 level)
@@ -47,7 +52,7 @@ void TAccess::SetLevel(quint8 level)
 {
     if (level == g_level)
         return;
-    TClientMainForm* form = ClientMainForm();
+    TClientMainForm* form = g_form;
     if (!form) {
         g_level = level;
         return;
@@ -58,14 +63,14 @@ void TAccess::SetLevel(quint8 level)
     if (level > Admin) {
         ClientLogs().Application().Add(QStringLiteral("TAccess: Invalid access level."), 4);
     } else {
-        ApplyLayout(level);
+        ApplyLayout(*form, level);
     }
     g_level = level;
+    form->SetOptionsAllowed(level == Admin);
 }
 
-void TAccess::ApplyLayout(quint8 level)
+void TAccess::ApplyLayout(TClientMainForm& f, quint8 level)
 {
-    TClientMainForm& f = *ClientMainForm();
     const bool user = level >= User;
     const bool admin = level == Admin;
     Show(f.actReport, user);
@@ -76,16 +81,16 @@ void TAccess::ApplyLayout(quint8 level)
     Show(f.actClearRawInput, user);
     f.ddmPBX->menuAction()->setVisible(admin);
     f.ddmWindow->menuAction()->setVisible(user);
-    TidyToolBarSeparators();
+    TidyToolBarSeparators(f);
     f.SetRawInputFillsClientArea(level == Locked);
     f.SetStatusPanelText(1, ModeText(level));
 }
 
-void TAccess::TidyToolBarSeparators()
+void TAccess::TidyToolBarSeparators(TClientMainForm& form)
 {
     // No separator at the left end or next to another one.
     bool atStartOrAfterSeparator = true;
-    for (const TClientMainForm::TToolBarEntry& entry : ClientMainForm()->ToolBarEntries) {
+    for (const TClientMainForm::TToolBarEntry& entry : form.ToolBarEntries) {
         if (!entry.Button) {
             entry.Item->setVisible(!atStartOrAfterSeparator);
             atStartOrAfterSeparator = true;

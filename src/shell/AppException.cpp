@@ -3,7 +3,6 @@
 #include "shell/base/ClientLogs.h"
 #include "core/Errors.h"
 #include "remote/FatalErrors.h"
-#include "shell/FormSplash.h"
 #include "widgets/MessageBoxes.h"
 #include "shell/base/ProcessLife.h"
 
@@ -119,7 +118,6 @@ void HandleAppException(QObject* sender, const std::exception& error)
 
 void EndClientProcess(int exitCode)
 {
-    ServerHost().clear();
     EndProcessCore();
     std::fflush(nullptr);
     // The windows and the connection go with the process; running their destructors from

@@ -25,7 +25,8 @@ TAppExceptionOutcome ReportAppException(QObject* sender, const std::exception& e
 // ReportAppException, then the end of the process for a fatal error or Abort.
 void HandleAppException(QObject* sender, const std::exception& error);
 
-// Runs the end of the process (settings, "Shutdown complete.", logs, directories) and exits.
+// Runs the end of the process (server name, settings, "Shutdown complete.", logs,
+// directories) and exits.
 [[noreturn]] void EndClientProcess(int exitCode);
 
 // The line without time stamp that follows the logged error: the exception's class, the

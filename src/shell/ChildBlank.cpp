@@ -1,12 +1,12 @@
 #include "shell/ChildBlank.h"
 
-#include "shell/FormClientMain.h"
+#include "shell/MainFormServices.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QMdiArea>
 
-TChildFormBlank::TChildFormBlank(TClientMainForm* owner, QAction* action)
+TChildFormBlank::TChildFormBlank(TMainFormServices* owner, QAction* action)
     : QMdiSubWindow(nullptr), owner_(owner), action_(action)
 {
     setAttribute(Qt::WA_DeleteOnClose);

@@ -1,33 +1,35 @@
 #pragma once
 // The base of every child window of the main window. A child window is created with its
 // opening action, whose tag (its data) then refers to it, so the main window finds the
-// open window through the action; closing frees the window and empties the tag.
+// open window through the action; closing frees the window and empties the tag. The owner
+// is the main window, seen through what it offers its child windows.
 //
 //   class TChildFormSomething : public TChildFormBlank {
 //   public:
-//       TChildFormSomething(TClientMainForm* owner, QAction* action) : TChildFormBlank(owner, action)
+//       TChildFormSomething(TMainFormServices* owner, QAction* action) : TChildFormBlank(owner, action)
 //       {
 //           setWidget(...);   // the window's content
 //       }
 //   };
-//   ClientMainForm()->OpenChildWindow<TChildFormSomething>(action);
+//   // Bound to its opening action in shell/ChildWindows.cpp; the action then opens it
+//   // through the main window's OpenChildWindow.
 
 #include <QMdiSubWindow>
 #include <QPointer>
 
 class QAction;
-class TClientMainForm;
+class TMainFormServices;
 
 class TChildFormBlank : public QMdiSubWindow {
     Q_OBJECT
 
 public:
     // Joins the owner's client area and writes itself into the action's tag.
-    TChildFormBlank(TClientMainForm* owner, QAction* action);
+    TChildFormBlank(TMainFormServices* owner, QAction* action);
     ~TChildFormBlank() override;
 
     QAction* OpeningAction() const { return action_; }
-    TClientMainForm* Owner() const { return owner_; }
+    TMainFormServices* Owner() const { return owner_; }
 
     // The open window an action's tag refers to, or null.
     static TChildFormBlank* OfAction(const QAction* action);
@@ -40,6 +42,6 @@ protected:
 private:
     void ReleaseAction();
 
-    TClientMainForm* owner_;
+    TMainFormServices* owner_;
     QPointer<QAction> action_;
 };

@@ -1,7 +1,5 @@
 #include "shell/ChildQueue.h"
 
-#include "shell/DMClientMain.h"
-#include "shell/FormClientMain.h"
 #include "shell/ImageLists.h"
 #include "widgets/MessageBoxes.h"
 
@@ -17,25 +15,22 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 
 TChildFormQueue* g_instance = nullptr;
 
-TRemoteModule CommandsRDM()
-{
-    TClientMainDM* dm = ClientMainDM();
-    return dm ? dm->CommandsRDM : TRemoteModule();
-}
-
 }  // namespace
 
-TChildFormQueue::TChildFormQueue(TClientMainForm* owner, QAction* action) : TChildFormBlank(owner, action)
+TChildFormQueue::TChildFormQueue(TMainFormServices* owner, QAction* action, TRemoteModule commandsRDM)
+    : TChildFormBlank(owner, action), dm_(std::move(commandsRDM))
 {
     setObjectName(QStringLiteral("ChildFormQueue"));
     setWindowTitle(tr("Command queue"));
     g_instance = this;
     if (owner)
-        setWindowIcon(owner->ImageList().Icon(img::Queue));
+        setWindowIcon(MainImageList().Icon(img::Queue));
 
     auto* content = new QWidget;
     auto* layout = new QVBoxLayout(content);
@@ -128,7 +123,7 @@ TChildFormQueue::TChildFormQueue(TClientMainForm* owner, QAction* action) : TChi
     resize(520, 360);
 
     FillList();
-    pnlCustomCommand->setVisible(TakesCustomCommands(CommandsRDM().Call(314).toInt()));
+    pnlCustomCommand->setVisible(dm_.TakesCustomCommands());
     UpdateActions();
 }
 
@@ -153,15 +148,8 @@ void TChildFormQueue::closeEvent(QCloseEvent* event)
 void TChildFormQueue::FillList()
 {
     ListView->setRowCount(0);
-    QVariant texts;
-    QVariant retries;
-    CommandsRDM().Call(310, {TByRef(texts), TByRef(retries)});
-    if (texts.isNull() || retries.isNull())
-        return;
-    const QVariantList textList = texts.toList();
-    const QVariantList retryList = retries.toList();
-    for (qsizetype i = 0; i < textList.size(); ++i)
-        AddCommand(textList[i].toString(), retryList.value(i).toInt());
+    for (const TQueueDM::TCommand& command : dm_.Commands())
+        AddCommand(command.Text, command.RetryCount);
 }
 
 void TChildFormQueue::AddCommand(const QString& text, int retryCount)
@@ -200,18 +188,17 @@ void TChildFormQueue::actDeleteExecute()
     if (rows.isEmpty())
         return;
     // The row goes when the server reports its removal.
-    CommandsRDM().Call(311, {rows.first().row()});
+    dm_.DeleteCommand(rows.first().row());
 }
 
 void TChildFormQueue::actClearExecute()
 {
     if (AskQuestion(tr("Delete ALL pending commands?")))
-        CommandsRDM().Call(312);
+        dm_.DeleteAllCommands();
 }
 
 void TChildFormQueue::actCustomCommandExecute()
 {
-    // Sent as typed: leading blanks may matter to the exchange.
-    CommandsRDM().Call(313, {edtCustomCommand->text()});
+    dm_.PostCommand(edtCustomCommand->text());
     edtCustomCommand->clear();
 }

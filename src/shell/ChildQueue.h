@@ -1,9 +1,11 @@
 #pragma once
 // The command queue window: the server's queue of commands for the exchange, kept live by
 // the command callbacks; deleting one or all pending commands and, for the protocols that
-// take free-form commands, posting one of the operator's own.
+// take free-form commands, posting one of the operator's own. Its server calls go through
+// its data module, TQueueDM.
 
 #include "shell/ChildBlank.h"
+#include "shell/DMQueue.h"
 
 class QLabel;
 class QLineEdit;
@@ -16,7 +18,8 @@ class TChildFormQueue : public TChildFormBlank {
     Q_OBJECT
 
 public:
-    TChildFormQueue(TClientMainForm* owner, QAction* action);
+    // Fills the list from the server through the given CommandsRDM handle.
+    TChildFormQueue(TMainFormServices* owner, QAction* action, TRemoteModule commandsRDM);
     ~TChildFormQueue() override;
 
     // The open queue window, or null.
@@ -26,9 +29,6 @@ public:
     void AddCommand(const QString& text, int retryCount);
     void RemoveCommand(int row);
     void ClearCommands();
-
-    // Control protocols whose commands are free text: modem and direct commands.
-    static bool TakesCustomCommands(int protocol) { return protocol == 2 || protocol == 3; }
 
     QTableWidget* ListView;
     QToolBar* ToolBar;
@@ -51,4 +51,6 @@ private:
     void actDeleteExecute();
     void actClearExecute();
     void actCustomCommandExecute();
+
+    TQueueDM dm_;
 };

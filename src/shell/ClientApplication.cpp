@@ -1,11 +1,11 @@
 #include "shell/ClientApplication.h"
 
+#include "remote/Connections.h"
 #include "shell/AppException.h"
+#include "shell/MainFormServices.h"
 #include "shell/base/ClientLogs.h"
-#include "shell/DMClientMain.h"
-#include "shell/FormClientMain.h"
-#include "widgets/MessageBoxes.h"
 #include "shell/base/Scheduler.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QCoreApplication>
 
@@ -16,16 +16,14 @@ QString Tr(const char* text)
     return QCoreApplication::translate("TClientApplication", text);
 }
 
-void RunLogOffOnMainThread(void*)
-{
-    if (TClientMainDM* dm = ClientMainDM())
-        dm->ClientApplication().LogOff();
-}
-
 }  // namespace
 
-TClientApplication::TClientApplication(const TTypeLibrary& library)
-    : TCallbackObject(library, QLatin1String(iid::ClientApplication))
+TClientApplication::TClientApplication(const TTypeLibrary& library, TMainFormServices* form,
+                                       TSocketConnection* connection)
+    : TCallbackObject(library, QLatin1String(iid::ClientApplication)),
+      form_(form),
+      connection_(connection),
+      self_(std::make_shared<TClientApplication*>(this))
 {
     Bind(QStringLiteral("ServerShutdown"), &TClientApplication::ServerShutdown);
     Bind(QStringLiteral("StatusAdded"), &TClientApplication::StatusAdded);
@@ -51,20 +49,20 @@ void TClientApplication::TooManyUsers()
 
 void TClientApplication::StatusAdded(const QString& text, int id)
 {
-    if (TClientMainForm* form = ClientMainForm())
-        form->AddServerStatus(text, id);
+    if (form_)
+        form_->AddServerStatus(text, id);
 }
 
 void TClientApplication::StatusCleared(int id)
 {
-    if (TClientMainForm* form = ClientMainForm())
-        form->ClearStatus(id);
+    if (form_)
+        form_->ClearStatus(id);
 }
 
 void TClientApplication::LogMessage(const QString& text, int)
 {
-    if (TClientMainForm* form = ClientMainForm())
-        form->AddLiveLogMessage(text);
+    if (form_)
+        form_->AddLiveLogMessage(text);
 }
 
 void TClientApplication::ScheduleLogOff(const QString& message)
@@ -73,9 +71,13 @@ void TClientApplication::ScheduleLogOff(const QString& message)
     // A log-off not yet run is replaced, so two notices give one log-off.
     TSchedulerThread::Instance().ScheduleIn(
         QLatin1String(LogOffEvent), 0,
-        [](void*) {
-            if (TClientMainForm* form = ClientMainForm())
-                form->Defer(RunLogOffOnMainThread);
+        [form = form_, self = std::weak_ptr<TClientApplication*>(self_)](void*) {
+            if (!form)
+                return;
+            form->Defer([self](void*) {
+                if (const std::shared_ptr<TClientApplication*> application = self.lock())
+                    (*application)->LogOff();
+            });
         },
         nullptr);
 }
@@ -86,13 +88,13 @@ void TClientApplication::LogOff()
     if (loggedOff_)
         return;
     loggedOff_ = true;
-    if (TClientMainDM* dm = ClientMainDM())
-        dm->sktServer.Close();
+    if (connection_)
+        connection_->Close();
     const QString closing = ClosingNotice();
     if (HasClientLogs())
         ClientLogs().Application().Add(pendingShutdownMessage_ + QLatin1Char(' ') + closing, 2);
     ShowWarning(pendingShutdownMessage_ + QLatin1Char('\n') + closing);
     // Closing the main window ends the main loop.
-    if (TClientMainForm* form = ClientMainForm())
-        form->close();
+    if (form_)
+        form_->CloseMainWindow();
 }

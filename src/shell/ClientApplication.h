@@ -1,14 +1,22 @@
 #pragma once
 // The application callback object: the server's shutdown and "too many users" notices,
-// its running activities and its messages for the live log.
+// its running activities and its messages for the live log. Without a main window the
+// calls change nothing that is shown.
 
 #include "remote/CallbackObject.h"
 
 #include <QString>
 
+#include <memory>
+
+class TMainFormServices;
+class TSocketConnection;
+
 class TClientApplication : public TCallbackObject {
 public:
-    explicit TClientApplication(const TTypeLibrary& library);
+    // The log-off closes the connection and the main window; either may be null.
+    TClientApplication(const TTypeLibrary& library, TMainFormServices* form = nullptr,
+                       TSocketConnection* connection = nullptr);
     ~TClientApplication() override;
 
     void ServerShutdown();
@@ -29,6 +37,10 @@ private:
     // log-off out of it and the executor back onto the main thread.
     void ScheduleLogOff(const QString& message);
 
+    TMainFormServices* form_;
+    TSocketConnection* connection_;
+    // Lets a deferred log-off find out whether this object still exists.
+    std::shared_ptr<TClientApplication*> self_;
     QString pendingShutdownMessage_;
     bool loggedOff_ = false;
 };

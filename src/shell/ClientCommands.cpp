@@ -1,10 +1,10 @@
 #include "shell/ClientCommands.h"
 
 #include "shell/ChildQueue.h"
-#include "shell/FormClientMain.h"
+#include "shell/MainFormServices.h"
 
-TClientCommands::TClientCommands(const TTypeLibrary& library)
-    : TCallbackObject(library, QLatin1String(iid::ClientCommands))
+TClientCommands::TClientCommands(const TTypeLibrary& library, TMainFormServices* form)
+    : TCallbackObject(library, QLatin1String(iid::ClientCommands)), form_(form)
 {
     Bind(QStringLiteral("QueueState"), &TClientCommands::QueueState);
     Bind(QStringLiteral("CommandAdded"), &TClientCommands::CommandAdded);
@@ -14,8 +14,8 @@ TClientCommands::TClientCommands(const TTypeLibrary& library)
 
 void TClientCommands::QueueState(bool enabled)
 {
-    if (TClientMainForm* form = ClientMainForm())
-        form->SetQueueEnabled(enabled);
+    if (form_)
+        form_->SetQueueEnabled(enabled);
 }
 
 void TClientCommands::CommandAdded(const QString& text, qint16 retryCount)

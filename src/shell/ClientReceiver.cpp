@@ -1,7 +1,7 @@
 #include "shell/ClientReceiver.h"
 
-#include "shell/FormClientMain.h"
 #include "shell/Gauge.h"
+#include "shell/MainFormServices.h"
 
 #include <QCoreApplication>
 
@@ -31,8 +31,8 @@ int Blend(int start, int end, int level, int size)
 
 }  // namespace
 
-TClientReceiver::TClientReceiver(const TTypeLibrary& library)
-    : TCallbackObject(library, QLatin1String(iid::ClientReceiver))
+TClientReceiver::TClientReceiver(const TTypeLibrary& library, TMainFormServices* form)
+    : TCallbackObject(library, QLatin1String(iid::ClientReceiver)), form_(form)
 {
     Bind(QStringLiteral("RawInput"), &TClientReceiver::RawInput);
     Bind(QStringLiteral("BytesDropped"), &TClientReceiver::BytesDropped);
@@ -43,8 +43,8 @@ TClientReceiver::TClientReceiver(const TTypeLibrary& library)
 
 void TClientReceiver::RawInput(const QString& text)
 {
-    if (TClientMainForm* form = ClientMainForm())
-        form->AddRawInput(text);
+    if (form_)
+        form_->AddRawInput(text);
 }
 
 QString TClientReceiver::DroppedText(int count)
@@ -58,15 +58,15 @@ QString TClientReceiver::DroppedText(int count)
 
 void TClientReceiver::BytesDropped(int count)
 {
-    if (TClientMainForm* form = ClientMainForm())
-        form->AddRawInput(DroppedText(count));
+    if (form_)
+        form_->AddRawInput(DroppedText(count));
 }
 
 void TClientReceiver::BufferSize(int size)
 {
     bufferSize_ = size;
-    if (TClientMainForm* form = ClientMainForm())
-        form->gaugeInputBuffer->SetMaxValue(size);
+    if (form_)
+        form_->InputBufferGauge().SetMaxValue(size);
 }
 
 QColor TClientReceiver::BufferColor(int level, int size)
@@ -78,19 +78,17 @@ QColor TClientReceiver::BufferColor(int level, int size)
 
 void TClientReceiver::BufferLevel(int level)
 {
-    if (bufferSize_ == 0)
+    if (bufferSize_ == 0 || !form_)
         return;
-    TClientMainForm* form = ClientMainForm();
-    if (!form)
-        return;
-    form->gaugeInputBuffer->SetForeColor(BufferColor(level, bufferSize_));
-    form->gaugeInputBuffer->SetProgress(level);
+    TGauge& gauge = form_->InputBufferGauge();
+    gauge.SetForeColor(BufferColor(level, bufferSize_));
+    gauge.SetProgress(level);
 }
 
 void TClientReceiver::ReceiverState(const QString& text, bool running)
 {
-    if (TClientMainForm* form = ClientMainForm()) {
-        form->SetStatusPanelText(0, text);
-        form->SetReceiverRunning(running);
+    if (form_) {
+        form_->SetStatusPanelText(0, text);
+        form_->SetReceiverRunning(running);
     }
 }

@@ -1,16 +1,18 @@
 #pragma once
 // The receiver callback object: the raw data the exchange sends, dropped bytes, the
 // input buffer's size and level (shown by the gauge under the raw input) and the
-// receiver's state.
+// receiver's state. Without a main window the calls change nothing that is shown.
 
 #include "remote/CallbackObject.h"
 
 #include <QColor>
 #include <QString>
 
+class TMainFormServices;
+
 class TClientReceiver : public TCallbackObject {
 public:
-    explicit TClientReceiver(const TTypeLibrary& library);
+    explicit TClientReceiver(const TTypeLibrary& library, TMainFormServices* form = nullptr);
 
     void RawInput(const QString& text);
     void BytesDropped(int count);
@@ -27,5 +29,6 @@ public:
     static QString DroppedText(int count);
 
 private:
+    TMainFormServices* form_;
     int bufferSize_ = 0;
 };

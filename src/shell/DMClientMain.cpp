@@ -1,16 +1,16 @@
 #include "shell/DMClientMain.h"
 
-#include "shell/base/AppDirs.h"
+#include "core/Errors.h"
 #include "shell/AppException.h"
 #include "shell/ClientApplication.h"
 #include "shell/ClientCommands.h"
-#include "shell/base/ClientLogs.h"
 #include "shell/ClientReceiver.h"
 #include "shell/ClientReport.h"
-#include "core/Errors.h"
-#include "shell/FormClientMain.h"
-#include "shell/FormSplash.h"
+#include "shell/MainFormServices.h"
+#include "shell/base/AppDirs.h"
+#include "shell/base/ClientLogs.h"
 #include "shell/base/IniFiles32.h"
+#include "shell/base/ProcessLife.h"
 #include "widgets/MessageBoxes.h"
 
 namespace {
@@ -23,8 +23,10 @@ std::unique_ptr<TClientMainDM>& Installed()
 
 }  // namespace
 
-TClientMainDM::TClientMainDM(QObject* parent)
-    : QObject(parent), typeLibrary_(TTypeLibrary::Load(AppDir() + QLatin1String(TypeLibraryFileName)))
+TClientMainDM::TClientMainDM(TMainFormServices* form, QObject* parent)
+    : QObject(parent),
+      form_(form),
+      typeLibrary_(TTypeLibrary::Load(AppDir() + QLatin1String(TypeLibraryFileName)))
 {
     const struct {
         TSharedConnection* Connection;
@@ -35,9 +37,9 @@ TClientMainDM::TClientMainDM(QObject* parent)
         child.Connection->SetParentConnection(&sktServer);
         child.Connection->SetChildName(QLatin1String(child.Name));
     }
-    application_ = std::make_unique<TClientApplication>(typeLibrary_);
-    receiver_ = std::make_unique<TClientReceiver>(typeLibrary_);
-    commands_ = std::make_unique<TClientCommands>(typeLibrary_);
+    application_ = std::make_unique<TClientApplication>(typeLibrary_, form_, &sktServer);
+    receiver_ = std::make_unique<TClientReceiver>(typeLibrary_, form_);
+    commands_ = std::make_unique<TClientCommands>(typeLibrary_, form_);
     report_ = std::make_unique<TClientReport>(typeLibrary_);
 }
 
@@ -116,8 +118,8 @@ void TClientMainDM::CheckServerSetup()
         hints += tr("Select a data format.") + QLatin1Char('\n');
     if (AdminRDM.Call(315).toString().isEmpty())
         hints += tr("Configure tariff rules.") + QLatin1Char('\n');
-    if (!hints.isEmpty() && ClientMainForm())
-        ClientMainForm()->AddLiveLogMessage(hints);
+    if (!hints.isEmpty() && form_)
+        form_->AddLiveLogMessage(hints);
 }
 
 TClientMainDM* ClientMainDM()
@@ -125,9 +127,9 @@ TClientMainDM* ClientMainDM()
     return Installed().get();
 }
 
-TClientMainDM& CreateClientMainDM()
+TClientMainDM& CreateClientMainDM(TMainFormServices* form)
 {
-    Installed() = std::make_unique<TClientMainDM>();
+    Installed() = std::make_unique<TClientMainDM>(form);
     TClientMainDM& dm = *Installed();
     // Installed before connecting, so that callbacks during the handshake find it.
     dm.ConnectToServer();

@@ -1,11 +1,12 @@
 #pragma once
 // The connection module: the socket to the server's main module, the six child
 // connections sharing it, the seven module handles every server call goes through, and
-// the four callback objects the handshake hands to the server.
+// the four callback objects the handshake hands to the server. The callbacks show what
+// the server pushes on the main window it is given; windows get the module handles or the
+// module itself from whoever creates them.
 //
-//   TClientMainDM* dm = ClientMainDM();
-//   const QString format = dm->AdminRDM.Call(301).toString();
-//   cdsSomething->SetRemoteServer(&dm->scReport);   // a dataset over ReportRDM
+//   const QString format = connection.AdminRDM.Call(301).toString();
+//   cdsSomething->SetRemoteServer(&connection.scReport);   // a dataset over ReportRDM
 
 #include "remote/Connections.h"
 #include "remote/RemoteModule.h"
@@ -19,6 +20,7 @@ class TClientApplication;
 class TClientCommands;
 class TClientReceiver;
 class TClientReport;
+class TMainFormServices;
 
 class TClientMainDM : public QObject {
     Q_OBJECT
@@ -26,17 +28,17 @@ class TClientMainDM : public QObject {
 public:
     static constexpr int ClientVersion = 320;
 
-    // Loads the type library beside the program, creates the callback objects, connects
-    // to ServerHost() and checks the server's set-up. A type library that cannot be used
-    // raises EOleSysError; a server that cannot be reached or refuses leaves the module
-    // not connected (the user was told).
-    explicit TClientMainDM(QObject* parent = nullptr);
+    // Loads the type library beside the program and creates the callback objects, which
+    // show what the server pushes on the main window (null: nowhere). A type library that
+    // cannot be used raises EOleSysError.
+    explicit TClientMainDM(TMainFormServices* form, QObject* parent = nullptr);
     ~TClientMainDM() override;
 
     bool Connected() const { return sktServer.Connected(); }
 
     // Connects when ServerHost() is set: the socket, the module handles in order and the
-    // handshake.
+    // handshake. A server that cannot be reached or refuses leaves the module not
+    // connected (the user was told).
     void ConnectToServer();
     // Adds the set-up hints ("Select a data format.", "Configure tariff rules.") to the live log.
     void CheckServerSetup();
@@ -69,6 +71,7 @@ private:
     void Refused(int serverVersion);
     static void WarnAndClose(const QString& message);
 
+    TMainFormServices* form_;
     TTypeLibrary typeLibrary_;
     std::unique_ptr<TClientApplication> application_;
     std::unique_ptr<TClientReceiver> receiver_;
@@ -76,7 +79,8 @@ private:
     std::unique_ptr<TClientReport> report_;
 };
 
-// The process-wide connection module: absent until the user connects.
+// The process-wide connection module: absent until the user connects. Creating it connects
+// to ServerHost() and checks the server's set-up.
 TClientMainDM* ClientMainDM();
-TClientMainDM& CreateClientMainDM();
+TClientMainDM& CreateClientMainDM(TMainFormServices* form);
 void ReleaseClientMainDM();

@@ -1,10 +1,8 @@
 #include "shell/DlgAccessLevel.h"
 
 #include "shell/AccessLevel.h"
-#include "shell/base/ClientLogs.h"
-#include "shell/DMClientMain.h"
-#include "shell/FormClientMain.h"
 #include "shell/ImageLists.h"
+#include "shell/base/ClientLogs.h"
 #include "widgets/MessageBoxes.h"
 
 #include <QAction>
@@ -19,6 +17,8 @@
 #include <QScopeGuard>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace {
 
@@ -44,16 +44,10 @@ QLineEdit* MaskedEdit(QWidget* parent, const char* name)
     return edit;
 }
 
-TRemoteModule MainRDM()
-{
-    TClientMainDM* dm = ClientMainDM();
-    return dm ? dm->MainRDM : TRemoteModule();
-}
-
 }  // namespace
 
-TDlgFormAccessLevel::TDlgFormAccessLevel(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
+TDlgFormAccessLevel::TDlgFormAccessLevel(QWidget* parent, TRemoteModule mainRDM)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), mainRDM_(std::move(mainRDM))
 {
     setObjectName(QStringLiteral("DlgFormAccessLevel"));
     setWindowTitle(tr("Access Level"));

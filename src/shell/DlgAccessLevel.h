@@ -1,6 +1,9 @@
 #pragma once
 // The access level dialog: change the level (a password when going up, unless the user is
-// an administrator) and, for administrators, change the two passwords.
+// an administrator) and, for administrators, change the two passwords. The server checks
+// and changes the passwords through the MainRDM handle it is given.
+
+#include "remote/RemoteModule.h"
 
 #include <QDialog>
 
@@ -17,7 +20,8 @@ class TDlgFormAccessLevel : public QDialog {
     Q_OBJECT
 
 public:
-    explicit TDlgFormAccessLevel(QWidget* parent = nullptr);
+    // Without a handle every password check fails as a lost connection does.
+    explicit TDlgFormAccessLevel(QWidget* parent = nullptr, TRemoteModule mainRDM = TRemoteModule());
 
     // The level chosen in rgAccessLevel (-1 when none).
     int ChosenLevel() const;
@@ -56,4 +60,7 @@ private:
     void actOkExecute();
     void actChangePasswordExecute();
     static void InvalidPassword();
+    const TRemoteModule& MainRDM() const { return mainRDM_; }
+
+    TRemoteModule mainRDM_;
 };

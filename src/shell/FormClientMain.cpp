@@ -1,22 +1,21 @@
 #include "shell/FormClientMain.h"
 
-#include "shell/AccessLevel.h"
-#include "shell/base/AppDirs.h"
-#include "shell/ChildBlank.h"
-#include "shell/ChildQueue.h"
-#include "shell/base/ClientLogs.h"
-#include "shell/DMClientMain.h"
 #include "core/DateTime.h"
-#include "shell/DlgAccessLevel.h"
-#include "shell/base/ExecExtern.h"
-#include "shell/FormSplash.h"
+#include "core/Errors.h"
+#include "shell/ChildBlank.h"
+#include "shell/DMClientMain.h"
 #include "shell/Gauge.h"
 #include "shell/ImageLists.h"
+#include "shell/base/AppDirs.h"
+#include "shell/base/ClientLogs.h"
+#include "shell/base/ExecExtern.h"
+#include "shell/base/ProcessLife.h"
 #include "widgets/MessageBoxes.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMdiArea>
@@ -34,8 +33,6 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
-
-#include <atomic>
 
 // The client area: the child windows over the wallpaper, which is centred on the
 // background colour.
@@ -72,9 +69,6 @@ std::unique_ptr<TClientMainForm>& Installed()
     static std::unique_ptr<TClientMainForm> form;
     return form;
 }
-
-// Read by the scheduler thread on its way to the executor.
-std::atomic<TClientMainForm*> g_form{nullptr};
 
 constexpr int kStatusIdLimit = 1000000000;
 constexpr int kIdleIntervalMs = 100;
@@ -119,7 +113,6 @@ private:
 TClientMainForm::TClientMainForm(QWidget* parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("ClientMainForm"));
-    TAccess::MainWindowCreated();
     executor_ = new TExecutor(this);
 
     CreateActions();
@@ -144,13 +137,10 @@ TClientMainForm::TClientMainForm(QWidget* parent) : QMainWindow(parent)
     connect(idleTimer_, &QTimer::timeout, this, &TClientMainForm::UpdateActions);
     idleTimer_->start();
     resize(1024, 720);
-    g_form.store(this);
 }
 
 TClientMainForm::~TClientMainForm()
 {
-    if (g_form.load() == this)
-        g_form.store(nullptr);
     if (HasClientLogs())
         ClientLogs().SetLiveLogHook(nullptr);
     SetMessageBoxParent(nullptr);
@@ -182,36 +172,35 @@ QAction* TClientMainForm::NewAction(const char* name, const char* caption, const
 
 void TClientMainForm::CreateActions()
 {
-    // The child windows of the other parts open through these actions once they exist.
-    const auto opensNothingYet = [] {};
+    // The windows and dialogs open through what the program binds to these actions.
     actReport = NewAction("actReport", QT_TR_NOOP("Reports..."), QT_TR_NOOP("Call reports"), Qt::Key_F2,
-                          img::Report, opensNothingYet);
+                          img::Report, [this] { OpenBoundChildWindow(actReport); });
     actAdmin = NewAction("actAdmin", QT_TR_NOOP("Administration..."),
                          QT_TR_NOOP("Manage extensions, PINs, limits, tariffs etc."), Qt::Key_F3, img::Admin,
-                         opensNothingYet);
+                         [this] { OpenBoundChildWindow(actAdmin); });
     actArchives =
         NewAction("actArchives", QT_TR_NOOP("Archives..."), QT_TR_NOOP("Create and import archives"),
-                  Qt::Key_F4, img::Archives, opensNothingYet);
+                  Qt::Key_F4, img::Archives, [this] { OpenBoundChildWindow(actArchives); });
     actReceiver = NewAction("actReceiver", QT_TR_NOOP("Receiver"), QT_TR_NOOP("Start/Stop receiver"),
                             Qt::Key_F7, img::Stopped, [this] { actReceiverExecute(); });
     actEnableQueue =
         NewAction("actEnableQueue", QT_TR_NOOP("Queue"), QT_TR_NOOP("Enable/Disable command queue"),
                   Qt::Key_F8, img::Stopped, [this] { actEnableQueueExecute(); });
     actQueue = NewAction("actQueue", QT_TR_NOOP("Show queue..."), QT_TR_NOOP("View command queue"),
-                         Qt::Key_F9, img::Queue, [this] { OpenChildWindow<TChildFormQueue>(actQueue); });
+                         Qt::Key_F9, img::Queue, [this] { OpenBoundChildWindow(actQueue); });
     actAccessLevel =
         NewAction("actAccessLevel", QT_TR_NOOP("Access level..."), QT_TR_NOOP("Change access level"),
-                  Qt::Key_F10, img::AccessLevel, [this] { actAccessLevelExecute(); });
+                  Qt::Key_F10, img::AccessLevel, [this] { RunBoundDialog(actAccessLevel); });
     actLogsReport =
         NewAction("actLogsReport", QT_TR_NOOP("Logs..."), QT_TR_NOOP("View and print log reports"),
-                  Qt::Key_F11, img::LogsReport, opensNothingYet);
-    // The options dialog comes with the options part.
+                  Qt::Key_F11, img::LogsReport, [this] { OpenBoundChildWindow(actLogsReport); });
     actOptions = NewAction("actOptions", QT_TR_NOOP("Options..."), QT_TR_NOOP("Configure Telvane Control"),
-                           Qt::Key_F12, img::Options, opensNothingYet);
+                           Qt::Key_F12, img::Options, [this] { RunBoundDialog(actOptions); });
     actHelp = NewAction("actHelp", QT_TR_NOOP("Contents..."), nullptr, Qt::Key_F1, img::Help,
                         [this] { actHelpExecute(); });
-    actAbout = NewAction("actAbout", QT_TR_NOOP("About..."), QT_TR_NOOP("About Telvane Control"),
-                         QKeySequence(Qt::CTRL | Qt::Key_F1), img::Help, [this] { actAboutExecute(); });
+    actAbout =
+        NewAction("actAbout", QT_TR_NOOP("About..."), QT_TR_NOOP("About Telvane Control"),
+                  QKeySequence(Qt::CTRL | Qt::Key_F1), img::Help, [this] { RunBoundDialog(actAbout); });
     actFileExit =
         NewAction("actFileExit", QT_TR_NOOP("Exit"), nullptr, QKeySequence(), img::Exit, [this] { close(); });
     actWindowCascade = NewAction("actWindowCascade", QT_TR_NOOP("&Cascade"), QT_TR_NOOP("Cascade"),
@@ -424,9 +413,55 @@ TChildFormBlank* TClientMainForm::OpenChildWindow(QAction* action, const TChildF
     return child;
 }
 
+QList<QAction*> TClientMainForm::OpeningActions() const
+{
+    return {actReport, actAdmin, actArchives, actQueue, actLogsReport};
+}
+
+QList<QAction*> TClientMainForm::DialogActions() const
+{
+    return {actAccessLevel, actOptions, actAbout};
+}
+
+QAction* TClientMainForm::ActionNamed(const QList<QAction*>& actions, const QString& name)
+{
+    for (QAction* action : actions)
+        if (action->objectName() == name)
+            return action;
+    throw Exception(QStringLiteral("TClientMainForm: No action %1 to bind.").arg(name));
+}
+
+void TClientMainForm::BindChildWindow(const QString& actionName, TChildFactory create)
+{
+    childFactories_.insert(ActionNamed(OpeningActions(), actionName), std::move(create));
+}
+
+void TClientMainForm::BindDialog(const QString& actionName, TDialogFactory create)
+{
+    dialogFactories_.insert(ActionNamed(DialogActions(), actionName), std::move(create));
+}
+
+void TClientMainForm::OpenBoundChildWindow(QAction* action)
+{
+    const auto bound = childFactories_.constFind(action);
+    if (bound != childFactories_.constEnd())
+        OpenChildWindow(action, *bound);
+}
+
+void TClientMainForm::RunBoundDialog(QAction* action)
+{
+    const auto bound = dialogFactories_.constFind(action);
+    if (bound == dialogFactories_.constEnd())
+        return;
+    RunCheckedDialog(action, [this, create = *bound] {
+        const std::unique_ptr<QDialog> dialog = create(this);
+        dialog->exec();
+    });
+}
+
 void TClientMainForm::CloseChildWindows()
 {
-    for (QAction* action : {actReport, actAdmin, actArchives, actQueue, actLogsReport}) {
+    for (QAction* action : OpeningActions()) {
         TChildFormBlank* child = TChildFormBlank::OfAction(action);
         if (!child)
             continue;
@@ -630,6 +665,26 @@ void TClientMainForm::SetQueueEnabled(bool enabled)
     actEnableQueue->setText(enabled ? tr("Disable queue") : tr("Enable queue"));
 }
 
+TGauge& TClientMainForm::InputBufferGauge()
+{
+    return *gaugeInputBuffer;
+}
+
+void TClientMainForm::CloseMainWindow()
+{
+    close();
+}
+
+void TClientMainForm::SetConnection(TClientMainDM* connection)
+{
+    connection_ = connection;
+}
+
+void TClientMainForm::SetOptionsAllowed(bool allowed)
+{
+    optionsAllowed_ = allowed;
+}
+
 void TClientMainForm::UpdateActions()
 {
     const struct {
@@ -645,7 +700,7 @@ void TClientMainForm::UpdateActions()
     const bool children = !mdiArea_->subWindowList().isEmpty();
     for (QAction* a : {actWindowCascade, actWindowTileHorizontal, actWindowTileVertical})
         a->setEnabled(children);
-    actOptions->setEnabled(TAccess::GetLevel() == TAccess::Admin);
+    actOptions->setEnabled(optionsAllowed_);
 }
 
 bool TClientMainForm::ActionsBlocked() const
@@ -668,7 +723,7 @@ void TClientMainForm::RunCheckedDialog(QAction* action, const std::function<void
 
 void TClientMainForm::actReceiverExecute()
 {
-    TClientMainDM* dm = ClientMainDM();
+    TClientMainDM* dm = connection_;
     if (!dm)
         return;
     // The button changes when the server reports the receiver's new state.
@@ -685,24 +740,8 @@ void TClientMainForm::actReceiverExecute()
 
 void TClientMainForm::actEnableQueueExecute()
 {
-    if (TClientMainDM* dm = ClientMainDM())
+    if (TClientMainDM* dm = connection_)
         dm->CommandsRDM.Call(309);
-}
-
-void TClientMainForm::actAccessLevelExecute()
-{
-    RunCheckedDialog(actAccessLevel, [this] {
-        TDlgFormAccessLevel dialog(this);
-        dialog.exec();
-    });
-}
-
-void TClientMainForm::actAboutExecute()
-{
-    RunCheckedDialog(actAbout, [this] {
-        TSplashForm about(false, this);
-        about.exec();
-    });
 }
 
 void TClientMainForm::actHelpExecute()
@@ -751,7 +790,7 @@ bool TClientMainForm::LoadPicture(const QString& basePath, QImage& image)
 
 TClientMainForm* ClientMainForm()
 {
-    return g_form.load();
+    return Installed().get();
 }
 
 TClientMainForm& CreateClientMainForm()

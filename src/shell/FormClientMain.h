@@ -1,11 +1,19 @@
 #pragma once
 // The client's main window: the client area for the child windows, every command as one
 // action (menus, tool bar, function keys), the live raw input with its input-buffer gauge,
-// the live log, and the three-panel status bar with the running activities. Other units
-// use it through OpenChildWindow, AddStatus/ClearStatus, AddLiveLogMessage and Defer.
+// the live log, and the three-panel status bar with the running activities. The units below
+// it use it through TMainFormServices. It knows no child window and no dialog: the program
+// binds its opening actions to the factories of their windows (BindChildWindow, BindDialog).
+//
+//   TClientMainForm& form = CreateClientMainForm();
+//   form.BindChildWindow(QStringLiteral("actQueue"), [](TMainFormServices* owner, QAction* action) {
+//       return new TChildFormQueue(owner, action, commandsRDM);
+//   });
 
+#include "shell/MainFormServices.h"
 #include "shell/base/Executor.h"
 
+#include <QHash>
 #include <QImage>
 #include <QList>
 #include <QMainWindow>
@@ -17,6 +25,7 @@
 #include <memory>
 
 class QAction;
+class QDialog;
 class QLabel;
 class QMdiArea;
 class QMenu;
@@ -27,46 +36,57 @@ class QTimer;
 class QToolBar;
 class QToolButton;
 class TChildFormBlank;
+class TClientMainDM;
 class TGauge;
 class TImageList;
 class TWallpaperArea;
 
-class TClientMainForm : public QMainWindow {
+class TClientMainForm : public QMainWindow, public TMainFormServices {
     Q_OBJECT
 
 public:
     explicit TClientMainForm(QWidget* parent = nullptr);
     ~TClientMainForm() override;
 
-    // ---- used by the other units ----
+    // ---- used by the other units (TMainFormServices) ----
 
-    using TChildFactory = std::function<TChildFormBlank*(TClientMainForm* owner, QAction* action)>;
-    // Brings the window the action's tag refers to to the front (restored when minimised), or
-    // creates one with the factory and shows it. Returns the window.
-    TChildFormBlank* OpenChildWindow(QAction* action, const TChildFactory& create);
+    TChildFormBlank* OpenChildWindow(QAction* action, const TChildFactory& create) override;
     template <class TChild>
     TChild* OpenChildWindow(QAction* action)
     {
         return static_cast<TChild*>(OpenChildWindow(
             action,
-            [](TClientMainForm* owner, QAction* a) -> TChildFormBlank* { return new TChild(owner, a); }));
+            [this](TMainFormServices*, QAction* a) -> TChildFormBlank* { return new TChild(this, a); }));
     }
     // Closes the windows of actReport, actAdmin, actArchives, actQueue and actLogsReport.
-    void CloseChildWindows();
+    void CloseChildWindows() override;
 
-    // Running activities shown in status bar panel 2. AddStatus returns the new local
-    // identifier (1 to 1000000000, then 1 again); server identifiers come with the text.
-    int AddStatus(const QString& text);
-    void AddServerStatus(const QString& text, int id);
-    void ClearStatus(int id);
+    int AddStatus(const QString& text) override;
+    void AddServerStatus(const QString& text, int id) override;
+    void ClearStatus(int id) override;
     QStringList StatusTexts() const;
 
-    // Deferred appends to the live displays (one update per turn of the event loop).
-    void AddRawInput(const QString& text);
-    void AddLiveLogMessage(const QString& text);
+    void AddRawInput(const QString& text) override;
+    void AddLiveLogMessage(const QString& text) override;
+    void Defer(TExecutorProc procedure, void* datum = nullptr) override;
 
-    // Runs the procedure later on the main thread; callable from any thread.
-    void Defer(TExecutorProc procedure, void* datum = nullptr);
+    // ---- what the program gives it ----
+
+    using TDialogFactory = std::function<std::unique_ptr<QDialog>(QWidget* parent)>;
+    // Binds an opening action (actReport, actAdmin, actArchives, actQueue, actLogsReport),
+    // named by its object name, to the factory of its child window. An opening action left
+    // unbound does nothing. Raises Exception for a name that is no opening action.
+    void BindChildWindow(const QString& actionName, TChildFactory create);
+    // Binds a dialog action (actAccessLevel, actOptions, actAbout) to the factory of its
+    // dialog, which runs modally with the action checked. An unbound one does nothing.
+    // Raises Exception for a name that is no dialog action.
+    void BindDialog(const QString& actionName, TDialogFactory create);
+    // The connection whose modules actReceiver and actEnableQueue call; until it is set,
+    // and after it is gone, they do nothing.
+    void SetConnection(TClientMainDM* connection);
+    // The idle update enables actOptions exactly while this holds (the administrator's
+    // level); a new window allows it.
+    void SetOptionsAllowed(bool allowed);
 
     // Loads basePath + ".jpg" (JPEG) or else basePath + ".bmp" into the image, converted to a
     // plain 32-bit bitmap; false (image untouched) when neither file loads.
@@ -77,13 +97,15 @@ public:
     static constexpr int MemoMaxLength = 64000;
 
     const TImageList& ImageList() const;
-    QMdiArea* MdiArea() const;
+    QMdiArea* MdiArea() const override;
     QString StatusPanelText(int panel) const;
-    void SetStatusPanelText(int panel, const QString& text);
+    void SetStatusPanelText(int panel, const QString& text) override;
 
     // The state images and captions the callbacks set.
-    void SetReceiverRunning(bool running);
-    void SetQueueEnabled(bool enabled);
+    void SetReceiverRunning(bool running) override;
+    void SetQueueEnabled(bool enabled) override;
+    TGauge& InputBufferGauge() override;
+    void CloseMainWindow() override;
 
     // The idle update (also run by a short timer): tool buttons of open windows pressed,
     // window actions enabled while a child exists, actOptions only for administrators.
@@ -172,6 +194,13 @@ private:
     void AddToolBarSeparator();
     void ShowStatus();
     void TileChildWindows(Qt::Orientation orientation);
+    // The actions whose child windows the window tracks, in closing order.
+    QList<QAction*> OpeningActions() const;
+    QList<QAction*> DialogActions() const;
+    // The action of that name among the given ones; raises Exception when it is not there.
+    static QAction* ActionNamed(const QList<QAction*>& actions, const QString& name);
+    void OpenBoundChildWindow(QAction* action);
+    void RunBoundDialog(QAction* action);
     void FlushRawInput();
     void FlushLiveLog();
     static void AppendToMemo(QPlainTextEdit* memo, const QString& text);
@@ -180,8 +209,6 @@ private:
 
     void actReceiverExecute();
     void actEnableQueueExecute();
-    void actAccessLevelExecute();
-    void actAboutExecute();
     void actHelpExecute();
 
     TExecutor* executor_;
@@ -191,6 +218,10 @@ private:
     QLabel* statusPanels_[3];
     QTimer* idleTimer_;
     bool receiverRunning_ = false;
+    bool optionsAllowed_ = true;
+    QPointer<TClientMainDM> connection_;
+    QHash<QAction*, TChildFactory> childFactories_;
+    QHash<QAction*, TDialogFactory> dialogFactories_;
 
     mutable QMutex statusLock_;
     QList<QPair<QString, int>> statusItems_;

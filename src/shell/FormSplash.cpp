@@ -1,11 +1,12 @@
 #include "shell/FormSplash.h"
 
 #include "shell/AccessLevel.h"
-#include "shell/base/AppDirs.h"
-#include "shell/base/CommaText.h"
 #include "shell/DMClientMain.h"
 #include "shell/FormClientMain.h"
+#include "shell/base/AppDirs.h"
+#include "shell/base/CommaText.h"
 #include "shell/base/IniFiles32.h"
+#include "shell/base/ProcessLife.h"
 
 #include <QAction>
 #include <QApplication>
@@ -28,12 +29,6 @@ constexpr int kBottomHeight = 32;
 const QColor kDesignedColor(31, 58, 95);
 
 }  // namespace
-
-QString& ServerHost()
-{
-    static QString host;
-    return host;
-}
 
 TSplashForm::TSplashForm(bool connectMode, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), connectMode_(connectMode)
@@ -144,8 +139,9 @@ void TSplashForm::CreateMainWindowAndConnect()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-    CreateClientMainForm();
-    CreateClientMainDM();
+    TClientMainForm& form = CreateClientMainForm();
+    TAccess::SetMainWindow(&form);
+    form.SetConnection(&CreateClientMainDM(&form));
     TAccess::SetLevel(TAccess::Locked);
 }
 

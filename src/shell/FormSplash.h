@@ -14,10 +14,6 @@ class QLabel;
 class QTimer;
 class QToolButton;
 
-// The server name or address the user chose, trimmed and upper-cased; empty until the user
-// connects and again at process end.
-QString& ServerHost();
-
 class TSplashForm : public QDialog {
     Q_OBJECT
 
@@ -35,8 +31,8 @@ public:
     // to the top, at most MaxHistory entries stay.
     static QStringList UpdatedHistory(QStringList items, const QString& host);
 
-    // Creates the main window and the connection module and locks the client (the heart of
-    // Connect); the cursor shows the hourglass meanwhile.
+    // Creates the main window and the connection module (which connects to ServerHost())
+    // and locks the client: the heart of Connect. The cursor shows the hourglass meanwhile.
     static void CreateMainWindowAndConnect();
 
     bool ConnectMode() const { return connectMode_; }

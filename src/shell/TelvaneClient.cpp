@@ -1,7 +1,8 @@
 // telvane-client: start-up, the main loop and the end of the process.
 
-#include "shell/AppException.h"
 #include "calls/CallFieldInfo.h"
+#include "shell/AppException.h"
+#include "shell/ChildWindows.h"
 #include "shell/DMClientMain.h"
 #include "shell/FormClientMain.h"
 #include "shell/FormSplash.h"
@@ -37,14 +38,15 @@ int RunClient(TTelvaneApplication& app)
         splash.exec();
     }
     if (ClientMainDM() && ClientMainDM()->Connected()) {
-        QObject::connect(ClientMainForm(), &TClientMainForm::Closed, &app, &QCoreApplication::quit,
+        TClientMainForm& form = *ClientMainForm();
+        BindChildWindows(form, *ClientMainDM());
+        QObject::connect(&form, &TClientMainForm::Closed, &app, &QCoreApplication::quit,
                          Qt::QueuedConnection);
-        ClientMainForm()->showMaximized();
+        form.showMaximized();
         app.exec();
     }
     ReleaseClientMainDM();
     ReleaseClientMainForm();
-    ServerHost().clear();
     EndProcessCore();
     return 0;
 }

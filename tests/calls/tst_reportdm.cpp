@@ -7,9 +7,11 @@
 #include "shell/base/ClientReportFlags.h"
 #include "remote/Connections.h"
 #include "calls/DMReport.h"
+#include "support/ClientFixture.h"
 #include "support/LogCapture.h"
 #include "core/RegionalSettings.h"
 #include "calls/ReportQuery.h"
+#include "support/ReportQueryParts.h"
 #include "support/TestServer.h"
 #include "remote/TypeLibrary.h"
 #include "core/Variants.h"
@@ -64,15 +66,12 @@ struct TClient {
 
     bool Open(quint16 port)
     {
-        Socket.SetAddress(QStringLiteral("127.0.0.1"));
-        Socket.SetPort(port);
-        Socket.Open();
+        OpenLoopback(Socket, port);
         ReportRDM.SetParentConnection(&Socket);
         ReportRDM.SetChildName(QStringLiteral("ReportRDM"));
-        int version = 320, result = 0;
-        Socket.AppServer().Call(
-            301, {&Application, &Receiver, &Commands, &Report, TByRef(version), TByRef(result)});
-        return result >= 0 && Socket.AppServer().Call(307, {false, QStringLiteral("user")}).toBool();
+        int version = TClientFixture::ClientVersion;
+        return ShakeHands(Socket.AppServer(), Application, Receiver, Commands, Report, version) >= 0 &&
+               LogIn(Socket.AppServer(), false);
     }
 };
 
@@ -165,24 +164,6 @@ bool SameValue(const TField& field, const QVariant& loaded, const QVariant& stor
     }
     why = QStringLiteral("'%1' against '%2'").arg(loaded.toString(), stored.toString());
     return loaded.toString() == stored.toString();
-}
-
-// Stands for a filter frame.
-struct TFilter {
-    QString Condition;
-    TJoinSet Joins;
-    QString GetSQLCondition() const { return Condition; }
-    TJoinSet GetRequiredJoins() const { return Joins; }
-};
-
-using TIds = QList<int>;
-
-TCallFieldSet FieldSet(const TIds& ids)
-{
-    TCallFieldSet set;
-    for (int id : ids)
-        set.Include(static_cast<TCallFieldId>(id));
-    return set;
 }
 
 TFilter Interval(TCallFieldId field, QDate from, QDate to)

@@ -1,36 +1,11 @@
 // The report statement byte for byte, and the collection of filter conditions.
 
 #include "calls/ReportQuery.h"
+#include "support/ReportQueryParts.h"
 
 #include <QTest>
 
 namespace {
-
-using TIds = QList<int>;
-
-TCallFieldSet FieldSet(const TIds& ids)
-{
-    TCallFieldSet set;
-    for (int id : ids)
-        set.Include(static_cast<TCallFieldId>(id));
-    return set;
-}
-
-TJoinSet JoinSet(const TIds& ids)
-{
-    TJoinSet set;
-    for (int id : ids)
-        set.Include(static_cast<TJoinId>(id));
-    return set;
-}
-
-// Stands for a filter frame: what the window asks of it.
-struct TFilter {
-    QString Condition;
-    TJoinSet Joins;
-    QString GetSQLCondition() const { return Condition; }
-    TJoinSet GetRequiredJoins() const { return Joins; }
-};
 
 static_assert(TConditionSource<TFilter>);
 static_assert(!TConditionSource<QString>);

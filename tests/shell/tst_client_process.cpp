@@ -2,6 +2,7 @@
 // what it tells the user (message boxes on standard error through TELVANE_AUTOANSWER) and
 // what its application log holds.
 
+#include "support/LogFiles.h"
 #include "support/TestServer.h"
 #include "remote/TypeLibrary.h"
 
@@ -55,14 +56,7 @@ public:
     // The application log's entries without their time stamps.
     QStringList LogEntries() const
     {
-        QFile file(dir_.path() + QStringLiteral("/logs/application.log"));
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        QStringList entries;
-        static const QRegularExpression stamp(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d "));
-        for (QString line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-            entries.append(line.trimmed().remove(stamp));
-        return entries;
+        return LogFileEntries(dir_.path() + QStringLiteral("/logs/application.log"));
     }
 
     bool Ready = false;

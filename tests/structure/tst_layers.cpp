@@ -1,18 +1,28 @@
 // The source tree keeps its layers visible: every quoted include names its folder, and no
 // unit includes a layer above its own. The order, lowest first, is core, remote, shell/base,
 // calls, schema, widgets, printing, shell, reportconfig, reports, admin, archives, logs,
-// options; the server and the exchange simulator stand on the non-visual layers only.
+// options; the server and the exchange simulator stand on the non-visual layers only. The
+// program's entry and the unit that binds the main window's actions to the windows stand
+// above every layer, and the shell's units include each other in one direction.
 
 #include <QDirIterator>
 #include <QFile>
+#include <QMap>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTest>
+
+#include <functional>
 
 namespace {
 
 const QStringList LayerOrder = {"core",    "remote",       "shell/base", "calls",   "schema",
                                 "widgets", "printing",     "shell",      "reportconfig",
                                 "reports", "admin",        "archives",   "logs",    "options"};
+
+// The program's entry and the one unit that knows every window: above every layer.
+const QStringList TopFiles = {"src/shell/TelvaneClient.cpp", "src/shell/ChildWindows.h",
+                              "src/shell/ChildWindows.cpp"};
 
 // The layer of a path relative to src/ ("shell/base/Log.h" -> "shell/base"), or "" for a
 // path outside the layered folders.
@@ -26,6 +36,7 @@ QString LayerOf(const QString& path) {
 // The highest layer a file of the tree may include, by the file's own path relative to the
 // source root; "" for files the rule does not cover (tests, benchmarks).
 QString CeilingOf(const QString& file) {
+    if (TopFiles.contains(file)) return LayerOrder.last();
     if (file.startsWith("src/")) return LayerOf(file.mid(4));
     if (file.startsWith("server/") || file.startsWith("tools/")) return "schema";
     return {};
@@ -41,6 +52,61 @@ QString Violation(const QString& file, const QString& include) {
     if (LayerOrder.indexOf(target) > LayerOrder.indexOf(ceiling))
         return QString("reaches %1, above %2").arg(target, ceiling);
     return {};
+}
+
+// The unit of a file: its path without the extension, so a header and its source are one.
+QString UnitOf(const QString& file) { return file.left(file.lastIndexOf('.')); }
+
+// One circle of units that include each other ("a -> b -> a"), or an empty text. includes
+// maps each file to the files it includes, all relative to the same root.
+QString CircleOf(const QMap<QString, QStringList>& includes) {
+    QMap<QString, QSet<QString>> uses;
+    for (auto it = includes.begin(); it != includes.end(); ++it)
+        for (const QString& target : it.value())
+            if (UnitOf(target) != UnitOf(it.key())) uses[UnitOf(it.key())].insert(UnitOf(target));
+    // Depth first; a unit met again while still on the path closes a circle.
+    QSet<QString> done;
+    QStringList path;
+    std::function<QString(const QString&)> visit = [&](const QString& unit) -> QString {
+        if (done.contains(unit)) return {};
+        if (const qsizetype at = path.indexOf(unit); at >= 0)
+            return (path.mid(at) << unit).join(" -> ");
+        path.append(unit);
+        QStringList next(uses.value(unit).begin(), uses.value(unit).end());
+        next.sort();
+        for (const QString& used : next)
+            if (const QString circle = visit(used); !circle.isEmpty()) return circle;
+        path.removeLast();
+        done.insert(unit);
+        return {};
+    };
+    for (const QString& unit : uses.keys())
+        if (const QString circle = visit(unit); !circle.isEmpty()) return circle;
+    return {};
+}
+
+// The quoted includes of a source text.
+QStringList IncludesIn(const QString& text) {
+    static const QRegularExpression includeLine("^\\s*#\\s*include\\s+\"([^\"]+)\"",
+                                                QRegularExpression::MultilineOption);
+    QStringList includes;
+    auto matches = includeLine.globalMatch(text);
+    while (matches.hasNext()) includes.append(matches.next().captured(1));
+    return includes;
+}
+
+// The quoted includes of the source files under a folder, by file, both relative to the
+// root; an unreadable file has none.
+QMap<QString, QStringList> IncludesUnder(const QString& root, const QString& folder) {
+    QMap<QString, QStringList> includes;
+    QDirIterator it(root + '/' + folder, {"*.h", "*.cpp"}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile f(path);
+        includes[path.mid(root.size() + 1)] =
+            f.open(QIODevice::ReadOnly) ? IncludesIn(QString::fromUtf8(f.readAll())) : QStringList();
+    }
+    return includes;
 }
 
 }  // namespace
@@ -68,6 +134,16 @@ private Q_SLOTS:
         QTest::newRow("options above reports") << "src/options/DlgOptions.cpp" << "reports/X.h" << true;
         QTest::newRow("reports above options") << "src/reports/X.cpp" << "options/DlgOptions.h" << false;
         QTest::newRow("moc file") << "tests/core/tst_core.cpp" << "tst_core.moc" << true;
+        QTest::newRow("entry above options")
+            << "src/shell/TelvaneClient.cpp" << "options/DlgOptions.h" << true;
+        QTest::newRow("binding unit above reports")
+            << "src/shell/ChildWindows.cpp" << "reports/ChildCallsInfo.h" << true;
+        QTest::newRow("binding header above admin")
+            << "src/shell/ChildWindows.h" << "admin/ChildAdmin.h" << true;
+        QTest::newRow("main window below reports")
+            << "src/shell/FormClientMain.cpp" << "reports/ChildCallsInfo.h" << false;
+        QTest::newRow("a namesake elsewhere is no top file")
+            << "src/reports/ChildWindows.cpp" << "options/DlgOptions.h" << false;
     }
     void violation() {
         QFETCH(QString, file);
@@ -80,8 +156,6 @@ private Q_SLOTS:
     void tree() {
         const QString root = qEnvironmentVariable("TELVANE_SOURCE_DIR");
         QVERIFY2(!root.isEmpty(), "TELVANE_SOURCE_DIR is not set");
-        static const QRegularExpression includeLine("^\\s*#\\s*include\\s+\"([^\"]+)\"",
-                                                    QRegularExpression::MultilineOption);
         QStringList faults;
         int files = 0;
         for (const QString folder : {"src", "server", "tools", "tests", "bench"}) {
@@ -94,9 +168,7 @@ private Q_SLOTS:
                 QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(path));
                 const QString text = QString::fromUtf8(f.readAll());
                 ++files;
-                auto matches = includeLine.globalMatch(text);
-                while (matches.hasNext()) {
-                    const QString include = matches.next().captured(1);
+                for (const QString& include : IncludesIn(text)) {
                     const QString why = Violation(file, include);
                     if (!why.isEmpty()) faults << QString("%1: \"%2\" %3").arg(file, include, why);
                 }
@@ -104,6 +176,37 @@ private Q_SLOTS:
         }
         QVERIFY(files > 100);
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+    }
+
+    void circle_data() {
+        QTest::addColumn<QStringList>("edges");  // "file>include"
+        QTest::addColumn<QString>("circle");
+        QTest::newRow("a line") << QStringList{"a.cpp>b.h", "b.cpp>c.h"} << "";
+        QTest::newRow("a unit's own header") << QStringList{"a.cpp>a.h", "a.h>b.h"} << "";
+        QTest::newRow("two units") << QStringList{"a.cpp>b.h", "b.cpp>a.h"} << "a -> b -> a";
+        QTest::newRow("through a header and a source")
+            << QStringList{"a.h>b.h", "b.cpp>c.h", "c.cpp>a.h"} << "a -> b -> c -> a";
+        QTest::newRow("a diamond") << QStringList{"a.cpp>b.h", "a.cpp>c.h", "b.cpp>d.h", "c.cpp>d.h"} << "";
+        QTest::newRow("a circle off the start")
+            << QStringList{"a.cpp>b.h", "b.cpp>c.h", "c.cpp>b.h"} << "b -> c -> b";
+    }
+    void circle() {
+        QFETCH(QStringList, edges);
+        QFETCH(QString, circle);
+        QMap<QString, QStringList> includes;
+        for (const QString& edge : edges) includes[edge.section('>', 0, 0)] << edge.section('>', 1);
+        QCOMPARE(CircleOf(includes), circle);
+    }
+
+    // The shell's units include each other in one direction: what a lower unit needs of a
+    // higher one comes through an interface or an argument.
+    void shellInOneDirection() {
+        const QString root = qEnvironmentVariable("TELVANE_SOURCE_DIR");
+        QVERIFY2(!root.isEmpty(), "TELVANE_SOURCE_DIR is not set");
+        const QMap<QString, QStringList> includes = IncludesUnder(root + "/src", "shell");
+        QVERIFY(includes.contains("shell/FormClientMain.cpp"));
+        const QString circle = CircleOf(includes);
+        QVERIFY2(circle.isEmpty(), qPrintable(circle));
     }
 };
 

@@ -42,6 +42,39 @@ protected:
     }
 };
 
+// A new database's password of the standard user or of the administrator.
+inline QString DemoPassword(bool administrator)
+{
+    return administrator ? QStringLiteral("admin") : QStringLiteral("user");
+}
+
+// Raises a connection's access level with the new database's passwords; whether the
+// password was taken.
+inline bool LogIn(const TRemoteModule& main, bool administrator)
+{
+    return main.Call(307, {administrator, DemoPassword(administrator)}).toBool();
+}
+
+// Opens the socket to the server on the loopback address.
+inline void OpenLoopback(TSocketConnection& socket, quint16 port)
+{
+    socket.SetAddress(QStringLiteral("127.0.0.1"));
+    socket.SetPort(port);
+    socket.Open();
+}
+
+// The handshake with the four callback objects (application, receiver, commands, report):
+// its result, negative when the server refused; version goes in and comes back as the
+// server left it.
+inline int ShakeHands(const TRemoteModule& main, const TCallbackObject& application,
+                      const TCallbackObject& receiver, const TCallbackObject& commands,
+                      const TCallbackObject& report, int& version)
+{
+    int result = 0;
+    main.Call(301, {&application, &receiver, &commands, &report, TByRef(version), TByRef(result)});
+    return result;
+}
+
 class TClientFixture {
 public:
     static constexpr int ClientVersion = 320;
@@ -77,24 +110,17 @@ public:
     // Opens the socket, attaches every module and shakes hands; the handshake's result.
     int Connect(quint16 port, int version = ClientVersion, int* serverVersion = nullptr)
     {
-        Socket.SetAddress(QStringLiteral("127.0.0.1"));
-        Socket.SetPort(port);
-        Socket.Open();
+        OpenLoopback(Socket, port);
         for (const auto& child : Children)
             child->AppServer();
-        int result = 0;
-        Main().Call(301, {&Application, &Receiver, &Commands, &Report, TByRef(version), TByRef(result)});
+        const int result = ShakeHands(Main(), Application, Receiver, Commands, Report, version);
         if (serverVersion)
             *serverVersion = version;
         return result;
     }
 
     // Raises the connection's access level with the new database's passwords.
-    bool LogIn(bool administrator)
-    {
-        const QString password = administrator ? QStringLiteral("admin") : QStringLiteral("user");
-        return Main().Call(307, {administrator, password}).toBool();
-    }
+    bool LogIn(bool administrator) { return ::LogIn(Main(), administrator); }
 };
 
 // The code of the EOleSysError an action raises (0 when it raises none).

@@ -3,9 +3,9 @@
 // live log.
 
 #include "shell/base/ClientLogs.h"
+#include "support/LogFiles.h"
 
 #include <QDir>
-#include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -22,18 +22,13 @@ public:
     TLogCapture(const TLogCapture&) = delete;
     TLogCapture& operator=(const TLogCapture&) = delete;
 
-    // The entries of a log file without their time stamps ("4: text").
+    // The entries of a log file without their time stamps ("4: text") and without the
+    // line that starts the file.
     QStringList Entries(const QString& name) const
     {
-        QFile file(dir_.filePath(name + QStringLiteral(".log")));
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        QStringList entries;
-        for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
-            const QString entry = line.trimmed().section(QLatin1Char(' '), 2);
-            if (!entry.isEmpty() && entry != QLatin1String("Log created"))
-                entries.append(entry);
-        }
+        QStringList entries = LogFileEntries(dir_.filePath(name + QStringLiteral(".log")));
+        entries.removeIf(
+            [](const QString& entry) { return entry.isEmpty() || entry == QLatin1String("Log created"); });
         return entries;
     }
 

@@ -1,10 +1,13 @@
 #pragma once
 // The client's shell in a test: a program directory of its own (type library, settings
 // file, logs), the real server on its thread, message boxes answered by script, and the
-// connection made as the start-up window makes it.
+// connection made as the start-up window makes it, with the windows bound to the main
+// window's actions as the program binds them.
 
 #include "shell/base/AppDirs.h"
 #include "server/ClientConnection.h"
+#include "shell/AccessLevel.h"
+#include "shell/ChildWindows.h"
 #include "shell/DMClientMain.h"
 #include "shell/FormClientMain.h"
 #include "shell/FormSplash.h"
@@ -13,6 +16,9 @@
 #include "shell/base/ProcessLife.h"
 #include "server/Server.h"
 #include "server/ServerModules.h"
+#include "support/ClientFixture.h"
+#include "support/InstalledAnswerer.h"
+#include "support/LogFiles.h"
 #include "support/TestServer.h"
 #include "remote/TypeLibrary.h"
 
@@ -28,15 +34,12 @@ public:
     {
         TTypeLibrary::Current().Write(Dir.path() + QStringLiteral("/TelvaneServer.tlb"));
         StartProcessCore(Dir.path() + QStringLiteral("/telvane-client"));
-        SetMessageBoxAnswerer(&Answerer);
     }
     ~TShellFixture()
     {
         ReleaseClientMainDM();
         ReleaseClientMainForm();
         Server.Stop();
-        SetMessageBoxAnswerer(nullptr);
-        ServerHost().clear();
         EndProcessCore();
     }
     TShellFixture(const TShellFixture&) = delete;
@@ -53,15 +56,31 @@ public:
         return started;
     }
 
-    // What Connect does after the history: main window, connection module, locked mode.
+    // What Connect does after the history: main window, connection module, locked mode;
+    // then the windows bound as the program binds them.
     TClientMainForm* Connect(const QString& host = QStringLiteral("127.0.0.1"))
     {
         ServerHost() = host;
         TSplashForm::CreateMainWindowAndConnect();
+        BindChildWindows(*ClientMainForm(), *ClientMainDM());
         return ClientMainForm();
     }
 
     bool Connected() const { return ClientMainDM() && ClientMainDM()->Connected(); }
+
+    // Where a window test starts: the server started, the client connected, the server's
+    // administrator password given and the administrator's layout applied. Null when a
+    // step fails.
+    TClientMainForm* ConnectAsAdministrator()
+    {
+        if (!StartServer())
+            return nullptr;
+        TClientMainForm* form = Connect();
+        if (!Connected() || !LogIn(ClientMainDM()->MainRDM, true))
+            return nullptr;
+        TAccess::SetLevel(TAccess::Admin);
+        return form;
+    }
 
     // A test-only server call that runs the function for the calling connection.
     void InstallCall(TModule module, int dispId, std::function<void(TClientConnection&, QVariantList&)> fn,
@@ -92,27 +111,13 @@ public:
         ClientMainDM()->MainRDM.Call(NotifyDispId, callArgs);
     }
 
-    QString LogText(const QString& name = QStringLiteral("application")) const
-    {
-        QFile file(Dir.path() + QStringLiteral("/logs/") + name + QStringLiteral(".log"));
-        if (!file.open(QIODevice::ReadOnly))
-            return QString();
-        return QString::fromUtf8(file.readAll());
-    }
     // The entries of a log without their time stamps ("1: Starting...").
     QStringList LogEntries(const QString& name = QStringLiteral("application")) const
     {
-        QStringList entries;
-        for (const QString& line : LogText(name).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-            const QString l = line.trimmed();
-            // "yyyy-mm-dd hh:nn:ss " is 20 characters.
-            entries.append(l.size() > 20 && l[4] == QLatin1Char('-') && l[13] == QLatin1Char(':') ? l.mid(20)
-                                                                                                  : l);
-        }
-        return entries;
+        return LogFileEntries(Dir.path() + QStringLiteral("/logs/") + name + QStringLiteral(".log"));
     }
 
     QTemporaryDir Dir;
     TTestServer Server;
-    TScriptedAnswerer Answerer;
+    TInstalledAnswerer Answerer;
 };

@@ -8,6 +8,12 @@
 
 #include <memory>
 
+QString& ServerHost()
+{
+    static QString host;
+    return host;
+}
+
 void StartProcessCore(const QString& programPath)
 {
     SetAppDirs(programPath);
@@ -18,6 +24,7 @@ void StartProcessCore(const QString& programPath)
 
 void EndProcessCore()
 {
+    ServerHost().clear();
     ReleaseSettingsFile();
     const auto release = qScopeGuard([] {
         ReleaseClientLogs();

@@ -7,6 +7,11 @@
 // "Starting..." in the application log) and opens the settings file beside the program.
 void StartProcessCore(const QString& programPath);
 
-// Releases the settings file, writes "Shutdown complete." to the application log,
-// releases the logs and clears the directories; the later steps run even if logging fails.
+// The server name or address the user chose, trimmed and upper-cased; empty until the user
+// connects and again at process end.
+QString& ServerHost();
+
+// Clears ServerHost, releases the settings file, writes "Shutdown complete." to the
+// application log, releases the logs and clears the directories; the later steps run even
+// if logging fails.
 void EndProcessCore();

@@ -1,0 +1,184 @@
+// The windows bound to the main window's actions as the program binds them: each opening
+// action opens its own window or, while it has none, nothing; each dialog action runs its
+// dialog with the action checked; a binding names an action of its kind.
+
+#include "core/Errors.h"
+#include "shell/AccessLevel.h"
+#include "shell/ChildBlank.h"
+#include "support/ShellFixture.h"
+
+#include <QDialog>
+#include <QLabel>
+#include <QMdiArea>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <memory>
+
+namespace {
+
+// A window of the test's own, bound the way a window of a later folder is.
+class TTestChild : public TChildFormBlank {
+public:
+    TTestChild(TMainFormServices* owner, QAction* action) : TChildFormBlank(owner, action)
+    {
+        setObjectName(QStringLiteral("TestChild"));
+        setWidget(new QLabel(QStringLiteral("test")));
+    }
+};
+
+}  // namespace
+
+class TestChildWindows : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TShellFixture> f;
+    TClientMainForm* form = nullptr;
+
+    QAction* Action(const QString& name) const { return form->findChild<QAction*>(name); }
+
+private Q_SLOTS:
+    void init()
+    {
+        f = std::make_unique<TShellFixture>();
+        form = f->ConnectAsAdministrator();
+        QVERIFY(form);
+        form->show();
+    }
+    void cleanup()
+    {
+        form = nullptr;
+        f.reset();
+    }
+
+    void openingActions_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("window");
+        QTest::newRow("queue") << "actQueue"
+                               << "ChildFormQueue";
+        // Bound as their windows land.
+        QTest::newRow("reports") << "actReport"
+                                 << "";
+        QTest::newRow("administration") << "actAdmin"
+                                        << "";
+        QTest::newRow("archives") << "actArchives"
+                                  << "";
+        QTest::newRow("logs") << "actLogsReport"
+                              << "";
+    }
+    void openingActions()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, window);
+        QAction* a = Action(action);
+        QVERIFY(a);
+        a->trigger();
+        TChildFormBlank* child = TChildFormBlank::OfAction(a);
+        QCOMPARE(child ? child->objectName() : QString(), window);
+        QCOMPARE(form->MdiArea()->subWindowList().size(), window.isEmpty() ? 0 : 1);
+        // Again: the same window comes to the front.
+        a->trigger();
+        QCOMPARE(TChildFormBlank::OfAction(a), child);
+        QCOMPARE(form->MdiArea()->subWindowList().size(), window.isEmpty() ? 0 : 1);
+        QVERIFY(f->Answerer.Asked().isEmpty());
+    }
+
+    void dialogActions_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("dialog");
+        QTest::newRow("access level") << "actAccessLevel"
+                                      << "DlgFormAccessLevel";
+        QTest::newRow("about") << "actAbout"
+                               << "SplashForm";
+        // Bound as the options dialog lands.
+        QTest::newRow("options") << "actOptions"
+                                 << "";
+    }
+    void dialogActions()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, dialog);
+        QAction* a = Action(action);
+        QVERIFY(a);
+        QString shown;
+        bool checkedMeanwhile = false;
+        bool parentIsTheMainWindow = false;
+        QTimer::singleShot(0, form, [&] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                shown = modal->objectName();
+                checkedMeanwhile = a->isChecked();
+                parentIsTheMainWindow = modal->parentWidget() == form;
+                modal->close();
+            }
+        });
+        a->trigger();
+        QCoreApplication::processEvents();
+        QCOMPARE(shown, dialog);
+        QCOMPARE(checkedMeanwhile, !dialog.isEmpty());
+        QCOMPARE(parentIsTheMainWindow, !dialog.isEmpty());
+        QVERIFY(!a->isChecked());
+    }
+
+    // What a window of a later folder does: one binding, and the action opens it with the
+    // main window as its owner.
+    void aNewWindowNeedsOnlyItsBinding()
+    {
+        TMainFormServices* owner = nullptr;
+        QAction* opening = nullptr;
+        form->BindChildWindow(QStringLiteral("actReport"), [&](TMainFormServices* o, QAction* a) {
+            owner = o;
+            opening = a;
+            return new TTestChild(o, a);
+        });
+        form->actReport->trigger();
+        QCOMPARE(owner, static_cast<TMainFormServices*>(form));
+        QCOMPARE(opening, form->actReport);
+        TChildFormBlank* child = TChildFormBlank::OfAction(form->actReport);
+        QVERIFY(child);
+        QCOMPARE(child->objectName(), QStringLiteral("TestChild"));
+        form->UpdateActions();
+        QVERIFY(form->tbCalls->isChecked());
+        // Locking closes it as it closes every child window.
+        TAccess::SetLevel(TAccess::Locked);
+        QVERIFY(!TChildFormBlank::OfAction(form->actReport));
+    }
+
+    void bindingNamesAnActionOfItsKind_data()
+    {
+        QTest::addColumn<bool>("childWindow");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("bound");
+        QTest::newRow("child window, opening action") << true << "actLogsReport" << true;
+        QTest::newRow("child window, dialog action") << true << "actAccessLevel" << false;
+        QTest::newRow("child window, receiver") << true << "actReceiver" << false;
+        QTest::newRow("child window, no such action") << true << "actNoSuch" << false;
+        QTest::newRow("dialog, dialog action") << false << "actOptions" << true;
+        QTest::newRow("dialog, opening action") << false << "actQueue" << false;
+        QTest::newRow("dialog, letter case differs") << false << "actabout" << false;
+    }
+    void bindingNamesAnActionOfItsKind()
+    {
+        QFETCH(bool, childWindow);
+        QFETCH(QString, action);
+        QFETCH(bool, bound);
+        QString error;
+        try {
+            if (childWindow)
+                form->BindChildWindow(action,
+                                      [](TMainFormServices* o, QAction* a) { return new TTestChild(o, a); });
+            else
+                form->BindDialog(action, [](QWidget* parent) { return std::make_unique<QDialog>(parent); });
+        } catch (const Exception& e) {
+            error = e.Message();
+        }
+        QCOMPARE(error.isEmpty(), bound);
+        if (!bound)
+            QCOMPARE(error, QStringLiteral("TClientMainForm: No action %1 to bind.").arg(action));
+    }
+};
+
+QTEST_MAIN(TestChildWindows)
+#include "tst_childwindows.moc"
