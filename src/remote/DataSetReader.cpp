@@ -9,40 +9,53 @@
 
 namespace {
 
-bool IsIntegerVariant(int id)
+// A decoded value as the packet's bytes give it, so that both ways in store by one rule.
+// Texts and byte strings point into `bytes`.
+TRowValueSink::TValue ValueOf(const QVariant& v, QByteArray& bytes)
 {
-    return id == QMetaType::Int || id == QMetaType::Short || id == QMetaType::LongLong ||
-           id == QMetaType::Bool;
-}
-
-// Whether a value received from the provider can go into the column as it is.
-bool DirectlyStorable(TFieldType type, const QVariant& v)
-{
-    const int id = v.metaType().id();
-    switch (type) {
-        case TFieldType::Smallint:
-        case TFieldType::Integer:
-        case TFieldType::AutoInc:
-        case TFieldType::Largeint:
-        case TFieldType::Boolean:
-            return IsIntegerVariant(id);
-        case TFieldType::Float:
-        case TFieldType::Currency:
-            return id == QMetaType::Double || IsIntegerVariant(id);
-        case TFieldType::DateTime:
-        case TFieldType::TimeStamp:
-            return VarIsDateTime(v) || id == QMetaType::Double;
-        case TFieldType::String:
-        case TFieldType::WideString:
-        case TFieldType::Memo:
-        case TFieldType::WideMemo:
-            return id == QMetaType::QString;
-        case TFieldType::Blob:
-            return id == QMetaType::QByteArray;
-        case TFieldType::Unknown:
+    using K = TRowValueSink::TKind;
+    TRowValueSink::TValue out;
+    if (VarIsNull(v))
+        return out;
+    switch (v.metaType().id()) {
+        case QMetaType::Int:
+            out.Kind = K::Integer;
+            out.Integer = v.toInt();
+            return out;
+        case QMetaType::Short:
+            out.Kind = K::Int16;
+            out.Integer = v.toInt();
+            return out;
+        case QMetaType::LongLong:
+            out.Kind = K::Int64;
+            out.Integer = v.toLongLong();
+            return out;
+        case QMetaType::Bool:
+            out.Kind = K::Boolean;
+            out.Integer = v.toBool() ? 1 : 0;
+            return out;
+        case QMetaType::Double:
+            out.Kind = K::Real;
+            out.Real = v.toDouble();
+            return out;
+        case QMetaType::QString:
+        case QMetaType::QByteArray:
+            out.Kind = v.metaType().id() == QMetaType::QString ? K::Text : K::Bytes;
+            bytes = out.Kind == K::Text ? v.toString().toUtf8() : v.toByteArray();
+            out.Data = bytes.constData();
+            out.Size = bytes.size();
+            return out;
+        default:
             break;
     }
-    return false;
+    if (VarIsDateTime(v)) {
+        out.Kind = K::DateTime;
+        out.Real = VarToDateTime(v);
+    } else {
+        out.Kind = K::Other;
+        out.Other = v;
+    }
+    return out;
 }
 
 QVariant AsVariant(const TRowValueSink::TValue& v)
@@ -109,15 +122,14 @@ bool TDataSetReader::RowsPayload(const QByteArray& payload)
 void TDataSetReader::Rows(const QList<QVariantList>& rows)
 {
     CheckMeta();
-    const qsizetype columns = names_.size();
+    QByteArray bytes;
     for (const QVariantList& row : rows) {
-        if (row.size() != columns)
-            RowLengthBroken(row.size(), columns);
-        const quint32 slot = store_.AddSlot();
-        for (int col = 0; col < columns; ++col)
-            if (!VarIsNull(row[col]))
-                StoreConverted(slot, col, row[col]);
-        ++rowCount_;
+        if (row.size() != names_.size())
+            RowLengthBroken(row.size(), names_.size());
+        BeginRow();
+        for (const QVariant& value : row)
+            Value(ValueOf(value, bytes));
+        EndRow();
     }
 }
 
@@ -173,8 +185,11 @@ void TDataSetReader::Value(const TValue& v)
         case TKind::Other:
             break;
     }
-    if (!stored)
-        StoreConverted(slot_, col, AsVariant(v));
+    if (stored)
+        return;
+    // Another kind of value than the column holds (or one beyond its range): converted as
+    // typed text is, or refused.
+    store_.Set(slot_, col, TField::Converted(type, AsVariant(v), names_[col]));
 }
 
 void TDataSetReader::EndRow()
@@ -182,11 +197,4 @@ void TDataSetReader::EndRow()
     if (column_ != names_.size())
         RowLengthBroken(column_, names_.size());
     ++rowCount_;
-}
-
-void TDataSetReader::StoreConverted(quint32 slot, int column, const QVariant& value)
-{
-    const TFieldType type = store_.ColumnType(column);
-    store_.Set(slot, column,
-               DirectlyStorable(type, value) ? value : TField::Converted(type, value, names_[column]));
 }

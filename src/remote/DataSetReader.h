@@ -18,7 +18,9 @@
 //   });
 //   module.OpenProvider(QStringLiteral("dspResult"), {}, reader);  // reader.RowCount() rows
 //
-// A value of another type than its column is converted as typed text is (TField::Converted).
+// A value of another type than its column is converted as typed text is (TField::Converted);
+// one the column cannot hold (text that is no number, an integer beyond a 16- or 32-bit
+// column's range) fails the transfer rather than being cut to fit.
 // Raises EProtocolError for a transfer that breaks the protocol (rows before the fields, a
 // row of another length) and EDatabaseError for a value that does not convert or a row
 // count other than the one announced; what the binder raises passes through. A failed
@@ -57,7 +59,6 @@ private:
     void EndRow() override;
 
     void CheckMeta() const;
-    void StoreConverted(quint32 slot, int column, const QVariant& value);
 
     TRecordStore& store_;
     QString owner_;
