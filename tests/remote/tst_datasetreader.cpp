@@ -2,9 +2,9 @@
 // column, read from a packet's bytes and from the decoded packet alike, and the transfers
 // that break the protocol or do not add up.
 
-#include "remote/DataSetReader.h"
 #include "core/Errors.h"
 #include "core/RegionalSettings.h"
+#include "remote/DataSetReader.h"
 #include "remote/RecordStore.h"
 
 #include <QTest>
@@ -102,11 +102,13 @@ private Q_SLOTS:
             << TFieldType::Integer << QVariant(qint64(1) << 40) << refused;
         QTest::newRow("64-bit beyond an auto-increment")
             << TFieldType::AutoInc << QVariant(qint64(3000000000)) << refused;
-        QTest::newRow("integer into smallint") << TFieldType::Smallint << QVariant(-300) << VarFromInt16(-300);
+        QTest::newRow("integer into smallint")
+            << TFieldType::Smallint << QVariant(-300) << VarFromInt16(-300);
         QTest::newRow("integer beyond a smallint") << TFieldType::Smallint << QVariant(40000) << refused;
         QTest::newRow("largeint") << TFieldType::Largeint << QVariant(qint64(1) << 40)
                                   << QVariant(qint64(1) << 40);
-        QTest::newRow("integer into largeint") << TFieldType::Largeint << QVariant(-3) << QVariant(qint64(-3));
+        QTest::newRow("integer into largeint")
+            << TFieldType::Largeint << QVariant(-3) << QVariant(qint64(-3));
         QTest::newRow("boolean") << TFieldType::Boolean << QVariant(true) << QVariant(true);
         QTest::newRow("integer into boolean") << TFieldType::Boolean << QVariant(-1) << QVariant(true);
         QTest::newRow("boolean into integer") << TFieldType::Integer << QVariant(true) << QVariant(1);
@@ -121,11 +123,13 @@ private Q_SLOTS:
         QTest::newRow("integer into date-time")
             << TFieldType::DateTime << QVariant(45000) << VarFromDateTime(45000);
         QTest::newRow("date-time into float") << TFieldType::Float << VarFromDateTime(1.5) << QVariant(1.5);
-        QTest::newRow("text") << TFieldType::WideString << QVariant(QStringLiteral("\u0418\u0432\u0430\u043d"))
+        QTest::newRow("text") << TFieldType::WideString
+                              << QVariant(QStringLiteral("\u0418\u0432\u0430\u043d"))
                               << QVariant(QStringLiteral("\u0418\u0432\u0430\u043d"));
         QTest::newRow("empty text") << TFieldType::String << QVariant(QStringLiteral(""))
                                     << QVariant(QStringLiteral(""));
-        QTest::newRow("integer into text") << TFieldType::Memo << QVariant(12) << QVariant(QStringLiteral("12"));
+        QTest::newRow("integer into text")
+            << TFieldType::Memo << QVariant(12) << QVariant(QStringLiteral("12"));
         QTest::newRow("number text into integer")
             << TFieldType::Integer << QVariant(QStringLiteral(" 12 ")) << QVariant(12);
         QTest::newRow("regional text into float")
@@ -133,14 +137,14 @@ private Q_SLOTS:
         QTest::newRow("ISO text into date-time")
             << TFieldType::DateTime << QVariant(QStringLiteral("2024-03-01 10:20:30"))
             << VarFromDateTime(EncodeDateTime(2024, 3, 1, 10, 20, 30));
-        QTest::newRow("text that is no number") << TFieldType::Integer << QVariant(QStringLiteral("4x"))
-                                                << refused;
+        QTest::newRow("text that is no number")
+            << TFieldType::Integer << QVariant(QStringLiteral("4x")) << refused;
         QTest::newRow("text that is no date")
             << TFieldType::DateTime << QVariant(QStringLiteral("31.02.2024")) << refused;
         QTest::newRow("bytes") << TFieldType::Blob << QVariant(QByteArray("\x00\x01\xff", 3))
                                << QVariant(QByteArray("\x00\x01\xff", 3));
-        QTest::newRow("text into blob") << TFieldType::Blob << QVariant(QStringLiteral("abc"))
-                                        << QVariant(QByteArray("abc"));
+        QTest::newRow("text into blob")
+            << TFieldType::Blob << QVariant(QStringLiteral("abc")) << QVariant(QByteArray("abc"));
         QTest::newRow("array into integer") << TFieldType::Integer << QVariant(QVariantList{1, 2}) << refused;
         QTest::newRow("null") << TFieldType::Integer << null << null;
         QTest::newRow("null text") << TFieldType::WideString << null << null;
@@ -167,7 +171,8 @@ private Q_SLOTS:
                 continue;
             }
             QVERIFY2(got.metaType() == stored.metaType(), via);
-            QVERIFY2(got == stored, qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(via), got.toString())));
+            QVERIFY2(got == stored,
+                     qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(via), got.toString())));
         }
     }
 
@@ -196,22 +201,23 @@ private Q_SLOTS:
         QTest::addColumn<qint64>("announced");
         QTest::addColumn<QString>("raised");
         QTest::addColumn<QString>("message");
-        QTest::newRow("rows before the fields") << false << QList<QVariantList>{{1, 2}} << qint64(1)
-                                                << "EProtocolError"
-                                                << "Protocol error: rows arrived before the fields";
+        QTest::newRow("rows before the fields")
+            << false << QList<QVariantList>{{1, 2}} << qint64(1) << "EProtocolError"
+            << "Protocol error: rows arrived before the fields";
         QTest::newRow("the end before the fields")
             << false << QList<QVariantList>{} << qint64(0) << "EProtocolError"
             << "Protocol error: the transfer ended before the fields";
         QTest::newRow("a short row") << true << QList<QVariantList>{{1, 2}, {3}} << qint64(2)
-                                     << "EProtocolError" << "Protocol error: a row of 1 values for 2 fields";
+                                     << "EProtocolError"
+                                     << "Protocol error: a row of 1 values for 2 fields";
         QTest::newRow("an empty row") << true << QList<QVariantList>{{}} << qint64(1) << "EProtocolError"
                                       << "Protocol error: a row of 0 values for 2 fields";
         QTest::newRow("fewer rows than announced")
             << true << QList<QVariantList>{{1, 2}, {3, 4}} << qint64(3) << "EDatabaseError"
             << "cdsX: the server announced 3 rows but sent 2.";
-        QTest::newRow("more rows than announced") << true << QList<QVariantList>{{1, 2}} << qint64(0)
-                                                  << "EDatabaseError"
-                                                  << "cdsX: the server announced 0 rows but sent 1.";
+        QTest::newRow("more rows than announced")
+            << true << QList<QVariantList>{{1, 2}} << qint64(0) << "EDatabaseError"
+            << "cdsX: the server announced 0 rows but sent 1.";
     }
     void brokenTransfers()
     {
@@ -256,8 +262,9 @@ private Q_SLOTS:
         TTarget target;
         target.Reader.Meta({TFieldDef{QStringLiteral("DURATION"), TFieldType::Smallint}});
         const QString failure = Failure([&] { Feed(target.Reader, {{70000}}, TPath::Bytes); });
-        QCOMPARE(failure, QStringLiteral("70000 is not a valid value for field 'DURATION'. The allowed range is "
-                                         "-32768 to 32767"));
+        QCOMPARE(failure,
+                 QStringLiteral("70000 is not a valid value for field 'DURATION'. The allowed range is "
+                                "-32768 to 32767"));
     }
 };
 
