@@ -58,6 +58,19 @@ int ErrorCode(const std::function<void()>& action, QString* message = nullptr)
 const QList<QPair<int, QString>> kThree = {
     {1, QStringLiteral("Sales")}, {2, QStringLiteral("Support")}, {3, QStringLiteral("Board")}};
 
+// GROUPS in a grid: the model under Qt's model checks, and a view's selection bound to it.
+struct TGrid {
+    explicit TGrid(const QList<QPair<int, QString>>& rows) : Data(Groups(rows))
+    {
+        Model.SetDataSet(Data.get());
+        Model.BindSelectionModel(&Selection);
+    }
+    std::unique_ptr<TRemoteDataSet> Data;
+    TDataSetModel Model;
+    TModelTester Tester{&Model};
+    QItemSelectionModel Selection{&Model};
+};
+
 // Runs "; "-separated steps on a dataset: "insert R", "append", "edit R", "type TEXT" (into
 // NAME), "post", "cancel", "delete R", "revert R", "undo" (all changes), "close", "create",
 // "hide F", "show F", "move F I", "label F TEXT", "refresh" (calculated fields), "quiet" and
@@ -765,39 +778,29 @@ private Q_SLOTS:
         QFETCH(QString, steps);
         QFETCH(QStringList, scrolled);
         QFETCH(int, current);
-        auto ds = Groups(kThree);
-        TDataSetModel model;
-        TModelTester tester(&model);
-        model.SetDataSet(ds.get());
-        QItemSelectionModel selection(&model);
-        model.BindSelectionModel(&selection);
-        ds->SetCurrentRow(start);
+        TGrid grid(kThree);
+        grid.Data->SetCurrentRow(start);
         QStringList seen;
-        ds->AfterScroll = [&](TRemoteDataSet& d) {
+        grid.Data->AfterScroll = [&](TRemoteDataSet& d) {
             seen << d.FieldByName(QStringLiteral("NAME"))->AsString();
         };
-        RunSteps(*ds, steps);
+        RunSteps(*grid.Data, steps);
         QCOMPARE(seen, scrolled);
-        QCOMPARE(ds->CurrentRow(), current);
-        QCOMPARE(selection.currentIndex().row(), current);
+        QCOMPARE(grid.Data->CurrentRow(), current);
+        QCOMPARE(grid.Selection.currentIndex().row(), current);
     }
 
     // A model whose dataset goes shows nothing rather than rows that are no more.
     void datasetDestroyedUnderTheModel()
     {
-        auto ds = Groups(kThree);
-        TDataSetModel model;
-        TModelTester tester(&model);
-        model.SetDataSet(ds.get());
-        QItemSelectionModel selection(&model);
-        model.BindSelectionModel(&selection);
-        QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
-        ds.reset();
+        TGrid grid(kThree);
+        QSignalSpy resets(&grid.Model, &QAbstractItemModel::modelReset);
+        grid.Data.reset();
         QCOMPARE(resets.size(), 1);
-        QCOMPARE(model.rowCount(), 0);
-        QCOMPARE(model.columnCount(), 0);
-        QVERIFY(!model.DataSet());
-        QVERIFY(!selection.currentIndex().isValid());
+        QCOMPARE(grid.Model.rowCount(), 0);
+        QCOMPARE(grid.Model.columnCount(), 0);
+        QVERIFY(!grid.Model.DataSet());
+        QVERIFY(!grid.Selection.currentIndex().isValid());
     }
 
     // Qt's model checks watch every step; afterwards the model shows what the dataset holds
@@ -830,16 +833,12 @@ private Q_SLOTS:
     void modelKeepsItsRulesThroughEdits()
     {
         QFETCH(QString, steps);
-        auto ds = Groups(kThree);
-        TDataSetModel model;
-        TModelTester tester(&model);
-        model.SetDataSet(ds.get());
-        QItemSelectionModel selection(&model);
-        model.BindSelectionModel(&selection);
-        RunSteps(*ds, steps);
-        const QString mismatch = DataSetModelMismatch(model, *ds);
+        TGrid grid(kThree);
+        RunSteps(*grid.Data, steps);
+        const QString mismatch = DataSetModelMismatch(grid.Model, *grid.Data);
         QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
-        QCOMPARE(selection.currentIndex().row(), ds->RecordCount() > 0 ? ds->CurrentRow() : -1);
+        QCOMPARE(grid.Selection.currentIndex().row(),
+                 grid.Data->RecordCount() > 0 ? grid.Data->CurrentRow() : -1);
     }
 };
 
