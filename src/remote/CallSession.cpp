@@ -170,7 +170,7 @@ bool TCallSession::DispatchOne()
     return true;
 }
 
-// A packet of rows for a sink that stores values as they are read.
+// A packet of rows, handed as it came to a sink that reads the bytes itself.
 bool TCallSession::DispatchRows(const QByteArray& payload)
 {
     quint32 id = 0;
@@ -179,11 +179,9 @@ bool TCallSession::DispatchRows(const QByteArray& payload)
     TPending* pending = pending_.value(id);
     if (!pending || pending->Done || !pending->Sink)
         return false;
-    TRowValueSink* values = pending->Sink->RowValues();
-    if (!values)
-        return false;
     try {
-        DecodeRows(payload, *values);
+        if (!pending->Sink->RowsPayload(payload))
+            return false;
     } catch (const EProtocolError&) {
         throw;
     } catch (...) {

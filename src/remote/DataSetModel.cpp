@@ -20,17 +20,23 @@ void TDataSetModel::SetDataSet(TRemoteDataSet* dataSet)
     if (dataSet_) {
         connect(dataSet_, &TRemoteDataSet::AboutToReset, this, &TDataSetModel::OnAboutToReset);
         connect(dataSet_, &TRemoteDataSet::Reset, this, &TDataSetModel::OnReset);
-        connect(dataSet_, &TRemoteDataSet::RowsAboutToBeInserted, this,
-                [this](int first, int last) { beginInsertRows(QModelIndex(), first, last); });
+        connect(dataSet_, &TRemoteDataSet::RowsAboutToBeInserted, this, [this](int first, int last) {
+            movingRows_ = true;
+            beginInsertRows(QModelIndex(), first, last);
+        });
         connect(dataSet_, &TRemoteDataSet::RowsInserted, this, [this](int first, int last) {
             rows_ += last - first + 1;
             endInsertRows();
+            movingRows_ = false;
         });
-        connect(dataSet_, &TRemoteDataSet::RowsAboutToBeRemoved, this,
-                [this](int first, int last) { beginRemoveRows(QModelIndex(), first, last); });
+        connect(dataSet_, &TRemoteDataSet::RowsAboutToBeRemoved, this, [this](int first, int last) {
+            movingRows_ = true;
+            beginRemoveRows(QModelIndex(), first, last);
+        });
         connect(dataSet_, &TRemoteDataSet::RowsRemoved, this, [this](int first, int last) {
             rows_ -= last - first + 1;
             endRemoveRows();
+            movingRows_ = false;
         });
         connect(dataSet_, &TRemoteDataSet::RowsChanged, this, [this](int first, int last) {
             if (!columns_.isEmpty() && first < rows_)
@@ -45,6 +51,7 @@ void TDataSetModel::SetDataSet(TRemoteDataSet* dataSet)
                 Q_EMIT dataChanged(index(0, column), index(rows_ - 1, column));
         });
         connect(dataSet_, &TRemoteDataSet::CurrentRowChanged, this, &TDataSetModel::OnCurrentRowChanged);
+        connect(dataSet_, &QObject::destroyed, this, &TDataSetModel::OnDataSetDestroyed);
     }
     Rebuild();
     endResetModel();
@@ -80,6 +87,18 @@ void TDataSetModel::OnReset()
     endResetModel();
     SyncSelection();
     Q_EMIT CurrentRowChanged(dataSet_ ? dataSet_->CurrentRow() : -1);
+}
+
+// The views must not go on asking for rows that went with the dataset.
+void TDataSetModel::OnDataSetDestroyed()
+{
+    if (!resetting_)
+        beginResetModel();
+    dataSet_ = nullptr;
+    Rebuild();
+    resetting_ = false;
+    endResetModel();
+    Q_EMIT CurrentRowChanged(-1);
 }
 
 TField* TDataSetModel::FieldAt(int column) const
@@ -197,7 +216,9 @@ void TDataSetModel::SyncSelection()
 
 void TDataSetModel::OnSelectionCurrentChanged(const QModelIndex& current)
 {
-    if (syncing_ || !dataSet_ || !current.isValid() || !dataSet_->Active())
+    // A selection moves by itself off a row being removed; the dataset places its cursor
+    // when the removal is done and tells the views.
+    if (syncing_ || movingRows_ || !dataSet_ || !current.isValid() || !dataSet_->Active())
         return;
     if (current.row() == dataSet_->CurrentRow())
         return;

@@ -11,7 +11,8 @@
 //   // column widths: header data DisplayWidthRole is the field's width in characters
 //
 // Header data of a column: Qt::DisplayRole the display label, DisplayWidthRole the display
-// width in characters, FieldRole the TField* (as a pointer in a QVariant).
+// width in characters, FieldRole the TField* (as a pointer in a QVariant). When the dataset
+// is destroyed the model resets to no rows and no columns.
 
 #include <QAbstractTableModel>
 #include <QPointer>
@@ -53,6 +54,7 @@ private:
     void Rebuild();
     void OnAboutToReset();
     void OnReset();
+    void OnDataSetDestroyed();
     void OnCurrentRowChanged(int row);
     void SyncSelection();
     void OnSelectionCurrentChanged(const QModelIndex& current);
@@ -64,4 +66,5 @@ private:
     QVector<int> columns_;  // field indexes of the visible fields
     bool resetting_ = false;
     bool syncing_ = false;
+    bool movingRows_ = false;  // between the begin and end of inserting or removing rows
 };

@@ -201,6 +201,19 @@ bool TField::IsStringType(TFieldType type)
            type == TFieldType::WideMemo;
 }
 
+bool TField::IsDateTimeType(TFieldType type)
+{
+    return type == TFieldType::DateTime || type == TFieldType::TimeStamp;
+}
+
+bool TField::SameValue(const QVariant& a, const QVariant& b)
+{
+    const bool an = VarIsNull(a), bn = VarIsNull(b);
+    if (an || bn)
+        return an == bn;
+    return a == b;
+}
+
 int TField::Index() const
 {
     for (int i = 0; i < dataSet_->FieldCount(); ++i)

@@ -115,6 +115,9 @@ public:
     static QString ValueText(TFieldType type, const QVariant& value);
     static bool IsNumericType(TFieldType type);
     static bool IsStringType(TFieldType type);
+    static bool IsDateTimeType(TFieldType type);  // DateTime, TimeStamp
+    // Whether two values of a field are the same: null equals only null.
+    static bool SameValue(const QVariant& a, const QVariant& b);
 
 private:
     friend class TRemoteDataSet;

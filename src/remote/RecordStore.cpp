@@ -159,13 +159,19 @@ bool TRecordStore::SetInteger(quint32 slot, int column, qint64 value)
 {
     TColumn& c = columns_[static_cast<size_t>(column)];
     switch (c.Kind) {
-        case TKind::Int32:
+        case TKind::Int32: {
+            const bool small = c.Type == TFieldType::Smallint;
+            const qint64 low =
+                small ? std::numeric_limits<qint16>::min() : std::numeric_limits<qint32>::min();
+            const qint64 high =
+                small ? std::numeric_limits<qint16>::max() : std::numeric_limits<qint32>::max();
             if (c.Type == TFieldType::Boolean)
                 value = value != 0 ? 1 : 0;
-            else if (value < std::numeric_limits<qint32>::min() || value > std::numeric_limits<qint32>::max())
+            else if (value < low || value > high)
                 return false;
             c.Ints[slot] = static_cast<qint32>(value);
             break;
+        }
         case TKind::Int64:
             c.Longs[slot] = value;
             break;

@@ -29,7 +29,8 @@ public:
     // Stores a value that already has the column's type (TField::Converted); null clears.
     void Set(quint32 slot, int column, const QVariant& value);
     // Values read off the wire, stored without a QVariant; false when the column holds
-    // another kind of value (the caller then converts).
+    // another kind of value, or an integer beyond the column's range (the caller then
+    // converts, or refuses the value).
     bool SetInteger(quint32 slot, int column, qint64 value);
     bool SetReal(quint32 slot, int column, double value);
     bool SetBytes(quint32 slot, int column, const char* data, qsizetype size);  // UTF-8 for texts

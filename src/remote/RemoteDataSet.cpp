@@ -1,13 +1,14 @@
 #include "remote/RemoteDataSet.h"
 
-#include "remote/Connections.h"
 #include "core/Errors.h"
 #include "core/Variants.h"
+#include "remote/Connections.h"
+#include "remote/DataSetReader.h"
 
 #include <QCoreApplication>
-#include <QSet>
 
 #include <algorithm>
+#include <numeric>
 
 namespace {
 
@@ -35,50 +36,6 @@ TTypeGroup GroupOf(TFieldType type)
     }
 }
 
-bool IsIntegerVariant(int id)
-{
-    return id == QMetaType::Int || id == QMetaType::Short || id == QMetaType::LongLong ||
-           id == QMetaType::Bool;
-}
-
-// Whether a value received from the provider can go into the column as it is.
-bool DirectlyStorable(TFieldType type, const QVariant& v)
-{
-    const int id = v.metaType().id();
-    switch (type) {
-        case TFieldType::Smallint:
-        case TFieldType::Integer:
-        case TFieldType::AutoInc:
-        case TFieldType::Largeint:
-        case TFieldType::Boolean:
-            return IsIntegerVariant(id);
-        case TFieldType::Float:
-        case TFieldType::Currency:
-            return id == QMetaType::Double || IsIntegerVariant(id);
-        case TFieldType::DateTime:
-        case TFieldType::TimeStamp:
-            return VarIsDateTime(v) || id == QMetaType::Double;
-        case TFieldType::String:
-        case TFieldType::WideString:
-        case TFieldType::Memo:
-        case TFieldType::WideMemo:
-            return id == QMetaType::QString;
-        case TFieldType::Blob:
-            return id == QMetaType::QByteArray;
-        case TFieldType::Unknown:
-            break;
-    }
-    return false;
-}
-
-bool SameValue(const QVariant& a, const QVariant& b)
-{
-    const bool an = VarIsNull(a), bn = VarIsNull(b);
-    if (an || bn)
-        return an == bn;
-    return a == b;
-}
-
 }  // namespace
 
 // Sends field reads and writes to one record for as long as it lives.
@@ -95,160 +52,6 @@ public:
 private:
     TRemoteDataSet& dataSet_;
     TContext saved_;
-};
-
-// Receives a provider's packets into the dataset.
-class TRemoteDataSet::TOpenSink : public TPacketSink, public TRowValueSink {
-public:
-    explicit TOpenSink(TRemoteDataSet& dataSet) : dataSet_(dataSet) {}
-
-    TRowValueSink* RowValues() override { return this; }
-
-    void BeginRow() override
-    {
-        if (!haveMeta_)
-            throw EProtocolError(QStringLiteral("Protocol error: rows arrived before the fields"));
-        slot_ = dataSet_.NewSlot();
-        column_ = 0;
-    }
-
-    void Value(const TValue& v) override
-    {
-        const int columns = static_cast<int>(dataSet_.dataFields_.size());
-        if (column_ >= columns)
-            throw EProtocolError(
-                QStringLiteral("Protocol error: a row holds more than %1 values").arg(columns));
-        TRecordStore& store = dataSet_.store_;
-        const int col = column_++;
-        bool stored = false;
-        switch (v.Kind) {
-            case TKind::Null:
-                return;
-            case TKind::Integer:
-            case TKind::Int16:
-            case TKind::Int64:
-            case TKind::Boolean:
-                stored = store.SetInteger(slot_, col, v.Integer);
-                break;
-            case TKind::Real:
-                stored = store.SetReal(slot_, col, v.Real);
-                break;
-            case TKind::DateTime:
-                stored =
-                    GroupOf(store.ColumnType(col)) == TTypeGroup::Date && store.SetReal(slot_, col, v.Real);
-                break;
-            case TKind::Text:
-                stored = TField::IsStringType(store.ColumnType(col)) ||
-                                 store.ColumnType(col) == TFieldType::Unknown
-                             ? store.SetBytes(slot_, col, v.Data, v.Size)
-                             : false;
-                break;
-            case TKind::Bytes:
-                stored =
-                    store.ColumnType(col) == TFieldType::Blob && store.SetBytes(slot_, col, v.Data, v.Size);
-                break;
-            case TKind::Other:
-                break;
-        }
-        if (!stored)
-            dataSet_.StoreWireValue(slot_, col, AsVariant(v));
-    }
-
-    void EndRow() override
-    {
-        const int columns = static_cast<int>(dataSet_.dataFields_.size());
-        if (column_ != columns)
-            throw EProtocolError(
-                QStringLiteral("Protocol error: a row of %1 values for %2 fields").arg(column_).arg(columns));
-        dataSet_.rows_.push_back(slot_);
-    }
-
-    void Meta(const QList<TFieldDef>& defs) override
-    {
-        TRemoteDataSet& ds = dataSet_;
-        for (const auto& f : ds.fields_)
-            f->wireIndex_ = -1;
-        ds.dataFields_.clear();
-        for (int i = 0; i < defs.size(); ++i) {
-            const TFieldDef& def = defs[i];
-            TField* field = nullptr;
-            for (const auto& f : ds.fields_)
-                if (f->kind_ == TFieldKind::Data && f->persistent_ && f->wireIndex_ < 0 &&
-                    f->name_.compare(def.Name, Qt::CaseInsensitive) == 0)
-                    field = f.get();
-            if (field) {
-                if (GroupOf(field->type_) != GroupOf(def.DataType))
-                    ds.Fail(Tr("%1: Type mismatch for field '%2', expecting: %3 actual: %4.")
-                                .arg(ds.Name(), field->name_, FieldTypeName(field->type_),
-                                     FieldTypeName(def.DataType)));
-                field->type_ = def.DataType;
-                field->size_ = def.Size;
-            } else {
-                field = ds.NewField(def.Name, def.DataType, def.Size, TFieldKind::Data, false);
-            }
-            field->required_ = field->required_ || def.Required;
-            field->readOnly_ = field->readOnly_ || def.ReadOnly;
-            field->key_ = field->key_ || def.Key;
-            field->wireIndex_ = i;
-            ds.dataFields_.push_back(field);
-        }
-        for (const auto& f : ds.fields_)
-            if (f->kind_ == TFieldKind::Data && f->wireIndex_ < 0)
-                ds.Fail(Tr("%1: Field '%2' not found.").arg(ds.Name(), f->name_));
-        ds.PrepareStore();
-        haveMeta_ = true;
-    }
-
-    void Rows(const QList<QVariantList>& rows) override
-    {
-        if (!haveMeta_)
-            throw EProtocolError(QStringLiteral("Protocol error: rows arrived before the fields"));
-        dataSet_.AppendWireRows(rows);
-    }
-
-    void End(qint64 count) override
-    {
-        if (!haveMeta_)
-            throw EProtocolError(QStringLiteral("Protocol error: the transfer ended before the fields"));
-        if (count != dataSet_.RecordCount())
-            dataSet_.Fail(Tr("%1: the server announced %2 rows but sent %3.")
-                              .arg(dataSet_.Name())
-                              .arg(count)
-                              .arg(dataSet_.RecordCount()));
-    }
-
-private:
-    static QVariant AsVariant(const TValue& v)
-    {
-        switch (v.Kind) {
-            case TKind::Integer:
-                return QVariant(static_cast<int>(v.Integer));
-            case TKind::Int16:
-                return VarFromInt16(static_cast<qint16>(v.Integer));
-            case TKind::Int64:
-                return QVariant(v.Integer);
-            case TKind::Boolean:
-                return QVariant(v.Integer != 0);
-            case TKind::Real:
-                return QVariant(v.Real);
-            case TKind::DateTime:
-                return VarFromDateTime(v.Real);
-            case TKind::Text:
-                return QVariant(QString::fromUtf8(v.Data, v.Size));
-            case TKind::Bytes:
-                return QVariant(QByteArray(v.Data, v.Size));
-            case TKind::Other:
-                return v.Other;
-            case TKind::Null:
-                break;
-        }
-        return QVariant();
-    }
-
-    TRemoteDataSet& dataSet_;
-    bool haveMeta_ = false;
-    quint32 slot_ = 0;
-    int column_ = 0;
 };
 
 TRemoteDataSet::TRemoteDataSet(QObject* parent) : QObject(parent) {}
@@ -282,14 +85,6 @@ void TRemoteDataSet::CheckEditing() const
 {
     if (state_ != TDataSetState::Edit && state_ != TDataSetState::Insert)
         Fail(Tr("%1: Dataset not in edit or insert mode.").arg(Name()));
-}
-
-void TRemoteDataSet::SetState(TDataSetState state)
-{
-    if (state_ == state)
-        return;
-    state_ = state;
-    Q_EMIT StateChanged(state);
 }
 
 // ---- fields ------------------------------------------------------------------------------
@@ -440,6 +235,46 @@ void TRemoteDataSet::PrepareStore()
     calcValid_.clear();
 }
 
+// The provider's columns meet the declared fields of the same name; the others become
+// dynamic fields.
+QStringList TRemoteDataSet::BindTransferFields(const QList<TFieldDef>& defs)
+{
+    for (const auto& f : fields_)
+        f->wireIndex_ = -1;
+    dataFields_.clear();
+    for (int i = 0; i < defs.size(); ++i) {
+        const TFieldDef& def = defs[i];
+        TField* field = nullptr;
+        for (const auto& f : fields_)
+            if (f->kind_ == TFieldKind::Data && f->persistent_ && f->wireIndex_ < 0 &&
+                f->name_.compare(def.Name, Qt::CaseInsensitive) == 0)
+                field = f.get();
+        if (field) {
+            if (GroupOf(field->type_) != GroupOf(def.DataType))
+                Fail(
+                    Tr("%1: Type mismatch for field '%2', expecting: %3 actual: %4.")
+                        .arg(Name(), field->name_, FieldTypeName(field->type_), FieldTypeName(def.DataType)));
+            field->type_ = def.DataType;
+            field->size_ = def.Size;
+        } else {
+            field = NewField(def.Name, def.DataType, def.Size, TFieldKind::Data, false);
+        }
+        field->required_ = field->required_ || def.Required;
+        field->readOnly_ = field->readOnly_ || def.ReadOnly;
+        field->key_ = field->key_ || def.Key;
+        field->wireIndex_ = i;
+        dataFields_.push_back(field);
+    }
+    for (const auto& f : fields_)
+        if (f->kind_ == TFieldKind::Data && f->wireIndex_ < 0)
+            Fail(Tr("%1: Field '%2' not found.").arg(Name(), f->name_));
+    PrepareStore();
+    QStringList names;
+    for (const TField* f : dataFields_)
+        names.append(f->name_);
+    return names;
+}
+
 void TRemoteDataSet::Open()
 {
     if (Active())
@@ -448,9 +283,10 @@ void TRemoteDataSet::Open()
     if (!Quiet())
         Q_EMIT AboutToReset();
     local_ = false;
-    TOpenSink sink(*this);
+    TDataSetReader reader(store_, Name(),
+                          [this](const QList<TFieldDef>& defs) { return BindTransferFields(defs); });
     try {
-        module.OpenProvider(providerName_, params_, sink);
+        module.OpenProvider(providerName_, params_, reader);
     } catch (...) {
         // Leave the dataset closed and as it was before the attempt.
         std::erase_if(fields_, [](const auto& f) { return !f->persistent_; });
@@ -464,6 +300,11 @@ void TRemoteDataSet::Open()
             Q_EMIT Reset();
         throw;
     }
+    // The reader filled slots 0, 1, 2, ... in the order the rows came.
+    rows_.resize(static_cast<size_t>(reader.RowCount()));
+    std::iota(rows_.begin(), rows_.end(), quint32{0});
+    if (calcColumns_ > 0)
+        calcValid_.assign(store_.SlotCount(), false);
     FinishOpen();
 }
 
@@ -484,7 +325,7 @@ void TRemoteDataSet::CreateDataSet()
 void TRemoteDataSet::FinishOpen()
 {
     store_.Squeeze();
-    DropLog();
+    changeLog_.Clear();
     applyErrors_.clear();
     state_ = TDataSetState::Browse;
     current_ = rows_.empty() ? -1 : 0;
@@ -496,34 +337,9 @@ void TRemoteDataSet::FinishOpen()
     } else {
         Q_EMIT Reset();
     }
-    Q_EMIT StateChanged(state_);
     if (AfterOpen)
         AfterOpen(*this);
     ScrollDone();
-}
-
-void TRemoteDataSet::AppendWireRows(const QList<QVariantList>& rows)
-{
-    const int columns = static_cast<int>(dataFields_.size());
-    for (const QVariantList& row : rows) {
-        if (row.size() != columns)
-            throw EProtocolError(QStringLiteral("Protocol error: a row of %1 values for %2 fields")
-                                     .arg(row.size())
-                                     .arg(columns));
-        const quint32 slot = NewSlot();
-        for (int col = 0; col < columns; ++col)
-            if (!VarIsNull(row[col]))
-                StoreWireValue(slot, col, row[col]);
-        rows_.push_back(slot);
-    }
-}
-
-void TRemoteDataSet::StoreWireValue(quint32 slot, int column, const QVariant& value)
-{
-    const TField* field = dataFields_[static_cast<size_t>(column)];
-    store_.Set(
-        slot, column,
-        DirectlyStorable(field->type_, value) ? value : TField::Converted(field->type_, value, field->name_));
 }
 
 void TRemoteDataSet::Close()
@@ -543,7 +359,7 @@ void TRemoteDataSet::Close()
     store_.Reset({});
     rows_.clear();
     calcValid_.clear();
-    DropLog();
+    changeLog_.Clear();
     applyErrors_.clear();
     buffer_.clear();
     current_ = -1;
@@ -554,7 +370,6 @@ void TRemoteDataSet::Close()
         resetPending_ = true;
     else
         Q_EMIT Reset();
-    Q_EMIT StateChanged(state_);
     if (AfterClose)
         AfterClose(*this);
 }
@@ -843,7 +658,7 @@ int TRemoteDataSet::FindRow(const QString& fieldNames, const QVariantList& value
                 const QString h = have.toString(), w = wanted[i].toString();
                 match = options.PartialKey ? h.startsWith(w, cs) : h.compare(w, cs) == 0;
             } else {
-                match = SameValue(have, wanted[i]);
+                match = TField::SameValue(have, wanted[i]);
             }
         }
         if (match)
@@ -917,7 +732,7 @@ void TRemoteDataSet::InsertAt(int row)
     buffer_.clear();
     for (int col = 0; col < store_.ColumnCount(); ++col)
         buffer_.append(QVariant());
-    SetState(TDataSetState::Insert);
+    state_ = TDataSetState::Insert;
     bof_ = eof_ = false;
     try {
         RecalcBuffer();
@@ -948,7 +763,7 @@ void TRemoteDataSet::Edit()
         BeforeEdit(*this);
     LoadBuffer(rows_[static_cast<size_t>(current_)]);
     modified_ = false;
-    SetState(TDataSetState::Edit);
+    state_ = TDataSetState::Edit;
     NotifyRowsChanged(current_, current_);
     if (AfterEdit)
         AfterEdit(*this);
@@ -968,28 +783,23 @@ void TRemoteDataSet::Post()
     const quint32 slot = rows_[static_cast<size_t>(current_)];
     if (state_ == TDataSetState::Insert) {
         WriteBuffer(slot);
-        if (logChanges_) {
-            if (liveChanges_ == 0) {
-                baseline_ = rows_;
-                baseline_.erase(baseline_.begin() + current_);
-            }
-            AddLogEntry(TChangeKind::Insert, -1, slot);
-        }
+        if (logChanges_)
+            changeLog_.Inserted(slot, rows_);
     } else if (modified_) {
-        if (!logChanges_ || EntryOf(slot)) {
+        if (!logChanges_ || changeLog_.KindOf(slot)) {
             WriteBuffer(slot);
         } else {
-            BeginChange();
+            // The row as fetched keeps its slot, for the delta and for undoing.
             const quint32 changed = NewSlot();
             WriteBuffer(changed);
+            changeLog_.Modified(slot, changed, rows_);
             rows_[static_cast<size_t>(current_)] = changed;
             scrolledSlot_ = changed;
-            AddLogEntry(TChangeKind::Modify, slot, changed);
         }
     }
     modified_ = false;
     buffer_.clear();
-    SetState(TDataSetState::Browse);
+    state_ = TDataSetState::Browse;
     NotifyRowsChanged(current_, current_);
     if (AfterPost)
         AfterPost(*this);
@@ -1000,13 +810,13 @@ void TRemoteDataSet::Cancel()
     if (state_ == TDataSetState::Edit) {
         modified_ = false;
         buffer_.clear();
-        SetState(TDataSetState::Browse);
+        state_ = TDataSetState::Browse;
         NotifyRowsChanged(current_, current_);
     } else if (state_ == TDataSetState::Insert) {
         modified_ = false;
         buffer_.clear();
         const int row = current_;
-        SetState(TDataSetState::Browse);
+        state_ = TDataSetState::Browse;
         RemoveRowAt(row);
         current_ = rows_.empty() ? -1 : std::clamp(restoreRow_, 0, RecordCount() - 1);
         bof_ = eof_ = rows_.empty();
@@ -1033,24 +843,10 @@ void TRemoteDataSet::Delete()
     if (BeforeDelete)
         BeforeDelete(*this);
     const quint32 slot = rows_[static_cast<size_t>(current_)];
-    if (logChanges_) {
-        if (TLogEntry* entry = EntryOf(slot)) {
-            logOfSlot_.remove(slot);
-            if (entry->Kind == TChangeKind::Insert) {
-                EndEntry(*entry);
-            } else {
-                entry->Kind = TChangeKind::Delete;
-                entry->NewSlot = -1;
-            }
-        } else {
-            BeginChange();
-            AddLogEntry(TChangeKind::Delete, slot, -1);
-        }
-    }
+    if (logChanges_)
+        changeLog_.Deleted(slot, rows_);
     const int row = current_;
     RemoveRowAt(row);
-    if (liveChanges_ == 0)
-        DropLog();
     current_ = rows_.empty() ? -1 : std::min(row, RecordCount() - 1);
     bof_ = eof_ = rows_.empty();
     NotifyCurrent();
@@ -1086,59 +882,7 @@ void TRemoteDataSet::SetLogChanges(bool log)
 {
     logChanges_ = log;
     if (!log)
-        DropLog();
-}
-
-int TRemoteDataSet::ChangeCount() const
-{
-    return liveChanges_;
-}
-
-void TRemoteDataSet::BeginChange()
-{
-    if (liveChanges_ == 0)
-        baseline_ = rows_;
-}
-
-void TRemoteDataSet::AddLogEntry(TChangeKind kind, qint64 oldSlot, qint64 newSlot)
-{
-    log_.push_back(TLogEntry{kind, oldSlot, newSlot, true});
-    if (newSlot >= 0)
-        logOfSlot_.insert(static_cast<quint32>(newSlot), static_cast<int>(log_.size() - 1));
-    ++liveChanges_;
-}
-
-TRemoteDataSet::TLogEntry* TRemoteDataSet::EntryOf(quint32 slot)
-{
-    const auto it = logOfSlot_.constFind(slot);
-    return it == logOfSlot_.cend() ? nullptr : &log_[static_cast<size_t>(*it)];
-}
-
-void TRemoteDataSet::EndEntry(TLogEntry& entry)
-{
-    if (!entry.Live)
-        return;
-    if (entry.NewSlot >= 0)
-        logOfSlot_.remove(static_cast<quint32>(entry.NewSlot));
-    entry.Live = false;
-    --liveChanges_;
-}
-
-void TRemoteDataSet::DropLog()
-{
-    log_.clear();
-    logOfSlot_.clear();
-    baseline_.clear();
-    liveChanges_ = 0;
-}
-
-void TRemoteDataSet::CompactLog()
-{
-    std::erase_if(log_, [](const TLogEntry& e) { return !e.Live; });
-    logOfSlot_.clear();
-    for (size_t i = 0; i < log_.size(); ++i)
-        if (log_[i].NewSlot >= 0)
-            logOfSlot_.insert(static_cast<quint32>(log_[i].NewSlot), static_cast<int>(i));
+        changeLog_.Clear();
 }
 
 TUpdateStatus TRemoteDataSet::UpdateStatus() const
@@ -1147,23 +891,21 @@ TUpdateStatus TRemoteDataSet::UpdateStatus() const
         return TUpdateStatus::Inserted;
     if (current_ < 0)
         return TUpdateStatus::Unmodified;
-    const auto it = logOfSlot_.constFind(rows_[static_cast<size_t>(current_)]);
-    if (it == logOfSlot_.cend())
+    const std::optional<TChangeKind> kind = changeLog_.KindOf(rows_[static_cast<size_t>(current_)]);
+    if (!kind)
         return TUpdateStatus::Unmodified;
-    return log_[static_cast<size_t>(*it)].Kind == TChangeKind::Insert ? TUpdateStatus::Inserted
-                                                                      : TUpdateStatus::Modified;
+    return *kind == TChangeKind::Insert ? TUpdateStatus::Inserted : TUpdateStatus::Modified;
 }
 
 void TRemoteDataSet::CancelUpdates()
 {
     CheckActive();
     Cancel();
-    if (liveChanges_ == 0)
+    if (changeLog_.IsEmpty())
         return;
     if (!Quiet())
         Q_EMIT AboutToReset();
-    rows_ = baseline_;
-    DropLog();
+    rows_ = changeLog_.TakeBaseline();
     applyErrors_.clear();
     current_ = rows_.empty() ? -1 : std::clamp(current_, 0, RecordCount() - 1);
     bof_ = eof_ = rows_.empty();
@@ -1177,7 +919,7 @@ void TRemoteDataSet::CancelUpdates()
 void TRemoteDataSet::MergeChangeLog()
 {
     CheckBrowseMode();
-    DropLog();
+    changeLog_.Clear();
 }
 
 void TRemoteDataSet::RevertRecord()
@@ -1190,64 +932,20 @@ void TRemoteDataSet::RevertRecord()
     Cancel();
     if (current_ < 0)
         return;
-    const quint32 slot = rows_[static_cast<size_t>(current_)];
-    TLogEntry* entry = EntryOf(slot);
-    if (!entry)
+    const std::optional<TChangeLog::TReverted> undone =
+        changeLog_.Revert(rows_[static_cast<size_t>(current_)]);
+    if (!undone)
         return;
-    const TLogEntry undone = *entry;
-    EndEntry(*entry);
-    if (undone.Kind == TChangeKind::Insert) {
+    if (undone->Inserted) {
         const int row = current_;
         RemoveRowAt(row);
         current_ = rows_.empty() ? -1 : std::min(row, RecordCount() - 1);
         NotifyCurrent();
     } else {
-        rows_[static_cast<size_t>(current_)] = static_cast<quint32>(undone.OldSlot);
+        rows_[static_cast<size_t>(current_)] = undone->OldSlot;
         NotifyRowsChanged(current_, current_);
     }
-    if (liveChanges_ == 0)
-        DropLog();
     ScrollDone();
-}
-
-QVariantList TRemoteDataSet::WireValues(qint64 slot) const
-{
-    QVariantList values;
-    const int columns = static_cast<int>(dataFields_.size());
-    values.reserve(columns);
-    for (int col = 0; col < columns; ++col)
-        values.append(store_.Value(static_cast<quint32>(slot), col));
-    return values;
-}
-
-QList<TDeltaChange> TRemoteDataSet::BuildDelta(std::vector<int>& entryOfChange) const
-{
-    QList<TDeltaChange> delta;
-    for (size_t i = 0; i < log_.size(); ++i) {
-        const TLogEntry& e = log_[i];
-        if (!e.Live)
-            continue;
-        TDeltaChange change;
-        change.Kind = e.Kind;
-        if (e.Kind != TChangeKind::Insert)
-            change.Old = WireValues(e.OldSlot);
-        if (e.Kind != TChangeKind::Delete) {
-            const QVariantList now = WireValues(e.NewSlot);
-            for (int col = 0; col < now.size(); ++col) {
-                const QVariant& v = now[col];
-                if (e.Kind == TChangeKind::Insert)
-                    // A field without a value is left to the table's default.
-                    change.New.append(VarIsNull(v) ? QVariant() : v);
-                else if (SameValue(v, change.Old[col]))
-                    change.New.append(QVariant());  // unchanged
-                else
-                    change.New.append(VarIsNull(v) ? QVariant::fromValue(nullptr) : v);
-            }
-        }
-        delta.append(std::move(change));
-        entryOfChange.push_back(static_cast<int>(i));
-    }
-    return delta;
 }
 
 int TRemoteDataSet::ApplyUpdates(int maxErrors)
@@ -1257,16 +955,20 @@ int TRemoteDataSet::ApplyUpdates(int maxErrors)
     if (local_)
         Fail(Tr("%1: Missing data provider or data packet.").arg(Name()));
     applyErrors_.clear();
-    if (liveChanges_ == 0)
+    if (changeLog_.IsEmpty())
         return 0;
     const TRemoteModule module = Module();
-    std::vector<int> entryOfChange;
-    const QList<TDeltaChange> delta = BuildDelta(entryOfChange);
-    const TMessage applied = module.ApplyUpdates(providerName_, maxErrors, delta);
+    const int columns = static_cast<int>(dataFields_.size());
+    const TChangeLog::TDelta delta = changeLog_.Delta(store_, columns);
+    const TMessage applied = module.ApplyUpdates(providerName_, maxErrors, delta.Changes);
     applyErrors_ = applied.Errors;
-    const bool rolledBack = maxErrors >= 0 && applied.Errors.size() > maxErrors;
-    if (!rolledBack)
-        TakeApplied(applied, entryOfChange);
+    for (const quint32 slot : changeLog_.TakeApplied(delta, applied, maxErrors, store_, columns, rows_)) {
+        if (calcColumns_ > 0)
+            calcValid_[slot] = false;
+        const int row = RowOfSlot(slot);
+        if (row >= 0)
+            NotifyRowsChanged(row, row);
+    }
     return static_cast<int>(applied.Errors.size());
 }
 
@@ -1274,85 +976,6 @@ void TRemoteDataSet::ApplyUpdatesOrRaise(int maxErrors)
 {
     if (ApplyUpdates(maxErrors) > 0)
         Fail(applyErrors_.first().Message, applyErrors_.first().Code);
-}
-
-void TRemoteDataSet::TakeApplied(const TMessage& applied, const std::vector<int>& entryOfChange)
-{
-    QSet<int> failed;
-    for (const TApplyError& e : applied.Errors)
-        failed.insert(e.Index);
-    QHash<int, const QVariantList*> stored;
-    for (const TAppliedRow& row : applied.AppliedRows)
-        stored.insert(row.Index, &row.Values);
-
-    QHash<quint32, quint32> replaced;  // fetched slot -> slot that now stands for it
-    for (size_t i = 0; i < entryOfChange.size(); ++i) {
-        if (failed.contains(static_cast<int>(i)))
-            continue;
-        TLogEntry& entry = log_[static_cast<size_t>(entryOfChange[i])];
-        if (entry.Kind != TChangeKind::Delete) {
-            const quint32 slot = static_cast<quint32>(entry.NewSlot);
-            if (const QVariantList* values = stored.value(static_cast<int>(i))) {
-                for (int col = 0; col < values->size() && col < static_cast<int>(dataFields_.size()); ++col) {
-                    const TField* f = dataFields_[static_cast<size_t>(col)];
-                    try {
-                        store_.Set(slot, col, TField::Converted(f->type_, values->at(col), f->name_));
-                    } catch (const EDatabaseError&) {
-                        store_.Set(slot, col, values->at(col));
-                    }
-                }
-                if (calcColumns_ > 0)
-                    calcValid_[slot] = false;
-                const int row = RowOfSlot(slot);
-                if (row >= 0)
-                    NotifyRowsChanged(row, row);
-            }
-            if (entry.Kind == TChangeKind::Modify)
-                replaced.insert(static_cast<quint32>(entry.OldSlot), slot);
-        }
-        EndEntry(entry);
-    }
-    if (liveChanges_ == 0) {
-        DropLog();
-    } else {
-        RebuildBaseline(replaced);
-        CompactLog();
-    }
-}
-
-// After a partial apply: the rows as they would be without the changes still pending.
-void TRemoteDataSet::RebuildBaseline(const QHash<quint32, quint32>& replaced)
-{
-    std::vector<quint32> base = rows_;
-    for (const TLogEntry& e : log_) {
-        if (!e.Live)
-            continue;
-        if (e.Kind == TChangeKind::Insert) {
-            std::erase(base, static_cast<quint32>(e.NewSlot));
-        } else if (e.Kind == TChangeKind::Modify) {
-            std::replace(base.begin(), base.end(), static_cast<quint32>(e.NewSlot),
-                         static_cast<quint32>(e.OldSlot));
-        }
-    }
-    // A pending deletion goes back after the nearest row that preceded it before.
-    for (const TLogEntry& e : log_) {
-        if (!e.Live || e.Kind != TChangeKind::Delete)
-            continue;
-        const quint32 deleted = static_cast<quint32>(e.OldSlot);
-        const auto at = std::find(baseline_.begin(), baseline_.end(), deleted);
-        auto insertAt = base.begin();
-        for (auto it = at; it != baseline_.begin();) {
-            --it;
-            const quint32 before = replaced.value(*it, *it);
-            const auto found = std::find(base.begin(), base.end(), before);
-            if (found != base.end()) {
-                insertAt = found + 1;
-                break;
-            }
-        }
-        base.insert(insertAt, deleted);
-    }
-    baseline_ = std::move(base);
 }
 
 // ---- display updates ---------------------------------------------------------------------------

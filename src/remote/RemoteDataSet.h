@@ -19,14 +19,25 @@
 // dynamic fields after the declared ones; they are destroyed at Close, so do not keep
 // pointers to them across a reopen.
 //
-// Rows live in typed column storage (RecordStore.h), not as one QVariant per value.
+// Rows live in typed column storage (RecordStore.h), not as one QVariant per value; a
+// provider's transfer is read into it by TDataSetReader, and edits are logged in a
+// TChangeLog that builds the delta and takes the provider's answer.
+//
+// Two audiences hear of what happens, each through one channel:
+// - the dataset's owner through the events (AfterScroll, BeforePost, OnCalcFields, ...):
+//   plain hooks, one handler each, run even while controls are disabled; a Before* hook
+//   raises to stop the operation;
+// - views through the signals (rows inserted, removed, changed, the current row, a reset):
+//   quiet while controls are disabled, then one reset. TDataSetModel turns them into a
+//   model's signals.
 
+#include "remote/ChangeLog.h"
+#include "remote/Connections.h"
 #include "remote/Field.h"
 #include "remote/Protocol.h"
 #include "remote/RecordStore.h"
 #include "remote/RemoteModule.h"
 
-#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -34,8 +45,6 @@
 #include <functional>
 #include <memory>
 #include <vector>
-
-#include "remote/Connections.h"
 
 enum class TDataSetState : quint8 { Inactive, Browse, Edit, Insert };
 enum class TUpdateStatus : quint8 { Unmodified, Modified, Inserted };
@@ -134,7 +143,7 @@ public:
     // forgets the pending changes, which then stay as they are.
     void SetLogChanges(bool log);
     bool LogChanges() const { return logChanges_; }
-    int ChangeCount() const;
+    int ChangeCount() const { return changeLog_.Count(); }
     TUpdateStatus UpdateStatus() const;
     // Undoes every change since the last open or apply.
     void CancelUpdates();
@@ -201,18 +210,9 @@ Q_SIGNALS:
     void CurrentRowChanged(int row);
     // A field's label, width, alignment or text handler changed.
     void FieldChanged(int fieldIndex);
-    // Browse, edit, insert or closed; raised also while controls are disabled.
-    void StateChanged(TDataSetState state);
 
 private:
     friend class TField;
-    class TOpenSink;
-    struct TLogEntry {
-        TChangeKind Kind = TChangeKind::Insert;
-        qint64 OldSlot = -1;  // the row as fetched (Modify, Delete)
-        qint64 NewSlot = -1;  // the row as it is now (Insert, Modify)
-        bool Live = true;
-    };
     // Where field reads and writes go.
     struct TContext {
         enum Kind { Cursor, Row, Slot, Buffer } kind = Cursor;
@@ -227,12 +227,9 @@ private:
     void CheckInactive(const char* operation) const;
     void CheckActive() const;
     void CheckEditing() const;
-    void SetState(TDataSetState state);
-    void Activate(bool local);
     void PrepareStore();
+    QStringList BindTransferFields(const QList<TFieldDef>& defs);
     void FinishOpen();
-    void AppendWireRows(const QList<QVariantList>& rows);
-    void StoreWireValue(quint32 slot, int column, const QVariant& value);
 
     // Field access (through TField).
     QVariant FieldValue(const TField& field);
@@ -260,18 +257,7 @@ private:
     void InsertRowAt(int row, quint32 slot);
     void RemoveRowAt(int row);
 
-    // Change log.
-    void BeginChange();
-    void AddLogEntry(TChangeKind kind, qint64 oldSlot, qint64 newSlot);
-    TLogEntry* EntryOf(quint32 slot);
-    void EndEntry(TLogEntry& entry);
-    void DropLog();
-    void CompactLog();
-    void RebuildBaseline(const QHash<quint32, quint32>& replaced);
     void WriteBuffer(quint32 slot);
-    QVariantList WireValues(qint64 slot) const;
-    QList<TDeltaChange> BuildDelta(std::vector<int>& entryOfChange) const;
-    void TakeApplied(const TMessage& applied, const std::vector<int>& entryOfChange);
     TRemoteModule Module() const;
 
     QPointer<TRemoteConnection> remoteServer_;
@@ -298,11 +284,8 @@ private:
 
     TContext context_;
 
-    std::vector<TLogEntry> log_;
-    QHash<quint32, int> logOfSlot_;  // current slot of a changed row -> log entry
+    TChangeLog changeLog_;
     bool logChanges_ = true;
-    int liveChanges_ = 0;
-    std::vector<quint32> baseline_;  // the rows before the first logged change
     QList<TApplyError> applyErrors_;
 
     int disableCount_ = 0;

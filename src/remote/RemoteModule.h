@@ -73,10 +73,16 @@ class TPacketSink {
 public:
     virtual ~TPacketSink() = default;
     virtual void Meta(const QList<TFieldDef>& fields) = 0;
+    // A "rows" packet as its frame brought it ("k" and "id" first, see PeekRowsId), for a
+    // sink that reads the values from the bytes itself. Returning false, before reading
+    // anything, leaves the packet to the ordinary decoding and Rows.
+    virtual bool RowsPayload(const QByteArray& payload)
+    {
+        Q_UNUSED(payload);
+        return false;
+    }
     virtual void Rows(const QList<QVariantList>& rows) = 0;
     virtual void End(qint64 count) = 0;
-    // A sink that takes the rows value by value (no QVariant per value) returns itself.
-    virtual TRowValueSink* RowValues() { return nullptr; }
 };
 
 class TRemoteModule {

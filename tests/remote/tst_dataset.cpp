@@ -1,10 +1,12 @@
 // Local (in-memory) datasets: fields, cursor, editing, the change log, calculated and lookup
 // fields, text handlers, display-update suspension and the grid model over them.
 
-#include "remote/DataSetModel.h"
 #include "core/Errors.h"
 #include "core/RegionalSettings.h"
+#include "remote/DataSetModel.h"
 #include "remote/RemoteDataSet.h"
+#include "support/DataSetModelCheck.h"
+#include "support/ModelTester.h"
 
 #include <QItemSelectionModel>
 #include <QSignalSpy>
@@ -55,6 +57,74 @@ int ErrorCode(const std::function<void()>& action, QString* message = nullptr)
 
 const QList<QPair<int, QString>> kThree = {
     {1, QStringLiteral("Sales")}, {2, QStringLiteral("Support")}, {3, QStringLiteral("Board")}};
+
+// GROUPS in a grid: the model under Qt's model checks, and a view's selection bound to it.
+struct TGrid {
+    explicit TGrid(const QList<QPair<int, QString>>& rows) : Data(Groups(rows))
+    {
+        Model.SetDataSet(Data.get());
+        Model.BindSelectionModel(&Selection);
+    }
+    std::unique_ptr<TRemoteDataSet> Data;
+    TDataSetModel Model;
+    TModelTester Tester{&Model};
+    QItemSelectionModel Selection{&Model};
+};
+
+// Runs "; "-separated steps on a dataset: "insert R", "append", "edit R", "type TEXT" (into
+// NAME), "post", "cancel", "delete R", "revert R", "undo" (all changes), "close", "create",
+// "hide F", "show F", "move F I", "label F TEXT", "refresh" (calculated fields), "quiet" and
+// "loud" (controls off and on again).
+void RunSteps(TRemoteDataSet& ds, const QString& script)
+{
+    for (const QString& step : script.split(QStringLiteral("; "), Qt::SkipEmptyParts)) {
+        const QStringList w = step.split(QLatin1Char(' '));
+        const QString& verb = w[0];
+        const auto row = [&] { ds.SetCurrentRow(w.value(1).toInt()); };
+        if (verb == QLatin1String("insert")) {
+            row();
+            ds.Insert();
+        } else if (verb == QLatin1String("append")) {
+            ds.Append();
+        } else if (verb == QLatin1String("edit")) {
+            row();
+            ds.Edit();
+        } else if (verb == QLatin1String("type")) {
+            ds.FieldByName(QStringLiteral("NAME"))->SetAsString(w.mid(1).join(QLatin1Char(' ')));
+        } else if (verb == QLatin1String("post")) {
+            ds.Post();
+        } else if (verb == QLatin1String("cancel")) {
+            ds.Cancel();
+        } else if (verb == QLatin1String("delete")) {
+            if (ds.State() == TDataSetState::Browse)
+                row();
+            ds.Delete();
+        } else if (verb == QLatin1String("revert")) {
+            row();
+            ds.RevertRecord();
+        } else if (verb == QLatin1String("undo")) {
+            ds.CancelUpdates();
+        } else if (verb == QLatin1String("close")) {
+            ds.Close();
+        } else if (verb == QLatin1String("create")) {
+            ds.CreateDataSet();
+        } else if (verb == QLatin1String("hide") || verb == QLatin1String("show")) {
+            ds.FieldByName(w[1])->SetVisible(verb == QLatin1String("show"));
+        } else if (verb == QLatin1String("move")) {
+            ds.FieldByName(w[1])->SetIndex(w[2].toInt());
+        } else if (verb == QLatin1String("label")) {
+            ds.FieldByName(w[1])->SetDisplayLabel(w.mid(2).join(QLatin1Char(' ')));
+        } else if (verb == QLatin1String("refresh")) {
+            ds.RefreshCalcFields();
+        } else if (verb == QLatin1String("quiet")) {
+            ds.DisableControls();
+        } else if (verb == QLatin1String("loud")) {
+            ds.EnableControls();
+        } else {
+            QFAIL(qPrintable(QStringLiteral("unknown step '%1'").arg(step)));
+        }
+    }
+}
 
 }  // namespace
 
@@ -571,6 +641,7 @@ private Q_SLOTS:
     {
         auto ds = Groups(kThree);
         TDataSetModel model;
+        TModelTester tester(&model);
         model.SetDataSet(ds.get());
         QCOMPARE(model.rowCount(), 3);
         QCOMPARE(model.columnCount(), 3);
@@ -605,6 +676,7 @@ private Q_SLOTS:
     {
         auto ds = Groups(kThree);
         TDataSetModel model;
+        TModelTester tester(&model);
         model.SetDataSet(ds.get());
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
         QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
@@ -625,6 +697,7 @@ private Q_SLOTS:
     {
         auto ds = Groups(kThree);
         TDataSetModel model;
+        TModelTester tester(&model);
         model.SetDataSet(ds.get());
         QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
@@ -665,6 +738,7 @@ private Q_SLOTS:
     {
         auto ds = Groups(kThree);
         TDataSetModel model;
+        TModelTester tester(&model);
         model.SetDataSet(ds.get());
         QItemSelectionModel selection(&model);
         model.BindSelectionModel(&selection);
@@ -679,6 +753,92 @@ private Q_SLOTS:
         ds->CreateDataSet();
         ds->AppendRecord({1, QStringLiteral("Only")});
         QCOMPARE(selection.currentIndex().row(), 0);
+    }
+
+    // A view's selection moves by itself when the current row is removed under it; the
+    // cursor must not follow it there, only to the row the dataset puts in place.
+    void rowsRemovedUnderTheSelectionMoveTheCursorOnce_data()
+    {
+        QTest::addColumn<int>("start");
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QStringList>("scrolled");
+        QTest::addColumn<int>("current");
+        const QString fresh;  // the new row, NAME still empty
+        QTest::newRow("a middle row deleted") << 1 << "delete 1" << QStringList{QStringLiteral("Board")} << 1;
+        QTest::newRow("the last row deleted")
+            << 2 << "delete 2" << QStringList{QStringLiteral("Support")} << 1;
+        QTest::newRow("a new row cancelled")
+            << 2 << "insert 2; cancel" << QStringList{fresh, QStringLiteral("Board")} << 2;
+        QTest::newRow("a new row reverted")
+            << 2 << "insert 2; type X; post; revert 2" << QStringList{fresh, QStringLiteral("Board")} << 2;
+    }
+    void rowsRemovedUnderTheSelectionMoveTheCursorOnce()
+    {
+        QFETCH(int, start);
+        QFETCH(QString, steps);
+        QFETCH(QStringList, scrolled);
+        QFETCH(int, current);
+        TGrid grid(kThree);
+        grid.Data->SetCurrentRow(start);
+        QStringList seen;
+        grid.Data->AfterScroll = [&](TRemoteDataSet& d) {
+            seen << d.FieldByName(QStringLiteral("NAME"))->AsString();
+        };
+        RunSteps(*grid.Data, steps);
+        QCOMPARE(seen, scrolled);
+        QCOMPARE(grid.Data->CurrentRow(), current);
+        QCOMPARE(grid.Selection.currentIndex().row(), current);
+    }
+
+    // A model whose dataset goes shows nothing rather than rows that are no more.
+    void datasetDestroyedUnderTheModel()
+    {
+        TGrid grid(kThree);
+        QSignalSpy resets(&grid.Model, &QAbstractItemModel::modelReset);
+        grid.Data.reset();
+        QCOMPARE(resets.size(), 1);
+        QCOMPARE(grid.Model.rowCount(), 0);
+        QCOMPARE(grid.Model.columnCount(), 0);
+        QVERIFY(!grid.Model.DataSet());
+        QVERIFY(!grid.Selection.currentIndex().isValid());
+    }
+
+    // Qt's model checks watch every step; afterwards the model shows what the dataset holds
+    // and the selection stands on the dataset's current row.
+    void modelKeepsItsRulesThroughEdits_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::newRow("inserts posted") << "insert 1; type New; post; append; type Last; post";
+        QTest::newRow("inserts cancelled") << "insert 0; cancel; append; type Gone; cancel";
+        QTest::newRow("edits posted and cancelled")
+            << "edit 1; type Changed; post; edit 2; type Dropped; cancel";
+        QTest::newRow("deleted to empty and filled again")
+            << "delete 0; delete 0; delete 0; append; type Only; post";
+        QTest::newRow("a row deleted while edited") << "edit 0; type X; delete 0";
+        QTest::newRow("a new row deleted before it is posted") << "insert 1; type X; delete 1";
+        QTest::newRow("every change undone") << "edit 0; type X; post; delete 1; append; type Y; post; undo";
+        QTest::newRow("rows reverted one by one")
+            << "edit 0; type X; post; append; type Y; post; revert 3; revert 0";
+        QTest::newRow("closed while a row is new") << "append; type X; close";
+        QTest::newRow("closed and made again") << "close; create; append; type A; post";
+        QTest::newRow("columns hidden, moved and relabelled")
+            << "hide ID; move ARCHIVE_ID 0; label NAME Title; show ID";
+        QTest::newRow("edits while controls are off")
+            << "quiet; append; type A; post; delete 0; edit 0; type B; post; loud";
+        QTest::newRow("a column hidden while controls are off") << "quiet; hide NAME; loud";
+        QTest::newRow("nested quiet spells")
+            << "quiet; quiet; delete 0; loud; append; type X; post; loud; delete 2";
+        QTest::newRow("calculated fields refreshed") << "refresh; close; refresh";
+    }
+    void modelKeepsItsRulesThroughEdits()
+    {
+        QFETCH(QString, steps);
+        TGrid grid(kThree);
+        RunSteps(*grid.Data, steps);
+        const QString mismatch = DataSetModelMismatch(grid.Model, *grid.Data);
+        QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
+        QCOMPARE(grid.Selection.currentIndex().row(),
+                 grid.Data->RecordCount() > 0 ? grid.Data->CurrentRow() : -1);
     }
 };
 

@@ -3,11 +3,14 @@
 // fields over real tables, the extension filter clause and streamed report results.
 
 #include "remote/CallSession.h"
-#include "support/ClientFixture.h"
 #include "remote/DataSetModel.h"
 #include "remote/RemoteDataSet.h"
+#include "support/ClientFixture.h"
+#include "support/DataSetModelCheck.h"
+#include "support/ModelTester.h"
 #include "support/TestServer.h"
 
+#include <QItemSelectionModel>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -312,6 +315,7 @@ private Q_SLOTS:
 
         // The grid shows the visible columns with the lookups.
         TDataSetModel model;
+        TModelTester tester(&model);
         model.SetDataSet(&ext);
         QCOMPARE(model.rowCount(), ext.RecordCount());
         QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QStringLiteral("Number"));
@@ -319,6 +323,72 @@ private Q_SLOTS:
         QVERIFY(lookupColumn > 0);
         QCOMPARE(model.data(model.index(0, lookupColumn)).toString(),
                  ext.DisplayTextAt(0, *ext.FieldByName(QStringLiteral("lkpGroupName"))));
+    }
+
+    // The grid's model keeps Qt's model rules, and shows the dataset, while rows are
+    // fetched, edited, applied (the key the server gives a new row shows at once), undone,
+    // fetched again, refused and closed.
+    void gridModelFollowsTheServersRows()
+    {
+        TAdminData data(*client_);
+        TRemoteDataSet& groups = data.Groups;
+        TField* id = groups.FieldByName(QStringLiteral("ID"));
+        TField* name = groups.FieldByName(QStringLiteral("NAME"));
+        id->SetVisible(true);
+        TDataSetModel model;
+        TModelTester tester(&model);
+        model.SetDataSet(&groups);
+        QItemSelectionModel selection(&model);
+        model.BindSelectionModel(&selection);
+        const auto shown = [&] {
+            const QString mismatch = DataSetModelMismatch(model, groups);
+            return mismatch.isEmpty() && selection.currentIndex().row() == groups.CurrentRow();
+        };
+        QVERIFY(shown());
+        const int before = groups.RecordCount();
+
+        groups.Append();
+        name->SetAsString(QStringLiteral("Model check"));
+        groups.Post();
+        QVERIFY(shown());
+        const int added = groups.CurrentRow();
+        QVERIFY(model.data(model.index(added, model.ColumnOf(id))).toString().isEmpty());
+        QCOMPARE(groups.ApplyUpdates(0), 0);
+        QVERIFY(id->AsInteger() > 0);
+        QCOMPARE(model.data(model.index(added, model.ColumnOf(id))).toString(),
+                 QString::number(id->AsInteger()));
+        QVERIFY(shown());
+
+        groups.Edit();
+        name->SetAsString(QStringLiteral("Model check, renamed"));
+        groups.Post();
+        QCOMPARE(groups.ApplyUpdates(0), 0);
+        QVERIFY(shown());
+        groups.First();
+        groups.Edit();
+        name->SetAsString(QStringLiteral("Not kept"));
+        groups.Post();
+        groups.Last();
+        groups.Delete();
+        groups.CancelUpdates();
+        QVERIFY(shown());
+
+        const int key = id->AsInteger();
+        groups.Close();
+        groups.Open();
+        QVERIFY(groups.Locate(QStringLiteral("ID"), {key}));
+        QVERIFY(shown());
+        groups.Delete();
+        QCOMPARE(groups.ApplyUpdates(0), 0);
+        QCOMPARE(model.rowCount(), before);
+        QVERIFY(shown());
+
+        groups.Close();
+        groups.SetProviderName(QStringLiteral("dspNothing"));
+        QCOMPARE(HResultText(OleErrorOf([&] { groups.Open(); })), HResultText(hr::DISP_E_UNKNOWNNAME_));
+        QVERIFY(shown());
+        QCOMPARE(model.rowCount(), 0);
+        QCOMPARE(model.columnCount(), 0);
     }
 
     void filterClauseNarrowsTheExtensions()
