@@ -12,7 +12,7 @@
 #include "widgets/MessageBoxes.h"
 #include "shell/base/ProcessLife.h"
 #include "server/Server.h"
-#include "server/ServerModules.h"
+#include "server/CallTable.h"
 #include "support/TestServer.h"
 #include "remote/TypeLibrary.h"
 
