@@ -381,7 +381,8 @@ void TClientConnection::Pump()
 
 // ---- callbacks -----------------------------------------------------------------------
 
-void TClientConnection::Notify(TCallbackTarget target, const QString& method, const QVariantList& args, bool live)
+void TClientConnection::Notify(TCallbackTarget target, const QString& method, const QVariantList& args,
+                               bool live)
 {
     const int index = static_cast<int>(target);
     if (index >= callbacks_.size() || index >= CallbackInterfaces().size())

@@ -54,8 +54,8 @@ void TCommandQueue::SetEnabled(bool enabled)
     enabled_ = enabled;
     TSettings(db_).SetInt(setting::QueueEnabled, enabled ? 1 : 0);
     notifier_.Notice(category::Commands, TSeverity::Information,
-                   enabled ? QStringLiteral("The command queue is enabled.")
-                           : QStringLiteral("The command queue is disabled."));
+                     enabled ? QStringLiteral("The command queue is enabled.")
+                             : QStringLiteral("The command queue is disabled."));
     notifier_.Broadcast(callback::QueueState, {enabled_});
     SendWaiting();
     UpdateTimer();
@@ -90,7 +90,7 @@ void TCommandQueue::Add(const QString& text, const QString& who)
     insert.Step();
     commands_.append({db_.LastInsertRowId(), text, 0});
     notifier_.LogEvent(category::Commands, TSeverity::Information,
-                     QStringLiteral("%1 queued the command \"%2\".").arg(who, text));
+                       QStringLiteral("%1 queued the command \"%2\".").arg(who, text));
     notifier_.Broadcast(callback::CommandAdded, {text, VarFromInt16(0)});
     SendWaiting();
     UpdateTimer();
@@ -105,7 +105,7 @@ void TCommandQueue::Remove(int row, const QString& who)
     const TCommand command = commands_.takeAt(row);
     Run(db_, QStringLiteral("DELETE FROM COMMAND_QUEUE WHERE ID = ?"), {command.Id});
     notifier_.LogEvent(category::Commands, TSeverity::Information,
-                     QStringLiteral("%1 deleted the command \"%2\".").arg(who, command.Text));
+                       QStringLiteral("%1 deleted the command \"%2\".").arg(who, command.Text));
     notifier_.Broadcast(callback::CommandRemoved, {row});
     UpdateTimer();
 }
@@ -116,7 +116,7 @@ void TCommandQueue::Clear(const QString& who)
     const qsizetype count = commands_.size();
     commands_.clear();
     notifier_.LogEvent(category::Commands, TSeverity::Information,
-                     QStringLiteral("%1 deleted all %2 waiting commands.").arg(who).arg(count));
+                       QStringLiteral("%1 deleted all %2 waiting commands.").arg(who).arg(count));
     notifier_.Broadcast(callback::QueueCleared, {});
     UpdateTimer();
 }
@@ -127,7 +127,7 @@ void TCommandQueue::SendWaiting()
         const TCommand command = commands_.takeFirst();
         Run(db_, QStringLiteral("DELETE FROM COMMAND_QUEUE WHERE ID = ?"), {command.Id});
         notifier_.Notice(category::Commands, TSeverity::Information,
-                       QStringLiteral("Command sent to the exchange: %1").arg(command.Text));
+                         QStringLiteral("Command sent to the exchange: %1").arg(command.Text));
         notifier_.Broadcast(callback::CommandRemoved, {0});
     }
     UpdateTimer();

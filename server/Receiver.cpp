@@ -59,8 +59,7 @@ void TReceiver::Start()
     buffer_.SetCapacity(qMax<qsizetype>(
         kMinBufferSize, settings.Int(setting::ReceiverBufferSize, DefaultReceiverBufferSize)));
     auto* listener = new QTcpServer(this);
-    if (port < 0 || port > 65535 ||
-        !listener->listen(listenAddress_, static_cast<quint16>(port))) {
+    if (port < 0 || port > 65535 || !listener->listen(listenAddress_, static_cast<quint16>(port))) {
         const QString why = QStringLiteral("The receiver cannot listen on port %1: %2")
                                 .arg(port)
                                 .arg(listener->errorString());
@@ -72,7 +71,7 @@ void TReceiver::Start()
     connect(listener_, &QTcpServer::newConnection, this, &TReceiver::OnNewConnection);
     readerStale_ = true;
     notifier_.Notice(category::Receiver, TSeverity::Information,
-                   QStringLiteral("Receiver started: listening for call data on port %1").arg(Port()));
+                     QStringLiteral("Receiver started: listening for call data on port %1").arg(Port()));
     BroadcastState();
     notifier_.Broadcast(callback::BufferSize, {int(buffer_.Capacity())});
     ReportLevel();
@@ -136,7 +135,7 @@ void TReceiver::OnNewConnection()
         connect(socket, &QTcpSocket::disconnected, this,
                 [this] { DetachExchange(QStringLiteral("the exchange closed the connection"), true); });
         notifier_.Notice(category::Receiver, TSeverity::Information,
-                       QStringLiteral("Exchange connected from %1").arg(exchangePeer_));
+                         QStringLiteral("Exchange connected from %1").arg(exchangePeer_));
         BroadcastState();
         Q_EMIT ExchangeAttachedChanged(true);
         if (socket->bytesAvailable() > 0)

@@ -78,9 +78,9 @@ private:
 // Building a provider: its columns, then the provider over a table.
 TProviderField ProviderField(const char* name, TFieldType type, int size = 0, bool required = false,
                              bool readOnly = false, bool key = false);
-TProviderField IdField();                     // ID: auto-increment key, read-only
-TProviderField NameField(bool key = false);   // NAME: wide string of 100, required
-TProviderField ArchiveIdField();              // ARCHIVE_ID: integer
+TProviderField IdField();                    // ID: auto-increment key, read-only
+TProviderField NameField(bool key = false);  // NAME: wide string of 100, required
+TProviderField ArchiveIdField();             // ARCHIVE_ID: integer
 TTableProvider MakeTableProvider(const char* name, const char* table, QList<TProviderField> fields,
                                  const char* orderBy);
 

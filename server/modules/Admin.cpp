@@ -62,25 +62,25 @@ QList<TProviderField> ExtPinFields(bool pinCode)
 
 const TTableProvider& GroupsTable()
 {
-    static const TTableProvider p =
-        MakeTableProvider(provider::AdminRDM::dspGroups, "GROUPS", {IdField(), NameField(), ArchiveIdField()}, "ID");
+    static const TTableProvider p = MakeTableProvider(provider::AdminRDM::dspGroups, "GROUPS",
+                                                      {IdField(), NameField(), ArchiveIdField()}, "ID");
     return p;
 }
 
 const TTableProvider& PbxTable()
 {
-    static const TTableProvider p =
-        MakeTableProvider(provider::AdminRDM::dspPBX, "PBX", {IdField(), NameField(), ArchiveIdField()}, "ID");
+    static const TTableProvider p = MakeTableProvider(provider::AdminRDM::dspPBX, "PBX",
+                                                      {IdField(), NameField(), ArchiveIdField()}, "ID");
     return p;
 }
 
 const TTableProvider& LimitPlanTable()
 {
-    static const TTableProvider p =
-        MakeTableProvider(provider::AdminRDM::dspLimitPlan, "LIMIT_PLAN",
-                          {IdField(), NameField(), ProviderField("MONEY_LIMIT", TFieldType::Currency, 0, true),
-                           ProviderField("RESET_INTERVAL", TFieldType::Integer), ArchiveIdField()},
-                          "ID");
+    static const TTableProvider p = MakeTableProvider(
+        provider::AdminRDM::dspLimitPlan, "LIMIT_PLAN",
+        {IdField(), NameField(), ProviderField("MONEY_LIMIT", TFieldType::Currency, 0, true),
+         ProviderField("RESET_INTERVAL", TFieldType::Integer), ArchiveIdField()},
+        "ID");
     return p;
 }
 
@@ -191,8 +191,9 @@ QVariant CheckTariffRules(TCallContext& c)
     QString error;
     const QString normal = NormaliseTariffRules(c.String(0), &error);
     if (normal.isEmpty())
-        c.Client.Notify(callback::LogMessage, {QStringLiteral("The tariff rules are not valid. %1").arg(error),
-                                               static_cast<int>(TSeverity::Warning)});
+        c.Client.Notify(callback::LogMessage,
+                        {QStringLiteral("The tariff rules are not valid. %1").arg(error),
+                         static_cast<int>(TSeverity::Warning)});
     return QVariant(normal);
 }
 
@@ -249,8 +250,10 @@ void RegisterAdminModule(TCallTable& calls, TProviderTable& providers)
     AddTableProvider(admin, administrator, GroupsTable());
     AddTableProvider(admin, administrator, PbxTable());
     AddTableProvider(admin, administrator, LimitPlanTable());
-    AddTableProvider(admin, administrator, ExtensionTable(), OpenFiltered(ExtensionTable(), &TAdminState::ExtensionFilter));
-    AddTableProvider(admin, administrator, PinCodeTable(), OpenFiltered(PinCodeTable(), &TAdminState::PinCodeFilter));
+    AddTableProvider(admin, administrator, ExtensionTable(),
+                     OpenFiltered(ExtensionTable(), &TAdminState::ExtensionFilter));
+    AddTableProvider(admin, administrator, PinCodeTable(),
+                     OpenFiltered(PinCodeTable(), &TAdminState::PinCodeFilter));
     AddTableProvider(admin, administrator, CallSchemaTable());
     AddTableProvider(admin, administrator, TariffRulesTable());
 }

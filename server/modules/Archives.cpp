@@ -14,8 +14,9 @@ const TTableProvider& ArchiveTable()
         };
         TTableProvider a = MakeTableProvider(
             provider::ArchivesRDM::dspArchive, "ARCHIVE",
-            {IdField(), readOnly("CHECKSUM", TFieldType::String, 25), ProviderField("PULSES", TFieldType::Largeint),
-             readOnly("CREATED", TFieldType::TimeStamp), ProviderField("COMMENT", TFieldType::WideString, 100),
+            {IdField(), readOnly("CHECKSUM", TFieldType::String, 25),
+             ProviderField("PULSES", TFieldType::Largeint), readOnly("CREATED", TFieldType::TimeStamp),
+             ProviderField("COMMENT", TFieldType::WideString, 100),
              readOnly("IMPORTED", TFieldType::TimeStamp), readOnly("FILE_SIZE", TFieldType::Largeint),
              readOnly("FILTERS", TFieldType::Memo), readOnly("CALL_COUNT", TFieldType::Largeint),
              readOnly("DURATION", TFieldType::Largeint), readOnly("RAW_CHARGE", TFieldType::Currency),
@@ -27,8 +28,9 @@ const TTableProvider& ArchiveTable()
         a.DeleteRefusal = [](TDatabase& db, const QVariantList& old) {
             const QVariant imported =
                 db.Scalar(QStringLiteral("SELECT IMPORTED FROM ARCHIVE WHERE ID = ?"), {old.value(0)});
-            return VarIsNull(imported) ? QStringLiteral("Only the entry of an imported archive can be deleted.")
-                                       : QString();
+            return VarIsNull(imported)
+                       ? QStringLiteral("Only the entry of an imported archive can be deleted.")
+                       : QString();
         };
         return a;
     }();

@@ -60,7 +60,8 @@ TDataSetResultPtr OpenCatalog(TProviderContext& c, TCatalog catalog)
     switch (catalog) {
         case TCatalog::EPGroup:
             sql = QStringLiteral("SELECT ID, NAME FROM %1 ORDER BY NAME, ID").arg(table);
-            fields = {CatalogField("ID", TFieldType::Integer), CatalogField("NAME", TFieldType::WideString, 100)};
+            fields = {CatalogField("ID", TFieldType::Integer),
+                      CatalogField("NAME", TFieldType::WideString, 100)};
             fields[0].Key = true;
             break;
         case TCatalog::ExtPin:
@@ -70,7 +71,8 @@ TDataSetResultPtr OpenCatalog(TProviderContext& c, TCatalog catalog)
                       "ORDER BY PBX_ID, CODE")
                       .arg(table);
             fields = {CatalogField("CODE", TFieldType::String, 10),
-                      CatalogField("NAME", TFieldType::WideString, 100), CatalogField("PBX_ID", TFieldType::Integer),
+                      CatalogField("NAME", TFieldType::WideString, 100),
+                      CatalogField("PBX_ID", TFieldType::Integer),
                       CatalogField("GROUP_ID", TFieldType::Integer),
                       CatalogField("LIMIT_PLAN_ID", TFieldType::Integer)};
             break;
@@ -117,8 +119,10 @@ QVariant ChooseCatalogTable(TCallContext& c)
     if (provider == QLatin1String(provider::ReportRDM::dspEPGroup)) {
         catalog = TCatalog::EPGroup;
         tables = {QStringLiteral("PBX"), QStringLiteral("GROUPS"), QStringLiteral("LIMIT_PLAN")};
-    } else if (provider == QLatin1String(provider::ReportRDM::dspExtPin) || provider == QLatin1String(provider::ReportRDM::dspSimpleModeExtPin)) {
-        catalog = provider == QLatin1String(provider::ReportRDM::dspExtPin) ? TCatalog::ExtPin : TCatalog::SimpleExtPin;
+    } else if (provider == QLatin1String(provider::ReportRDM::dspExtPin) ||
+               provider == QLatin1String(provider::ReportRDM::dspSimpleModeExtPin)) {
+        catalog = provider == QLatin1String(provider::ReportRDM::dspExtPin) ? TCatalog::ExtPin
+                                                                            : TCatalog::SimpleExtPin;
         tables = {QStringLiteral("EXTENSION"), QStringLiteral("PIN_CODE")};
     } else {
         throw EOleSysError(QStringLiteral("Unknown provider \"%1\".").arg(provider), hr::DISP_E_UNKNOWNNAME_);

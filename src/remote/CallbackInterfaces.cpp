@@ -53,7 +53,8 @@ const QList<TCallbackInterface>& CallbackInterfaces()
               {callback::CommandAdded, {A::String, A::Int16}},
               {callback::CommandRemoved, {A::Int32}},
               {callback::QueueCleared, {}}}),
-        Make("IClientReport", iid::ClientReport, {{callback::ReportReady, {}}, {callback::LogsReportReady, {}}}),
+        Make("IClientReport", iid::ClientReport,
+             {{callback::ReportReady, {}}, {callback::LogsReportReady, {}}}),
     };
     return interfaces;
 }

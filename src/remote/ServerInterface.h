@@ -62,15 +62,15 @@ inline constexpr int TariffRulesInUse = 315;      // -> the names of the rule se
 }  // namespace AdminRDM
 
 namespace ArchivesRDM {
-inline constexpr int Import = 301;                 // archive ID
-inline constexpr int CheckImport = 302;            // archive ID, error text (by ref)
-inline constexpr int ClearImported = 303;          // archive ID
-inline constexpr int CreateArchive = 304;          // comment, first moment, end moment
-inline constexpr int SetArchivingOptions = 305;    // the archiving option group
-inline constexpr int GetArchivingOptions = 306;    // the same values, by ref
-inline constexpr int CheckExternalImport = 307;    // file name, error text (by ref), archive ID (by ref)
-inline constexpr int ImportExternal = 308;         // archive ID, file name
-inline constexpr int UploadExternalFile = 309;     // file name, contents
+inline constexpr int Import = 301;               // archive ID
+inline constexpr int CheckImport = 302;          // archive ID, error text (by ref)
+inline constexpr int ClearImported = 303;        // archive ID
+inline constexpr int CreateArchive = 304;        // comment, first moment, end moment
+inline constexpr int SetArchivingOptions = 305;  // the archiving option group
+inline constexpr int GetArchivingOptions = 306;  // the same values, by ref
+inline constexpr int CheckExternalImport = 307;  // file name, error text (by ref), archive ID (by ref)
+inline constexpr int ImportExternal = 308;       // archive ID, file name
+inline constexpr int UploadExternalFile = 309;   // file name, contents
 }  // namespace ArchivesRDM
 
 namespace ReceiverRDM {
@@ -80,20 +80,20 @@ inline constexpr int GetReceiverOptions = 303;  // the same values, by ref
 }  // namespace ReceiverRDM
 
 namespace CommandsRDM {
-inline constexpr int SetModemOptions = 301;     // the exchange control option groups: set ...
-inline constexpr int GetModemOptions = 302;     // ... and get (by ref)
+inline constexpr int SetModemOptions = 301;  // the exchange control option groups: set ...
+inline constexpr int GetModemOptions = 302;  // ... and get (by ref)
 inline constexpr int SetDefinityOptions = 303;
 inline constexpr int GetDefinityOptions = 304;
 inline constexpr int SetHiPathOptions = 305;
 inline constexpr int GetHiPathOptions = 306;
 inline constexpr int SetLimitsOptions = 307;
 inline constexpr int GetLimitsOptions = 308;
-inline constexpr int ToggleQueue = 309;         // enables a disabled queue, disables an enabled one
-inline constexpr int QueueContents = 310;       // texts (by ref), retry counts (by ref)
-inline constexpr int RemoveCommand = 311;       // row index
+inline constexpr int ToggleQueue = 309;    // enables a disabled queue, disables an enabled one
+inline constexpr int QueueContents = 310;  // texts (by ref), retry counts (by ref)
+inline constexpr int RemoveCommand = 311;  // row index
 inline constexpr int ClearQueue = 312;
-inline constexpr int AddCommand = 313;          // command text
-inline constexpr int ControlProtocol = 314;     // -> the control protocol (16-bit)
+inline constexpr int AddCommand = 313;       // command text
+inline constexpr int ControlProtocol = 314;  // -> the control protocol (16-bit)
 inline constexpr int SetDirectOptions = 315;
 inline constexpr int GetDirectOptions = 316;
 }  // namespace CommandsRDM
