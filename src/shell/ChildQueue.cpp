@@ -128,7 +128,8 @@ TChildFormQueue::TChildFormQueue(TClientMainForm* owner, QAction* action) : TChi
     resize(520, 360);
 
     FillList();
-    pnlCustomCommand->setVisible(TakesCustomCommands(CommandsRDM().Call(314).toInt()));
+    pnlCustomCommand->setVisible(
+        TakesCustomCommands(CommandsRDM().Call(dispid::CommandsRDM::ControlProtocol).toInt()));
     UpdateActions();
 }
 
@@ -155,7 +156,7 @@ void TChildFormQueue::FillList()
     ListView->setRowCount(0);
     QVariant texts;
     QVariant retries;
-    CommandsRDM().Call(310, {TByRef(texts), TByRef(retries)});
+    CommandsRDM().Call(dispid::CommandsRDM::QueueContents, {TByRef(texts), TByRef(retries)});
     if (texts.isNull() || retries.isNull())
         return;
     const QVariantList textList = texts.toList();
@@ -200,18 +201,18 @@ void TChildFormQueue::actDeleteExecute()
     if (rows.isEmpty())
         return;
     // The row goes when the server reports its removal.
-    CommandsRDM().Call(311, {rows.first().row()});
+    CommandsRDM().Call(dispid::CommandsRDM::RemoveCommand, {rows.first().row()});
 }
 
 void TChildFormQueue::actClearExecute()
 {
     if (AskQuestion(tr("Delete ALL pending commands?")))
-        CommandsRDM().Call(312);
+        CommandsRDM().Call(dispid::CommandsRDM::ClearQueue);
 }
 
 void TChildFormQueue::actCustomCommandExecute()
 {
     // Sent as typed: leading blanks may matter to the exchange.
-    CommandsRDM().Call(313, {edtCustomCommand->text()});
+    CommandsRDM().Call(dispid::CommandsRDM::AddCommand, {edtCustomCommand->text()});
     edtCustomCommand->clear();
 }
