@@ -3,9 +3,10 @@
 // server: the socket connection, the six child connections and four callback objects that
 // record what the server calls, with the handshake and an optional password check.
 
+#include "core/Errors.h"
 #include "remote/CallbackObject.h"
 #include "remote/Connections.h"
-#include "core/Errors.h"
+#include "remote/ServerInterface.h"
 #include "remote/TypeLibrary.h"
 
 #include <QMap>
@@ -42,6 +43,24 @@ protected:
     }
 };
 
+// The handshake through a client's own session, with its four callback objects in the
+// handshake's order: the handshake's result; version goes in and comes back as the server's.
+inline int ShakeHands(const TRemoteModule& main, TCallbackObject& application, TCallbackObject& receiver,
+                      TCallbackObject& commands, TCallbackObject& report, int& version)
+{
+    int result = 0;
+    main.Call(dispid::MainRDM::Handshake,
+              {&application, &receiver, &commands, &report, TByRef(version), TByRef(result)});
+    return result;
+}
+
+// A socket connection to the server on this machine's loopback address.
+inline void ConnectLocally(TSocketConnection& socket, quint16 port)
+{
+    socket.SetAddress(QStringLiteral("127.0.0.1"));
+    socket.SetPort(port);
+}
+
 class TClientFixture {
 public:
     static constexpr int ClientVersion = 320;
@@ -53,8 +72,7 @@ public:
           Commands(Library, iid::ClientCommands),
           Report(Library, iid::ClientReport)
     {
-        for (const char* name :
-             {"ArchivesRDM", "AdminRDM", "ReceiverRDM", "CommandsRDM", "ReportRDM", "LogsReportRDM"}) {
+        for (const char* name : module::Children) {
             auto child = std::make_unique<TSharedConnection>();
             child->SetParentConnection(&Socket);
             child->SetChildName(QLatin1String(name));
@@ -77,13 +95,11 @@ public:
     // Opens the socket, attaches every module and shakes hands; the handshake's result.
     int Connect(quint16 port, int version = ClientVersion, int* serverVersion = nullptr)
     {
-        Socket.SetAddress(QStringLiteral("127.0.0.1"));
-        Socket.SetPort(port);
+        ConnectLocally(Socket, port);
         Socket.Open();
         for (const auto& child : Children)
             child->AppServer();
-        int result = 0;
-        Main().Call(301, {&Application, &Receiver, &Commands, &Report, TByRef(version), TByRef(result)});
+        const int result = ShakeHands(Main(), Application, Receiver, Commands, Report, version);
         if (serverVersion)
             *serverVersion = version;
         return result;
@@ -93,7 +109,7 @@ public:
     bool LogIn(bool administrator)
     {
         const QString password = administrator ? QStringLiteral("admin") : QStringLiteral("user");
-        return Main().Call(307, {administrator, password}).toBool();
+        return Main().Call(dispid::MainRDM::CheckPassword, {administrator, password}).toBool();
     }
 };
 
