@@ -30,6 +30,27 @@ const QList<QPair<TModule, const char*>>& ModuleNames()
                        hr::DISP_E_TYPEMISMATCH_);
 }
 
+// Both tables keep one entry per key: a new one replaces the old.
+template <typename TEntry, typename TSameKey>
+void AddOrReplace(QList<TEntry>& entries, TEntry entry, TSameKey sameKey)
+{
+    for (TEntry& e : entries)
+        if (sameKey(e, entry)) {
+            e = std::move(entry);
+            return;
+        }
+    entries.append(std::move(entry));
+}
+
+template <typename TEntry, typename TMatch>
+const TEntry* FindEntry(const QList<TEntry>& entries, TMatch match)
+{
+    for (const TEntry& e : entries)
+        if (match(e))
+            return &e;
+    return nullptr;
+}
+
 bool IsIntegerVariant(const QVariant& v)
 {
     const int id = v.metaType().id();
@@ -112,38 +133,26 @@ TDispatchRef TCallContext::Dispatch(int index) const
 
 void TCallTable::Add(TCallEntry entry)
 {
-    for (TCallEntry& e : entries_)
-        if (e.Module == entry.Module && e.DispId == entry.DispId) {
-            e = std::move(entry);
-            return;
-        }
-    entries_.append(std::move(entry));
+    AddOrReplace(entries_, std::move(entry), [](const TCallEntry& a, const TCallEntry& b) {
+        return a.Module == b.Module && a.DispId == b.DispId;
+    });
 }
 
 const TCallEntry* TCallTable::Find(TModule module, int dispId) const
 {
-    for (const TCallEntry& e : entries_)
-        if (e.Module == module && e.DispId == dispId)
-            return &e;
-    return nullptr;
+    return FindEntry(entries_, [&](const TCallEntry& e) { return e.Module == module && e.DispId == dispId; });
 }
 
 void TProviderTable::Add(TProviderEntry entry)
 {
-    for (TProviderEntry& e : entries_)
-        if (e.Module == entry.Module && e.Name == entry.Name) {
-            e = std::move(entry);
-            return;
-        }
-    entries_.append(std::move(entry));
+    AddOrReplace(entries_, std::move(entry), [](const TProviderEntry& a, const TProviderEntry& b) {
+        return a.Module == b.Module && a.Name == b.Name;
+    });
 }
 
 const TProviderEntry* TProviderTable::Find(TModule module, const QString& name) const
 {
-    for (const TProviderEntry& e : entries_)
-        if (e.Module == module && e.Name == name)
-            return &e;
-    return nullptr;
+    return FindEntry(entries_, [&](const TProviderEntry& e) { return e.Module == module && e.Name == name; });
 }
 
 void TModuleEntries::Call(int dispId, int level, int argCount, TCallHandler handler) const
