@@ -1,13 +1,9 @@
 #include "server/ClientConnection.h"
 
 #include "remote/CallbackInterfaces.h"
-#include "server/Database.h"
-#include "server/ReportSql.h"
-#include "server/Server.h"
-#include "server/SqlValues.h"
+#include "server/EventLog.h"
+#include "server/ServerContext.h"
 
-#include <QPointer>
-#include <QRunnable>
 #include <QTcpSocket>
 
 #include <sys/socket.h>
@@ -19,69 +15,9 @@ namespace {
 constexpr qint64 kSocketBacklog = 1024 * 1024;
 constexpr qsizetype kMaxHeldCallbacks = 10000;
 
-class TQueryJob : public QRunnable {
-public:
-    using TDone = std::function<void(TDataSetResultPtr)>;
-    TQueryJob(QString path, QString sql, qint64 maxBytes, std::shared_ptr<std::atomic<bool>> cancel,
-              TDone done)
-        : path_(std::move(path)),
-          sql_(std::move(sql)),
-          maxBytes_(maxBytes),
-          cancel_(std::move(cancel)),
-          done_(std::move(done))
-    {
-    }
-    void run() override
-    {
-        auto result = std::make_shared<TDataSetResult>();
-        try {
-            TReportConnection connection(path_);
-            connection.SetCancelFlag(cancel_);
-            TStatement stmt = connection.Prepare(sql_);
-            *result = RunReportStatement(stmt, *cancel_, maxBytes_);
-        } catch (const Exception& e) {
-            result->Error = e.Message();
-        } catch (const std::exception& e) {
-            result->Error = QString::fromUtf8(e.what());
-        }
-        done_(result);
-    }
-
-private:
-    QString path_, sql_;
-    qint64 maxBytes_;
-    std::shared_ptr<std::atomic<bool>> cancel_;
-    TDone done_;
-};
-
-const char* ReadyMethod(TResultSlot slot)
-{
-    switch (slot) {
-        case TResultSlot::Report:
-            return "ReportReady";
-        case TResultSlot::Logs:
-            return "LogsReportReady";
-        case TResultSlot::LogsEvent:
-            return nullptr;
-    }
-    return nullptr;
-}
-
-TResultSlot SlotOf(TProviderKind kind)
-{
-    switch (kind) {
-        case TProviderKind::LogsResult:
-            return TResultSlot::Logs;
-        case TProviderKind::LogsEvent:
-            return TResultSlot::LogsEvent;
-        default:
-            return TResultSlot::Report;
-    }
-}
-
 }  // namespace
 
-TClientConnection::TClientConnection(TServer& server, QTcpSocket* socket, quint64 number)
+TClientConnection::TClientConnection(TServerContext& server, QTcpSocket* socket, quint64 number)
     : QObject(nullptr),
       server_(server),
       socket_(socket),
@@ -101,7 +37,7 @@ TClientConnection::TClientConnection(TServer& server, QTcpSocket* socket, quint6
 
 TClientConnection::~TClientConnection()
 {
-    CancelQueries();
+    StatesClosing();
 }
 
 void TClientConnection::RaiseLevel(int level)
@@ -150,7 +86,7 @@ void TClientConnection::OnDisconnected()
                 .arg(reader_.Buffered()));
     closing_ = true;
     frameTimer_.stop();
-    CancelQueries();
+    StatesClosing();
     outgoing_.clear();
     Q_EMIT Finished(this);
 }
@@ -163,7 +99,7 @@ void TClientConnection::Close(const QString& reason)
     frameTimer_.stop();
     server_.LogEvent(category::Client, TSeverity::Warning,
                      QStringLiteral("Client %1 (%2) dropped: %3").arg(number_).arg(peer_, reason));
-    CancelQueries();
+    StatesClosing();
     outgoing_.clear();
     socket_->abort();
 }
@@ -217,8 +153,8 @@ void TClientConnection::HandleAttach(const TMessage& m)
     try {
         TModule module = TModule::Main;
         if (m.Parent == 0) {
-            if (m.Module != QLatin1String(ServerMainModuleName) ||
-                m.Guid.compare(QLatin1String(ServerMainModuleGuid), Qt::CaseInsensitive) != 0)
+            if (m.Module != QLatin1String(module::ProgramId) ||
+                m.Guid.compare(QLatin1String(module::ServerGuid), Qt::CaseInsensitive) != 0)
                 throw EOleSysError(QStringLiteral("Unknown server \"%1\" %2.").arg(m.Module, m.Guid),
                                    hr::DISP_E_UNKNOWNNAME_);
             if (m.Version != TelvaneProtocolVersion)
@@ -259,7 +195,7 @@ void TClientConnection::HandleCall(const TMessage& m)
             throw EOleSysError(
                 QStringLiteral("Unknown DISPID %1 of %2.").arg(m.DispId).arg(ModuleName(module)),
                 hr::DISP_E_UNKNOWNNAME_);
-        const bool handshake = module == TModule::Main && m.DispId == 301;
+        const bool handshake = module == TModule::Main && m.DispId == dispid::MainRDM::Handshake;
         if (!handshake && !accepted_)
             throw EOleSysError(
                 QStringLiteral("Access denied: %1 needs an accepted handshake first.").arg(what),
@@ -277,7 +213,7 @@ void TClientConnection::HandleCall(const TMessage& m)
                     QStringLiteral("%1: by-reference index %2 is out of range.").arg(what).arg(index),
                     hr::DISP_E_BADPARAMCOUNT_);
         QVariantList args = m.Args;
-        TCallContext context{*this, args};
+        TCallContext context{*this, args, server_};
         TMessage reply;
         reply.Kind = TMessageKind::Reply;
         reply.Id = m.Id;
@@ -309,7 +245,7 @@ void TClientConnection::SendAway()
     sentAway_ = true;
     server_.LogEvent(category::Client, TSeverity::Warning,
                      QStringLiteral("Client %1 (%2) sent away: too many users.").arg(number_).arg(peer_));
-    Notify(TCallbackTarget::Application, QStringLiteral("TooManyUsers"), {}, false);
+    Notify(callback::TooManyUsers, {}, false);
     QTimer::singleShot(server_.Options().TooManyUsersGraceMs, this, [this] {
         if (!closing_ && socket_->state() == QAbstractSocket::ConnectedState)
             socket_->disconnectFromHost();
@@ -318,70 +254,11 @@ void TClientConnection::SendAway()
 
 // ---- datasets ------------------------------------------------------------------------
 
-TDataSetResultPtr TClientConnection::OpenCatalog(TProviderKind kind) const
-{
-    TDatabase& db = server_.Database();
-    QString sql;
-    QList<TFieldDef> fields;
-    auto field = [](const char* name, TFieldType type, int size = 0) {
-        TFieldDef f;
-        f.Name = QLatin1String(name);
-        f.DataType = type;
-        f.Size = size;
-        f.ReadOnly = true;
-        return f;
-    };
-    if (kind == TProviderKind::EPGroup) {
-        if (epGroupTable_.isEmpty())
-            throw Exception(QStringLiteral("dspEPGroup has no table: choose one with ReportRDM 303 first."));
-        sql = QStringLiteral("SELECT ID, NAME FROM %1 ORDER BY NAME, ID").arg(epGroupTable_);
-        fields = {field("ID", TFieldType::Integer), field("NAME", TFieldType::WideString, 100)};
-        fields[0].Key = true;
-    } else if (kind == TProviderKind::ExtPin) {
-        if (extPinTable_.isEmpty())
-            throw Exception(QStringLiteral("dspExtPin has no table: choose one with ReportRDM 303 first."));
-        // A code without a limit plan reads as plan 0, the "Unlimited" group of the client.
-        sql = QStringLiteral(
-                  "SELECT CODE, NAME, PBX_ID, GROUP_ID, coalesce(LIMIT_PLAN_ID, 0) FROM %1 "
-                  "ORDER BY PBX_ID, CODE")
-                  .arg(extPinTable_);
-        fields = {field("CODE", TFieldType::String, 10), field("NAME", TFieldType::WideString, 100),
-                  field("PBX_ID", TFieldType::Integer), field("GROUP_ID", TFieldType::Integer),
-                  field("LIMIT_PLAN_ID", TFieldType::Integer)};
-    } else {
-        if (simpleExtPinTable_.isEmpty())
-            throw Exception(
-                QStringLiteral("dspSimpleModeExtPin has no table: choose one with ReportRDM 303 first."));
-        sql = QStringLiteral(
-                  "SELECT t.CODE, t.NAME, g.NAME, x.NAME FROM %1 t "
-                  "JOIN GROUPS g ON t.GROUP_ID = g.ID JOIN PBX x ON t.PBX_ID = x.ID "
-                  "ORDER BY x.NAME, t.CODE")
-                  .arg(simpleExtPinTable_);
-        fields = {field("CODE", TFieldType::String, 10), field("NAME", TFieldType::WideString, 100),
-                  field("GROUP_NAME", TFieldType::WideString, 100),
-                  field("PBX_NAME", TFieldType::WideString, 100)};
-    }
-    TStatement stmt = db.Prepare(sql);
-    TRowsPacker packer;
-    while (stmt.Step()) {
-        QVariantList row;
-        for (int i = 0; i < fields.size(); ++i)
-            row << ColumnValueAs(stmt, i, fields.at(i).DataType);
-        packer.Add(std::move(row));
-    }
-    packer.Finish();
-    auto result = std::make_shared<TDataSetResult>();
-    result->Fields = fields;
-    result->Packets = packer.Packets();
-    result->RowCount = packer.RowCount();
-    return result;
-}
-
 // The provider an open or apply names, once the connection may use it.
 const TProviderEntry& TClientConnection::CheckedProvider(const TMessage& m) const
 {
     const TModule module = ModuleOf(m.Handle);
-    const TProviderEntry* provider = FindProvider(module, m.Provider);
+    const TProviderEntry* provider = server_.Providers().Find(module, m.Provider);
     if (!provider)
         throw EOleSysError(QStringLiteral("Unknown provider \"%1\" of %2.").arg(m.Provider, ModuleName(module)),
                            hr::DISP_E_UNKNOWNNAME_);
@@ -395,40 +272,11 @@ const TProviderEntry& TClientConnection::CheckedProvider(const TMessage& m) cons
 void TClientConnection::HandleOpen(const TMessage& m)
 {
     try {
-        const TProviderEntry* provider = &CheckedProvider(m);
+        const TProviderEntry& provider = CheckedProvider(m);
         try {
-            switch (provider->Kind) {
-                case TProviderKind::Table:
-                    SendDataSet(m.Id,
-                                std::make_shared<TDataSetResult>(provider->Table->Open(server_.Database())));
-                    return;
-                case TProviderKind::ExtensionQuery:
-                case TProviderKind::PinCodeQuery: {
-                    const auto& filter =
-                        provider->Kind == TProviderKind::ExtensionQuery ? extensionFilter_ : pinCodeFilter_;
-                    SendDataSet(m.Id, std::make_shared<TDataSetResult>(
-                                          provider->Table->Open(server_.Database(), filter)));
-                    return;
-                }
-                case TProviderKind::EPGroup:
-                case TProviderKind::ExtPin:
-                case TProviderKind::SimpleExtPin:
-                    SendDataSet(m.Id, OpenCatalog(provider->Kind));
-                    return;
-                case TProviderKind::ReportResult:
-                case TProviderKind::LogsResult:
-                case TProviderKind::LogsEvent: {
-                    TQuery& q = queries_[static_cast<int>(SlotOf(provider->Kind))];
-                    if (q.Running)
-                        q.WaitingOpens.append(m.Id);  // answered when the statement is done
-                    else if (!q.Result)
-                        throw Exception(
-                            QStringLiteral("%1 has no result: no statement was run.").arg(m.Provider));
-                    else
-                        SendDataSet(m.Id, q.Result);
-                    return;
-                }
-            }
+            TProviderContext context{*this, m, server_};
+            if (TDataSetResultPtr result = provider.Open(context))
+                SendDataSet(m.Id, std::move(result));
         } catch (const EOleSysError&) {
             throw;
         } catch (const Exception& e) {
@@ -442,12 +290,13 @@ void TClientConnection::HandleOpen(const TMessage& m)
 void TClientConnection::HandleApply(const TMessage& m)
 {
     try {
-        const TProviderEntry* provider = &CheckedProvider(m);
-        if (!provider->Table)
+        const TProviderEntry& provider = CheckedProvider(m);
+        if (!provider.Apply)
             throw EOleSysError(QStringLiteral("%1 is read-only: it does not apply changes.").arg(m.Provider),
                                hr::DISP_E_EXCEPTION_);
         try {
-            TMessage applied = provider->Table->Apply(server_.Database(), m);
+            TProviderContext context{*this, m, server_};
+            TMessage applied = provider.Apply(context);
             server_.DataChanged();
             if (!applied.Errors.isEmpty())
                 server_.Log(TSeverity::Information,
@@ -465,83 +314,10 @@ void TClientConnection::HandleApply(const TMessage& m)
     }
 }
 
-void TClientConnection::SetRowFilter(TProviderKind query, std::optional<TRowFilter> filter)
+void TClientConnection::StatesClosing()
 {
-    (query == TProviderKind::ExtensionQuery ? extensionFilter_ : pinCodeFilter_) = std::move(filter);
-}
-
-void TClientConnection::SetCatalogTable(TProviderKind provider, const QString& table)
-{
-    switch (provider) {
-        case TProviderKind::EPGroup:
-            epGroupTable_ = table;
-            break;
-        case TProviderKind::ExtPin:
-            extPinTable_ = table;
-            break;
-        default:
-            simpleExtPinTable_ = table;
-            break;
-    }
-}
-
-// ---- statements on the query pool ----------------------------------------------------
-
-void TClientConnection::StartQuery(TResultSlot slot, const QString& sql)
-{
-    TQuery& q = queries_[static_cast<int>(slot)];
-    if (q.Cancel)
-        q.Cancel->store(true);  // a newer statement replaces one still running
-    q.Cancel = std::make_shared<std::atomic<bool>>(false);
-    q.Running = true;
-    q.Result.reset();
-    const quint64 generation = ++q.Generation;
-    if (slot != TResultSlot::LogsEvent && q.StatusId == 0) {
-        q.StatusId = server_.NewStatusId();
-        Notify(TCallbackTarget::Application, QStringLiteral("StatusAdded"),
-               {QStringLiteral("Running the query..."), q.StatusId});
-    }
-    QPointer<TClientConnection> self(this);
-    auto* job = new TQueryJob(server_.Database().Path(), sql, server_.Options().MaxResultBytes, q.Cancel,
-                              [self, slot, generation](TDataSetResultPtr result) {
-                                  QMetaObject::invokeMethod(
-                                      self.data(),
-                                      [self, slot, generation, result] {
-                                          if (self)
-                                              self->QueryDone(slot, generation, result);
-                                      },
-                                      Qt::QueuedConnection);
-                              });
-    server_.QueryPool().start(job);
-}
-
-void TClientConnection::QueryDone(TResultSlot slot, quint64 generation, TDataSetResultPtr result)
-{
-    TQuery& q = queries_[static_cast<int>(slot)];
-    if (generation != q.Generation || closing_)
-        return;
-    q.Running = false;
-    q.Result = result;
-    if (!result->Error.isEmpty())
-        server_.LogEvent(
-            category::Reports, TSeverity::Warning,
-            QStringLiteral("Client %1: the statement failed: %2").arg(number_).arg(result->Error));
-    const QList<quint32> waiting = std::exchange(q.WaitingOpens, {});
-    for (quint32 id : waiting)
-        SendDataSet(id, result);
-    if (q.StatusId != 0) {
-        Notify(TCallbackTarget::Application, QStringLiteral("StatusCleared"), {q.StatusId});
-        q.StatusId = 0;
-    }
-    if (const char* method = ReadyMethod(slot))
-        Notify(TCallbackTarget::Report, QLatin1String(method), {}, false);
-}
-
-void TClientConnection::CancelQueries()
-{
-    for (TQuery& q : queries_)
-        if (q.Cancel)
-            q.Cancel->store(true);
+    for (const auto& [type, state] : states_)
+        state->Closing();
 }
 
 // ---- sending -------------------------------------------------------------------------
@@ -658,9 +434,9 @@ void TClientConnection::Shutdown()
         return;
     outgoing_.clear();  // a transfer in progress is not finished for a server that stops
     if (accepted_ || sentAway_)
-        Notify(TCallbackTarget::Application, QStringLiteral("ServerShutdown"), {}, false);
+        Notify(callback::ServerShutdown, {}, false);
     closing_ = true;
-    CancelQueries();
+    StatesClosing();
     // Close only the server's half once everything is written: the client may still be
     // answering callbacks sent before the notice, and a socket closed outright answers
     // those with a reset, which makes the client's system drop the notice unread. The

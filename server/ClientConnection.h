@@ -1,40 +1,45 @@
 #pragma once
-// One connected client: its socket and frame reader, its module handles, access level,
-// callback objects, filter clauses and report results. Everything runs on the server's
-// thread; report statements run on the query pool and come back here.
+// One connected client: its socket and frame reader, the module handles it attached, its
+// access level and callback objects, and the small state each module keeps for it. It
+// reads frames, dispatches calls, opens and applies to the handlers of the server's tables
+// (server/modules fill them), and sends the answers, datasets and callbacks. Everything
+// runs on the server's thread.
 
-#include "server/DataPackets.h"
 #include "remote/Protocol.h"
-#include "server/ServerModules.h"
-#include "server/TableProvider.h"
+#include "server/CallTable.h"
+#include "server/ClientNotifier.h"
+#include "server/DataPackets.h"
 
 #include <QHash>
 #include <QObject>
 #include <QTimer>
 
-#include <atomic>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
-#include <optional>
+#include <typeindex>
 
 class QTcpSocket;
-class TServer;
+class TServerContext;
 
-// The four callback objects of the handshake, in its order.
-enum class TCallbackTarget { Application = 0, Receiver = 1, Commands = 2, Report = 3 };
+// The state a module keeps for a connection (filter clauses, chosen tables, statements):
+// made when the module first needs it, destroyed with the connection.
+class TModuleState {
+public:
+    virtual ~TModuleState() = default;
+    // The connection closes: whatever runs for it stops.
+    virtual void Closing() {}
+};
 
-// The statements a connection may have running, one of each.
-enum class TResultSlot { Report = 0, Logs = 1, LogsEvent = 2 };
-
-class TClientConnection : public QObject {
+class TClientConnection : public QObject, public TClientCallbacks {
     Q_OBJECT
 
 public:
-    TClientConnection(TServer& server, QTcpSocket* socket, quint64 number);
+    TClientConnection(TServerContext& server, QTcpSocket* socket, quint64 number);
     ~TClientConnection() override;
 
-    TServer& Server() const { return server_; }
+    TServerContext& Server() const { return server_; }
     quint64 Number() const { return number_; }
     QString Peer() const { return peer_; }
 
@@ -52,22 +57,27 @@ public:
     void RunAfterReply(std::function<void()> fn) { afterReply_.append(std::move(fn)); }
     bool SentAway() const { return sentAway_; }
 
-    // Calls a method of one of the client's callback objects. Live notices are held back
-    // while live data is disabled (MainRDM 312) and sent in order when it is enabled.
-    void Notify(TCallbackTarget target, const QString& method, const QVariantList& args, bool live = true);
+    // Live notices are held back while live data is disabled (MainRDM SetLiveData) and
+    // sent in order when it is enabled.
+    using TClientCallbacks::Notify;
+    void Notify(TCallbackTarget target, const QString& method, const QVariantList& args,
+                bool live = true) override;
     void SetLiveDataEnabled(bool enabled);
 
-    // The data format the connection checked last with AdminRDM 302, as it was sent;
-    // none when that check failed.
-    const std::optional<QString>& CheckedDataFormat() const { return checkedFormat_; }
-    void SetCheckedDataFormat(std::optional<QString> text) { checkedFormat_ = std::move(text); }
+    // A module's state for this connection.
+    template <typename TState>
+    TState& State()
+    {
+        std::unique_ptr<TModuleState>& state = states_[std::type_index(typeid(TState))];
+        if (!state)
+            state = std::make_unique<TState>();
+        return static_cast<TState&>(*state);
+    }
 
-    void SetRowFilter(TProviderKind query, std::optional<TRowFilter> filter);
-    void SetCatalogTable(TProviderKind provider, const QString& table);
-
-    // Runs a report or log statement (already checked) on the query pool; the result is
-    // served by the slot's provider, and the slot's ready callback follows.
-    void StartQuery(TResultSlot slot, const QString& sql);
+    // Answers an open with the rows, or with the error that stopped reading them.
+    void SendDataSet(quint32 id, TDataSetResultPtr result);
+    // True once the connection is closing: nothing more is sent.
+    bool Closing() const { return closing_; }
 
     // The server stops: the shutdown notice, then the connection is closed.
     void Shutdown();
@@ -77,14 +87,6 @@ Q_SIGNALS:
     void Finished(TClientConnection* connection);
 
 private:
-    struct TQuery {
-        quint64 Generation = 0;
-        bool Running = false;
-        std::shared_ptr<std::atomic<bool>> Cancel;
-        TDataSetResultPtr Result;
-        QList<quint32> WaitingOpens;
-        int StatusId = 0;
-    };
     struct TOutgoing {
         QByteArray Frame;
         TDataSetResultPtr Rows;  // a dataset's packets, sent as the socket drains
@@ -104,16 +106,13 @@ private:
     void HandleApply(const TMessage& m);
     TModule ModuleOf(quint32 handle) const;
     void CheckLevel(int needed, const QString& what) const;
+    void StatesClosing();
 
     void Send(const TMessage& m);
     void SendError(quint32 id, HRESULT code, const QString& text);
-    void SendDataSet(quint32 id, TDataSetResultPtr result);
-    void QueryDone(TResultSlot slot, quint64 generation, TDataSetResultPtr result);
-    void CancelQueries();
-    TDataSetResultPtr OpenCatalog(TProviderKind kind) const;
     void SendAway();
 
-    TServer& server_;
+    TServerContext& server_;
     QTcpSocket* socket_;
     quint64 number_;
     QString peer_;
@@ -132,11 +131,7 @@ private:
     bool liveEnabled_ = true;
     QList<TMessage> heldCallbacks_;
     qint64 droppedCallbacks_ = 0;
-    std::optional<TRowFilter> extensionFilter_;
-    std::optional<TRowFilter> pinCodeFilter_;
-    QString epGroupTable_, extPinTable_, simpleExtPinTable_;
-    std::optional<QString> checkedFormat_;
     QList<std::function<void()>> afterReply_;
-    TQuery queries_[3];
+    std::map<std::type_index, std::unique_ptr<TModuleState>> states_;
     std::deque<TOutgoing> outgoing_;
 };

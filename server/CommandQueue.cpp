@@ -1,10 +1,10 @@
 #include "server/CommandQueue.h"
 
-#include "server/ClientConnection.h"
-#include "server/Receiver.h"
-#include "server/Server.h"
-#include "server/Settings.h"
 #include "core/Variants.h"
+#include "server/Database.h"
+#include "server/EventLog.h"
+#include "server/Receiver.h"
+#include "server/Settings.h"
 
 namespace {
 
@@ -18,8 +18,8 @@ void Run(TDatabase& db, const QString& sql, const QVariantList& params = {})
 
 }  // namespace
 
-TCommandQueue::TCommandQueue(TServer& server, TReceiver& output)
-    : QObject(nullptr), server_(server), output_(output)
+TCommandQueue::TCommandQueue(TDatabase& db, TClientNotifier& notifier, TReceiver& output)
+    : QObject(nullptr), db_(db), notifier_(notifier), output_(output)
 {
     connect(&retryTimer_, &QTimer::timeout, this, &TCommandQueue::OnRetryTimer);
     connect(&output_, &TReceiver::ExchangeAttachedChanged, this, [this](bool attached) {
@@ -30,13 +30,12 @@ TCommandQueue::TCommandQueue(TServer& server, TReceiver& output)
 
 void TCommandQueue::Load()
 {
-    TDatabase& db = server_.Database();
-    TSettings settings(db);
+    TSettings settings(db_);
     enabled_ = settings.Int(setting::QueueEnabled, 1) != 0;
     retryTimer_.setInterval(qMax(10, settings.Int(setting::CommandRetryMs, DefaultCommandRetryMs)));
     commands_.clear();
     TStatement stmt =
-        db.Prepare(QStringLiteral("SELECT ID, TEXT, RETRY_COUNT FROM COMMAND_QUEUE ORDER BY ID"));
+        db_.Prepare(QStringLiteral("SELECT ID, TEXT, RETRY_COUNT FROM COMMAND_QUEUE ORDER BY ID"));
     while (stmt.Step())
         commands_.append({stmt.Int(0), stmt.Text(1), static_cast<int>(stmt.Int(2))});
     SendWaiting();
@@ -45,7 +44,7 @@ void TCommandQueue::Load()
 
 int TCommandQueue::ControlProtocol() const
 {
-    const int value = TSettings(server_.Database()).Int(setting::ControlProtocol, protocol::AvayaDefinity);
+    const int value = TSettings(db_).Int(setting::ControlProtocol, protocol::AvayaDefinity);
     return value >= protocol::AvayaDefinity && value <= protocol::DirectCommands ? value
                                                                                  : protocol::AvayaDefinity;
 }
@@ -53,11 +52,11 @@ int TCommandQueue::ControlProtocol() const
 void TCommandQueue::SetEnabled(bool enabled)
 {
     enabled_ = enabled;
-    TSettings(server_.Database()).SetInt(setting::QueueEnabled, enabled ? 1 : 0);
-    server_.Notice(category::Commands, TSeverity::Information,
-                   enabled ? QStringLiteral("The command queue is enabled.")
-                           : QStringLiteral("The command queue is disabled."));
-    server_.Broadcast(TCallbackTarget::Commands, QStringLiteral("QueueState"), {enabled_});
+    TSettings(db_).SetInt(setting::QueueEnabled, enabled ? 1 : 0);
+    notifier_.Notice(category::Commands, TSeverity::Information,
+                     enabled ? QStringLiteral("The command queue is enabled.")
+                             : QStringLiteral("The command queue is disabled."));
+    notifier_.Broadcast(callback::QueueState, {enabled_});
     SendWaiting();
     UpdateTimer();
 }
@@ -85,15 +84,14 @@ void TCommandQueue::Add(const QString& text, const QString& who)
     const QString refused = CheckCommand(text);
     if (!refused.isEmpty())
         throw Exception(refused);
-    TDatabase& db = server_.Database();
     TStatement insert =
-        db.Prepare(QStringLiteral("INSERT INTO COMMAND_QUEUE (TEXT, RETRY_COUNT) VALUES (?, 0)"));
+        db_.Prepare(QStringLiteral("INSERT INTO COMMAND_QUEUE (TEXT, RETRY_COUNT) VALUES (?, 0)"));
     insert.BindText(1, text);
     insert.Step();
-    commands_.append({db.LastInsertRowId(), text, 0});
-    server_.LogEvent(category::Commands, TSeverity::Information,
-                     QStringLiteral("%1 queued the command \"%2\".").arg(who, text));
-    server_.Broadcast(TCallbackTarget::Commands, QStringLiteral("CommandAdded"), {text, VarFromInt16(0)});
+    commands_.append({db_.LastInsertRowId(), text, 0});
+    notifier_.LogEvent(category::Commands, TSeverity::Information,
+                       QStringLiteral("%1 queued the command \"%2\".").arg(who, text));
+    notifier_.Broadcast(callback::CommandAdded, {text, VarFromInt16(0)});
     SendWaiting();
     UpdateTimer();
 }
@@ -105,21 +103,21 @@ void TCommandQueue::Remove(int row, const QString& who)
                             .arg(row)
                             .arg(commands_.size()));
     const TCommand command = commands_.takeAt(row);
-    Run(server_.Database(), QStringLiteral("DELETE FROM COMMAND_QUEUE WHERE ID = ?"), {command.Id});
-    server_.LogEvent(category::Commands, TSeverity::Information,
-                     QStringLiteral("%1 deleted the command \"%2\".").arg(who, command.Text));
-    server_.Broadcast(TCallbackTarget::Commands, QStringLiteral("CommandRemoved"), {row});
+    Run(db_, QStringLiteral("DELETE FROM COMMAND_QUEUE WHERE ID = ?"), {command.Id});
+    notifier_.LogEvent(category::Commands, TSeverity::Information,
+                       QStringLiteral("%1 deleted the command \"%2\".").arg(who, command.Text));
+    notifier_.Broadcast(callback::CommandRemoved, {row});
     UpdateTimer();
 }
 
 void TCommandQueue::Clear(const QString& who)
 {
-    Run(server_.Database(), QStringLiteral("DELETE FROM COMMAND_QUEUE"));
+    Run(db_, QStringLiteral("DELETE FROM COMMAND_QUEUE"));
     const qsizetype count = commands_.size();
     commands_.clear();
-    server_.LogEvent(category::Commands, TSeverity::Information,
-                     QStringLiteral("%1 deleted all %2 waiting commands.").arg(who).arg(count));
-    server_.Broadcast(TCallbackTarget::Commands, QStringLiteral("QueueCleared"), {});
+    notifier_.LogEvent(category::Commands, TSeverity::Information,
+                       QStringLiteral("%1 deleted all %2 waiting commands.").arg(who).arg(count));
+    notifier_.Broadcast(callback::QueueCleared, {});
     UpdateTimer();
 }
 
@@ -127,17 +125,17 @@ void TCommandQueue::SendWaiting()
 {
     while (enabled_ && !commands_.isEmpty() && output_.WriteLine(commands_.first().Text)) {
         const TCommand command = commands_.takeFirst();
-        Run(server_.Database(), QStringLiteral("DELETE FROM COMMAND_QUEUE WHERE ID = ?"), {command.Id});
-        server_.Notice(category::Commands, TSeverity::Information,
-                       QStringLiteral("Command sent to the exchange: %1").arg(command.Text));
-        server_.Broadcast(TCallbackTarget::Commands, QStringLiteral("CommandRemoved"), {0});
+        Run(db_, QStringLiteral("DELETE FROM COMMAND_QUEUE WHERE ID = ?"), {command.Id});
+        notifier_.Notice(category::Commands, TSeverity::Information,
+                         QStringLiteral("Command sent to the exchange: %1").arg(command.Text));
+        notifier_.Broadcast(callback::CommandRemoved, {0});
     }
     UpdateTimer();
 }
 
-void TCommandQueue::SendStateTo(TClientConnection& client) const
+void TCommandQueue::SendStateTo(TClientCallbacks& client) const
 {
-    client.Notify(TCallbackTarget::Commands, QStringLiteral("QueueState"), {enabled_});
+    client.Notify(callback::QueueState, {enabled_});
 }
 
 void TCommandQueue::OnRetryTimer()
@@ -150,7 +148,7 @@ void TCommandQueue::OnRetryTimer()
     if (first.RetryCount >= MaxRetryCount)
         return;
     ++first.RetryCount;
-    Run(server_.Database(), QStringLiteral("UPDATE COMMAND_QUEUE SET RETRY_COUNT = ? WHERE ID = ?"),
+    Run(db_, QStringLiteral("UPDATE COMMAND_QUEUE SET RETRY_COUNT = ? WHERE ID = ?"),
         {first.RetryCount, first.Id});
 }
 

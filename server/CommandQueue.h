@@ -6,14 +6,15 @@
 // command's retry count grows at every retry interval. Every change is reported to every
 // client (QueueState, CommandAdded, CommandRemoved, QueueCleared).
 
+#include "server/ClientNotifier.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
-class TClientConnection;
+class TDatabase;
 class TReceiver;
-class TServer;
 
 class TCommandQueue : public QObject {
     Q_OBJECT
@@ -28,7 +29,7 @@ public:
     static constexpr int MaxRetryCount = 32767;
     static constexpr int MaxCommandLength = 250;
 
-    TCommandQueue(TServer& server, TReceiver& output);
+    TCommandQueue(TDatabase& db, TClientNotifier& notifier, TReceiver& output);
 
     // Reads the queue and its settings from the database and sends what it can.
     void Load();
@@ -50,13 +51,14 @@ public:
     // Writes waiting commands to the output while it takes them.
     void SendWaiting();
     // QueueState for a client that has just shaken hands.
-    void SendStateTo(TClientConnection& client) const;
+    void SendStateTo(TClientCallbacks& client) const;
 
 private:
     void OnRetryTimer();
     void UpdateTimer();
 
-    TServer& server_;
+    TDatabase& db_;
+    TClientNotifier& notifier_;
     TReceiver& output_;
     QList<TCommand> commands_;
     bool enabled_ = true;

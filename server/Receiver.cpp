@@ -1,7 +1,6 @@
 #include "server/Receiver.h"
 
-#include "server/ClientConnection.h"
-#include "server/Server.h"
+#include "server/EventLog.h"
 #include "server/Settings.h"
 
 #include <QTcpServer>
@@ -18,13 +17,14 @@ constexpr qsizetype kMinBufferSize = 256;
 
 }  // namespace
 
-TReceiver::TReceiver(TServer& server)
+TReceiver::TReceiver(TDatabase& db, const QHostAddress& listenAddress, TClientNotifier& notifier)
     : QObject(nullptr),
-      server_(server),
-      reader_(server.Database()),
-      buffer_(qMax<qsizetype>(
-          kMinBufferSize,
-          TSettings(server.Database()).Int(setting::ReceiverBufferSize, DefaultReceiverBufferSize)))
+      db_(db),
+      listenAddress_(listenAddress),
+      notifier_(notifier),
+      reader_(db),
+      buffer_(qMax<qsizetype>(kMinBufferSize,
+                              TSettings(db).Int(setting::ReceiverBufferSize, DefaultReceiverBufferSize)))
 {
     processTimer_.setSingleShot(true);
     processTimer_.setInterval(0);
@@ -54,27 +54,26 @@ void TReceiver::Start()
 {
     if (Running())
         return;
-    TSettings settings(server_.Database());
+    TSettings settings(db_);
     const int port = settings.Int(setting::ReceiverPort, DefaultReceiverPort);
     buffer_.SetCapacity(qMax<qsizetype>(
         kMinBufferSize, settings.Int(setting::ReceiverBufferSize, DefaultReceiverBufferSize)));
     auto* listener = new QTcpServer(this);
-    if (port < 0 || port > 65535 ||
-        !listener->listen(server_.Options().ListenAddress, static_cast<quint16>(port))) {
+    if (port < 0 || port > 65535 || !listener->listen(listenAddress_, static_cast<quint16>(port))) {
         const QString why = QStringLiteral("The receiver cannot listen on port %1: %2")
                                 .arg(port)
                                 .arg(listener->errorString());
         delete listener;
-        server_.Notice(category::Receiver, TSeverity::Error, why);
+        notifier_.Notice(category::Receiver, TSeverity::Error, why);
         throw Exception(why);
     }
     listener_ = listener;
     connect(listener_, &QTcpServer::newConnection, this, &TReceiver::OnNewConnection);
     readerStale_ = true;
-    server_.Notice(category::Receiver, TSeverity::Information,
-                   QStringLiteral("Receiver started: listening for call data on port %1").arg(Port()));
+    notifier_.Notice(category::Receiver, TSeverity::Information,
+                     QStringLiteral("Receiver started: listening for call data on port %1").arg(Port()));
     BroadcastState();
-    server_.Broadcast(TCallbackTarget::Receiver, QStringLiteral("BufferSize"), {int(buffer_.Capacity())});
+    notifier_.Broadcast(callback::BufferSize, {int(buffer_.Capacity())});
     ReportLevel();
 }
 
@@ -87,7 +86,7 @@ void TReceiver::Stop()
     listener_->close();
     listener_->deleteLater();
     listener_ = nullptr;
-    server_.Notice(category::Receiver, TSeverity::Information, QStringLiteral("Receiver stopped"));
+    notifier_.Notice(category::Receiver, TSeverity::Information, QStringLiteral("Receiver stopped"));
     BroadcastState();
     ReportLevel();
 }
@@ -104,7 +103,7 @@ void TReceiver::Shutdown()
         listener_->close();
         delete listener_;
         listener_ = nullptr;
-        server_.LogEvent(category::Receiver, TSeverity::Information, QStringLiteral("Receiver stopped"));
+        notifier_.LogEvent(category::Receiver, TSeverity::Information, QStringLiteral("Receiver stopped"));
     }
 }
 
@@ -115,11 +114,11 @@ bool TReceiver::WriteLine(const QString& text)
     return exchange_->write(text.toLatin1() + "\r\n") >= 0;
 }
 
-void TReceiver::SendStateTo(TClientConnection& client) const
+void TReceiver::SendStateTo(TClientCallbacks& client) const
 {
-    client.Notify(TCallbackTarget::Receiver, QStringLiteral("ReceiverState"), {StateText(), Running()});
-    client.Notify(TCallbackTarget::Receiver, QStringLiteral("BufferSize"), {int(buffer_.Capacity())});
-    client.Notify(TCallbackTarget::Receiver, QStringLiteral("BufferLevel"), {int(buffer_.Level())});
+    client.Notify(callback::ReceiverState, {StateText(), Running()});
+    client.Notify(callback::BufferSize, {int(buffer_.Capacity())});
+    client.Notify(callback::BufferLevel, {int(buffer_.Level())});
 }
 
 void TReceiver::OnNewConnection()
@@ -135,8 +134,8 @@ void TReceiver::OnNewConnection()
         connect(socket, &QTcpSocket::readyRead, this, &TReceiver::OnReadyRead);
         connect(socket, &QTcpSocket::disconnected, this,
                 [this] { DetachExchange(QStringLiteral("the exchange closed the connection"), true); });
-        server_.Notice(category::Receiver, TSeverity::Information,
-                       QStringLiteral("Exchange connected from %1").arg(exchangePeer_));
+        notifier_.Notice(category::Receiver, TSeverity::Information,
+                         QStringLiteral("Exchange connected from %1").arg(exchangePeer_));
         BroadcastState();
         Q_EMIT ExchangeAttachedChanged(true);
         if (socket->bytesAvailable() > 0)
@@ -159,12 +158,11 @@ void TReceiver::ReadFrom(QTcpSocket* socket)
         return;
     const qsizetype taken = buffer_.Append(data);
     if (taken > 0)
-        server_.Broadcast(TCallbackTarget::Receiver, QStringLiteral("RawInput"),
-                          {QString::fromLatin1(data.constData(), taken)});
+        notifier_.Broadcast(callback::RawInput, {QString::fromLatin1(data.constData(), taken)});
     if (taken < data.size()) {
         const qint64 dropped = data.size() - taken;
         droppedUnlogged_ += dropped;
-        server_.Broadcast(TCallbackTarget::Receiver, QStringLiteral("BytesDropped"), {int(dropped)});
+        notifier_.Broadcast(callback::BytesDropped, {int(dropped)});
     }
     ReportLevel();
 }
@@ -186,10 +184,10 @@ void TReceiver::DetachExchange(const QString& reason, bool tell)
     }
     const QString text = QStringLiteral("Exchange %1 disconnected: %2").arg(exchangePeer_, reason);
     if (!tell) {
-        server_.LogEvent(category::Receiver, TSeverity::Information, text);
+        notifier_.LogEvent(category::Receiver, TSeverity::Information, text);
         return;
     }
-    server_.Notice(category::Receiver, TSeverity::Information, text);
+    notifier_.Notice(category::Receiver, TSeverity::Information, text);
     BroadcastState();
     Q_EMIT ExchangeAttachedChanged(false);
 }
@@ -232,7 +230,7 @@ void TReceiver::StoreLines(const QList<QByteArray>& lines)
     }
     const TDateTime received = Now();
     try {
-        TTransaction tx(server_.Database());
+        TTransaction tx(db_);
         for (const QByteArray& line : lines) {
             const TCallReader::TResult result = reader_.Read(QString::fromLatin1(line), received);
             switch (result.Outcome) {
@@ -240,20 +238,20 @@ void TReceiver::StoreLines(const QList<QByteArray>& lines)
                 case TCallReader::TOutcome::Blank:
                     break;
                 case TCallReader::TOutcome::Invalid:
-                    server_.LogEvent(category::Invalid, TSeverity::Warning, result.Message);
+                    notifier_.LogEvent(category::Invalid, TSeverity::Warning, result.Message);
                     break;
                 case TCallReader::TOutcome::NotConfigured:
-                    server_.LogEvent(category::Receiver, TSeverity::Warning, result.Message);
+                    notifier_.LogEvent(category::Receiver, TSeverity::Warning, result.Message);
                     break;
                 case TCallReader::TOutcome::Failed:
-                    server_.LogEvent(category::Receiver, TSeverity::Error, result.Message);
+                    notifier_.LogEvent(category::Receiver, TSeverity::Error, result.Message);
                     readerStale_ = true;  // the exchange in use may have gone
                     break;
             }
         }
         tx.Commit();
     } catch (const Exception& e) {
-        server_.LogEvent(
+        notifier_.LogEvent(
             category::Receiver, TSeverity::Error,
             QStringLiteral("%1 received lines could not be stored: %2").arg(lines.size()).arg(e.Message()));
     }
@@ -264,22 +262,21 @@ void TReceiver::ReportLevel()
     if (buffer_.Level() == reportedLevel_)
         return;
     reportedLevel_ = buffer_.Level();
-    server_.Broadcast(TCallbackTarget::Receiver, QStringLiteral("BufferLevel"), {int(reportedLevel_)});
+    notifier_.Broadcast(callback::BufferLevel, {int(reportedLevel_)});
 }
 
 void TReceiver::BroadcastState()
 {
-    server_.Broadcast(TCallbackTarget::Receiver, QStringLiteral("ReceiverState"), {StateText(), Running()});
+    notifier_.Broadcast(callback::ReceiverState, {StateText(), Running()});
 }
 
 void TReceiver::SetBusy(bool busy)
 {
     if (busy && statusId_ == 0) {
-        statusId_ = server_.NewStatusId();
-        server_.Broadcast(TCallbackTarget::Application, QStringLiteral("StatusAdded"),
-                          {QStringLiteral("Storing received calls..."), statusId_});
+        statusId_ = notifier_.NewStatusId();
+        notifier_.Broadcast(callback::StatusAdded, {QStringLiteral("Storing received calls..."), statusId_});
     } else if (!busy && statusId_ != 0) {
-        server_.Broadcast(TCallbackTarget::Application, QStringLiteral("StatusCleared"), {statusId_});
+        notifier_.Broadcast(callback::StatusCleared, {statusId_});
         statusId_ = 0;
     }
 }
@@ -288,7 +285,7 @@ void TReceiver::LogDroppedBytes()
 {
     if (droppedUnlogged_ == 0)
         return;
-    server_.Notice(
+    notifier_.Notice(
         category::Receiver, TSeverity::Warning,
         QStringLiteral("The input buffer (%1 bytes) was full: %2 bytes from the exchange were dropped.")
             .arg(buffer_.Capacity())

@@ -3,24 +3,25 @@
 // arrives waits in the input buffer (bytes that do not fit are dropped), every chunk is
 // shown to the clients as raw input, and complete lines are stored as calls by the call
 // reader. The attached exchange is also where the command queue writes its commands.
-// Everything runs on the server's thread.
+// The clients hear of it through the notifier. Everything runs on the server's thread.
 
 #include "server/CallReader.h"
+#include "server/ClientNotifier.h"
 #include "server/LineBuffer.h"
 
+#include <QHostAddress>
 #include <QObject>
 #include <QTimer>
 
 class QTcpServer;
 class QTcpSocket;
-class TClientConnection;
-class TServer;
 
 class TReceiver : public QObject {
     Q_OBJECT
 
 public:
-    explicit TReceiver(TServer& server);
+    // Listens on the listen address at the port the settings name.
+    TReceiver(TDatabase& db, const QHostAddress& listenAddress, TClientNotifier& notifier);
     ~TReceiver() override;
 
     // Listens on the stored receiver port; raises Exception when it cannot.
@@ -45,7 +46,7 @@ public:
     void ConfigurationChanged() { readerStale_ = true; }
 
     // ReceiverState, BufferSize and BufferLevel for a client that has just shaken hands.
-    void SendStateTo(TClientConnection& client) const;
+    void SendStateTo(TClientCallbacks& client) const;
 
 Q_SIGNALS:
     void ExchangeAttachedChanged(bool attached);
@@ -66,7 +67,9 @@ private:
     void SetBusy(bool busy);
     void LogDroppedBytes();
 
-    TServer& server_;
+    TDatabase& db_;
+    QHostAddress listenAddress_;
+    TClientNotifier& notifier_;
     TCallReader reader_;
     bool readerStale_ = true;
     TLineBuffer buffer_;

@@ -4,6 +4,13 @@
 #include "server/DemoData.h"
 #include "server/Schema.h"
 #include "server/Settings.h"
+#include "server/modules/Admin.h"
+#include "server/modules/Archives.h"
+#include "server/modules/Commands.h"
+#include "server/modules/LogsReport.h"
+#include "server/modules/Main.h"
+#include "server/modules/Receiver.h"
+#include "server/modules/Report.h"
 
 #include <QFileInfo>
 #include <QTcpServer>
@@ -15,7 +22,13 @@
 TServer::TServer(TServerOptions options, QObject* parent) : QObject(parent), options_(std::move(options))
 {
     pool_.setMaxThreadCount(qMax(1, options_.QueryThreads));
-    RegisterServerCalls(calls_);
+    RegisterMainModule(calls_, providers_);
+    RegisterArchivesModule(calls_, providers_);
+    RegisterAdminModule(calls_, providers_);
+    RegisterReceiverModule(calls_, providers_);
+    RegisterCommandsModule(calls_, providers_);
+    RegisterReportModule(calls_, providers_);
+    RegisterLogsReportModule(calls_, providers_);
 }
 
 TServer::~TServer()
@@ -77,8 +90,8 @@ void TServer::StoreCommandLineSettings()
 
 void TServer::StartLiveParts()
 {
-    receiver_ = std::make_unique<TReceiver>(*this);
-    queue_ = std::make_unique<TCommandQueue>(*this, *receiver_);
+    receiver_ = std::make_unique<TReceiver>(*db_, options_.ListenAddress, *this);
+    queue_ = std::make_unique<TCommandQueue>(*db_, *this, *receiver_);
     queue_->Load();
     // A receiver that ran when the server stopped runs again.
     if (options_.StartReceiver || TSettings(*db_).Int(setting::ReceiverRunning, 0) != 0) {
@@ -117,7 +130,7 @@ void TServer::LogEvent(const char* category, TSeverity severity, const QString& 
 void TServer::Notice(const char* category, TSeverity severity, const QString& text)
 {
     LogEvent(category, severity, text);
-    Broadcast(TCallbackTarget::Application, QStringLiteral("LogMessage"), {text, static_cast<int>(severity)});
+    Broadcast(callback::LogMessage, {text, static_cast<int>(severity)});
 }
 
 void TServer::Broadcast(TCallbackTarget target, const QString& method, const QVariantList& args)
@@ -128,7 +141,7 @@ void TServer::Broadcast(TCallbackTarget target, const QString& method, const QVa
             c->Notify(target, method, args);
 }
 
-void TServer::SendLiveState(TClientConnection& client)
+void TServer::SendLiveState(TClientCallbacks& client)
 {
     if (receiver_)
         receiver_->SendStateTo(client);

@@ -1,15 +1,17 @@
 #pragma once
-// telvane-server: listens for clients, owns the database, the logs and the query pool,
-// and stops gracefully (the shutdown notice to every client first).
+// telvane-server: listens for clients, owns the database, the logs, the query pool, the
+// receiver and the command queue and the tables of calls and providers that the modules
+// (server/modules) fill, and stops gracefully (the shutdown notice to every client first).
 
+#include "server/CallTable.h"
 #include "server/ClientConnection.h"
 #include "server/CommandQueue.h"
 #include "server/Database.h"
 #include "server/EventLog.h"
 #include "server/Receiver.h"
 #include "server/ReportSql.h"
+#include "server/ServerContext.h"
 #include "server/ServerLog.h"
-#include "server/ServerModules.h"
 #include "server/ServerOptions.h"
 
 #include <QList>
@@ -24,7 +26,7 @@ class QTcpServer;
 // above them, so that the two never clash.
 inline constexpr int FirstServerStatusId = 1000000001;
 
-class TServer : public QObject {
+class TServer : public QObject, public TServerContext {
     Q_OBJECT
 
 public:
@@ -40,33 +42,27 @@ public:
     void Shutdown();
     bool Running() const { return running_; }
 
-    const TServerOptions& Options() const { return options_; }
-    TDatabase& Database() { return *db_; }
+    const TServerOptions& Options() const override { return options_; }
+    TDatabase& Database() override { return *db_; }
+    // Tests add calls of their own before or while the server runs.
     TCallTable& Calls() { return calls_; }
-    QThreadPool& QueryPool() { return pool_; }
+    const TCallTable& Calls() const override { return calls_; }
+    const TProviderTable& Providers() const override { return providers_; }
+    QThreadPool& QueryPool() override { return pool_; }
 
-    TReceiver& Receiver() { return *receiver_; }
-    TCommandQueue& CommandQueue() { return *queue_; }
+    TReceiver& Receiver() override { return *receiver_; }
+    TCommandQueue& CommandQueue() override { return *queue_; }
 
-    void Log(TSeverity severity, const QString& text);
-    // The server log and the LOG table.
-    void LogEvent(const char* category, TSeverity severity, const QString& text);
-    // LogEvent, and the text as LogMessage to every client.
-    void Notice(const char* category, TSeverity severity, const QString& text);
-
-    // A live callback to every client whose handshake was accepted.
-    void Broadcast(TCallbackTarget target, const QString& method, const QVariantList& args);
-    // The state of the receiver and the command queue, for a client that has just shaken
-    // hands.
-    void SendLiveState(TClientConnection& client);
-    // Identifiers of StatusAdded/StatusCleared, unique across clients.
-    int NewStatusId();
-    // A client changed reference data (exchanges, tariff rules, ...) or a setting in use.
-    void DataChanged();
-
-    // Raises Exception when the text is not one read-only statement.
-    void CheckReportSql(const QString& sql);
-    int AcceptedClients() const;
+    void Log(TSeverity severity, const QString& text) override;
+    void LogEvent(const char* category, TSeverity severity, const QString& text) override;
+    void Notice(const char* category, TSeverity severity, const QString& text) override;
+    using TClientNotifier::Broadcast;
+    void Broadcast(TCallbackTarget target, const QString& method, const QVariantList& args) override;
+    void SendLiveState(TClientCallbacks& client) override;
+    int NewStatusId() override;
+    void DataChanged() override;
+    void CheckReportSql(const QString& sql) override;
+    int AcceptedClients() const override;
     int ConnectionCount() const { return static_cast<int>(connections_.size()); }
 
 Q_SIGNALS:
@@ -87,6 +83,7 @@ private:
     std::unique_ptr<TReceiver> receiver_;
     std::unique_ptr<TCommandQueue> queue_;
     TCallTable calls_;
+    TProviderTable providers_;
     QThreadPool pool_;
     QTcpServer* listener_ = nullptr;
     QList<TClientConnection*> connections_;

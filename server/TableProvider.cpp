@@ -1,75 +1,12 @@
 #include "server/TableProvider.h"
 
 #include "server/Database.h"
+#include "server/ServerContext.h"
 #include "server/SqlValues.h"
 
 #include <sqlite3.h>
 
 namespace {
-
-TProviderField F(const char* name, TFieldType type, int size = 0, bool required = false,
-                 bool readOnly = false, bool key = false)
-{
-    TProviderField f;
-    f.Def.Name = QLatin1String(name);
-    f.Def.DataType = type;
-    f.Def.Size = size;
-    f.Def.Required = required;
-    f.Def.ReadOnly = readOnly || type == TFieldType::AutoInc;
-    f.Def.Key = key;
-    return f;
-}
-
-TProviderField Id()
-{
-    return F("ID", TFieldType::AutoInc, 0, false, true, true);
-}
-
-TProviderField Name(bool key = false)
-{
-    return F("NAME", TFieldType::WideString, 100, true, false, key);
-}
-
-TProviderField ArchiveId()
-{
-    return F("ARCHIVE_ID", TFieldType::Integer);
-}
-
-TProviderField LimitPlanId()
-{
-    TProviderField f = F("LIMIT_PLAN_ID", TFieldType::Integer);
-    f.ZeroIsNull = true;
-    return f;
-}
-
-TTableProvider Make(const char* name, const char* table, QList<TProviderField> fields, const char* orderBy)
-{
-    TTableProvider p;
-    p.Name = QLatin1String(name);
-    p.Table = QLatin1String(table);
-    p.Fields = std::move(fields);
-    p.OrderBy = QLatin1String(orderBy);
-    return p;
-}
-
-QList<TProviderField> ExtPinFields(bool pinCode)
-{
-    QList<TProviderField> fields = {
-        F("CODE", TFieldType::String, 10, true, false, true),
-        Name(),
-        F("GROUP_ID", TFieldType::Integer, 0, true),
-        F("PBX_ID", TFieldType::Integer, 0, true, false, true),
-        LimitPlanId(),
-        F("MONEY_LEFT", TFieldType::Float),
-        F("NEXT_RESET", TFieldType::TimeStamp),
-    };
-    if (pinCode) {
-        fields.append(F("COR", TFieldType::Smallint));
-        fields.append(F("OLDCOR", TFieldType::Smallint));
-    }
-    fields.append(ArchiveId());
-    return fields;
-}
 
 // A value as it is bound: ZeroIsNull applied, converted to the column's storage form.
 QVariant BindValue(const TProviderField& f, const QVariant& value)
@@ -107,6 +44,55 @@ EApplyError FromSqlite(const ESqliteError& e, TChangeKind kind)
 }
 
 }  // namespace
+
+TProviderField ProviderField(const char* name, TFieldType type, int size, bool required, bool readOnly,
+                             bool key)
+{
+    TProviderField f;
+    f.Def.Name = QLatin1String(name);
+    f.Def.DataType = type;
+    f.Def.Size = size;
+    f.Def.Required = required;
+    f.Def.ReadOnly = readOnly || type == TFieldType::AutoInc;
+    f.Def.Key = key;
+    return f;
+}
+
+TProviderField IdField()
+{
+    return ProviderField("ID", TFieldType::AutoInc, 0, false, true, true);
+}
+
+TProviderField NameField(bool key)
+{
+    return ProviderField("NAME", TFieldType::WideString, 100, true, false, key);
+}
+
+TProviderField ArchiveIdField()
+{
+    return ProviderField("ARCHIVE_ID", TFieldType::Integer);
+}
+
+TTableProvider MakeTableProvider(const char* name, const char* table, QList<TProviderField> fields,
+                                 const char* orderBy)
+{
+    TTableProvider p;
+    p.Name = QLatin1String(name);
+    p.Table = QLatin1String(table);
+    p.Fields = std::move(fields);
+    p.OrderBy = QLatin1String(orderBy);
+    return p;
+}
+
+void AddTableProvider(const TModuleEntries& module, int level, const TTableProvider& table, TOpenHandler open)
+{
+    if (!open)
+        open = [&table](TProviderContext& c) {
+            return std::make_shared<const TDataSetResult>(table.Open(c.Server.Database()));
+        };
+    module.Provider(table.Name, level, std::move(open),
+                    [&table](TProviderContext& c) { return table.Apply(c.Server.Database(), c.Request); });
+}
 
 QList<TFieldDef> TTableProvider::Meta() const
 {
@@ -326,93 +312,4 @@ TMessage TTableProvider::Apply(TDatabase& db, const TMessage& apply) const
         tx.Commit();
     }
     return out;
-}
-
-// ---- the providers -------------------------------------------------------------------
-
-const TTableProvider& ReportProvider()
-{
-    static const TTableProvider p =
-        Make("dspReport", "REPORT",
-             {Name(true), F("SETUP", TFieldType::Memo, 0, true), F("GRID", TFieldType::Memo, 0, true),
-              F("SPECIAL", TFieldType::Memo)},
-             "NAME");
-    return p;
-}
-
-const TTableProvider& GroupsProvider()
-{
-    static const TTableProvider p = Make("dspGroups", "GROUPS", {Id(), Name(), ArchiveId()}, "ID");
-    return p;
-}
-
-const TTableProvider& PbxProvider()
-{
-    static const TTableProvider p = Make("dspPBX", "PBX", {Id(), Name(), ArchiveId()}, "ID");
-    return p;
-}
-
-const TTableProvider& LimitPlanProvider()
-{
-    static const TTableProvider p = Make("dspLimitPlan", "LIMIT_PLAN",
-                                         {Id(), Name(), F("MONEY_LIMIT", TFieldType::Currency, 0, true),
-                                          F("RESET_INTERVAL", TFieldType::Integer), ArchiveId()},
-                                         "ID");
-    return p;
-}
-
-const TTableProvider& ExtensionProvider()
-{
-    static const TTableProvider p = Make("dspExtension", "EXTENSION", ExtPinFields(false), "PBX_ID, CODE");
-    return p;
-}
-
-const TTableProvider& PinCodeProvider()
-{
-    static const TTableProvider p = Make("dspPinCode", "PIN_CODE", ExtPinFields(true), "PBX_ID, CODE");
-    return p;
-}
-
-const TTableProvider& CallSchemaProvider()
-{
-    static const TTableProvider p =
-        Make("dspCallSchema", "CALL_SCHEMA", {Name(true), F("TEXT", TFieldType::String, 5000, true)}, "NAME");
-    return p;
-}
-
-const TTableProvider& TariffRulesProvider()
-{
-    static const TTableProvider p =
-        Make("dspTariffRules", "TARIFF_RULES", {Name(true), F("TEXT", TFieldType::WideMemo)}, "NAME");
-    return p;
-}
-
-const TTableProvider& ArchiveProvider()
-{
-    static const TTableProvider p = [] {
-        TTableProvider a = Make(
-            "dspArchive", "ARCHIVE",
-            {Id(), F("CHECKSUM", TFieldType::String, 25, false, true), F("PULSES", TFieldType::Largeint),
-             F("CREATED", TFieldType::TimeStamp, 0, false, true), F("COMMENT", TFieldType::WideString, 100),
-             F("IMPORTED", TFieldType::TimeStamp, 0, false, true),
-             F("FILE_SIZE", TFieldType::Largeint, 0, false, true),
-             F("FILTERS", TFieldType::Memo, 0, false, true),
-             F("CALL_COUNT", TFieldType::Largeint, 0, false, true),
-             F("DURATION", TFieldType::Largeint, 0, false, true),
-             F("RAW_CHARGE", TFieldType::Currency, 0, false, true),
-             F("VAT", TFieldType::Currency, 0, false, true), F("CHARGE", TFieldType::Currency)},
-            "ID");
-        // Archives are made by the server from calls; an entry is only dropped once its
-        // calls are back in the database, so no archive is lost with its entry.
-        a.CanInsert = false;
-        a.DeleteRefusal = [](TDatabase& db, const QVariantList& old) {
-            const QVariant imported =
-                db.Scalar(QStringLiteral("SELECT IMPORTED FROM ARCHIVE WHERE ID = ?"), {old.value(0)});
-            return VarIsNull(imported)
-                       ? QStringLiteral("Only the entry of an imported archive can be deleted.")
-                       : QString();
-        };
-        return a;
-    }();
-    return p;
 }

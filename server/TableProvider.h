@@ -1,10 +1,12 @@
 #pragma once
 // A dataset provider over one table: the columns it serves with their metadata, how it
 // reads its rows and how it applies a change log (in one transaction, rows found by the
-// key columns, with the maximum error count of docs/protocol.md).
+// key columns, with the maximum error count of docs/protocol.md). The modules define
+// their providers with the builders below and enter them with AddTableProvider.
 
-#include "server/DataPackets.h"
 #include "remote/Protocol.h"
+#include "server/CallTable.h"
+#include "server/DataPackets.h"
 
 #include <QList>
 #include <QString>
@@ -73,13 +75,16 @@ private:
     int code_;
 };
 
-// The providers of the administration, report and archive modules.
-const TTableProvider& ReportProvider();       // dspReport, REPORT
-const TTableProvider& GroupsProvider();       // dspGroups
-const TTableProvider& PbxProvider();          // dspPBX
-const TTableProvider& LimitPlanProvider();    // dspLimitPlan
-const TTableProvider& ExtensionProvider();    // dspExtension (qryExtension)
-const TTableProvider& PinCodeProvider();      // dspPinCode (qryPinCode)
-const TTableProvider& CallSchemaProvider();   // dspCallSchema
-const TTableProvider& TariffRulesProvider();  // dspTariffRules
-const TTableProvider& ArchiveProvider();      // dspArchive
+// Building a provider: its columns, then the provider over a table.
+TProviderField ProviderField(const char* name, TFieldType type, int size = 0, bool required = false,
+                             bool readOnly = false, bool key = false);
+TProviderField IdField();                    // ID: auto-increment key, read-only
+TProviderField NameField(bool key = false);  // NAME: wide string of 100, required
+TProviderField ArchiveIdField();             // ARCHIVE_ID: integer
+TTableProvider MakeTableProvider(const char* name, const char* table, QList<TProviderField> fields,
+                                 const char* orderBy);
+
+// Enters the provider over a table (under its name) in a module: changes are applied to
+// the server's database, and opening reads all rows unless open reads them.
+void AddTableProvider(const TModuleEntries& module, int level, const TTableProvider& table,
+                      TOpenHandler open = {});

@@ -2,6 +2,7 @@
 
 #include "shell/base/ClientReportFlags.h"
 #include "remote/Connections.h"
+#include "remote/ServerInterface.h"
 #include "core/Errors.h"
 
 #include <QCoreApplication>
@@ -9,8 +10,6 @@
 
 namespace {
 
-constexpr int ReportRunDispId = 301;  // ReportRDM: run a statement
-constexpr int LiveDataDispId = 312;   // MainRDM: live data on or off
 constexpr unsigned long ReadyPollMs = 10;
 
 }  // namespace
@@ -20,7 +19,7 @@ TReportDM::TReportDM(TRemoteConnection& mainConnection, TRemoteConnection& repor
 {
     cdsReport.setObjectName(QStringLiteral("cdsReport"));
     cdsReport.SetRemoteServer(&report_);
-    cdsReport.SetProviderName(QStringLiteral("dspReport"));
+    cdsReport.SetProviderName(QLatin1String(provider::ReportRDM::dspReport));
     cdsReportNAME = cdsReport.AddField(QStringLiteral("NAME"), TFieldType::WideString, 100);
     cdsReportNAME->SetRequired(true);
     cdsReportNAME->SetKey(true);
@@ -36,7 +35,7 @@ TReportDM::TReportDM(TRemoteConnection& mainConnection, TRemoteConnection& repor
 
     cdsResult.setObjectName(QStringLiteral("cdsResult"));
     cdsResult.SetRemoteServer(&report_);
-    cdsResult.SetProviderName(QStringLiteral("dspResult"));
+    cdsResult.SetProviderName(QLatin1String(provider::ReportRDM::dspResult));
 
     cdsSpecial.setObjectName(QStringLiteral("cdsSpecial"));
     cdsSpecial.SetLogChanges(false);
@@ -53,7 +52,7 @@ void TReportDM::ExecuteQuery(const QString& sql)
 {
     cdsResult.Close();
     ReportReadyFlag = false;
-    report_.AppServer().Call(ReportRunDispId, {sql});
+    report_.AppServer().Call(dispid::ReportRDM::RunStatement, {sql});
     WaitForReportReady();
 }
 
@@ -73,7 +72,7 @@ void TReportDM::WaitForReportReady()
 
 void TReportDM::EnableLiveData(bool enable)
 {
-    main_.AppServer().Call(LiveDataDispId, {enable});
+    main_.AppServer().Call(dispid::MainRDM::SetLiveData, {enable});
 }
 
 void TReportDM::OpenResult(const std::function<void()>& afterDressing)

@@ -3,14 +3,14 @@
 namespace {
 
 TCallbackInterface Make(const char* name, const char* iid,
-                        std::initializer_list<std::pair<const char*, QList<TCallbackArgType>>> methods)
+                        std::initializer_list<std::pair<TCallbackName, QList<TCallbackArgType>>> methods)
 {
     TCallbackInterface itf;
     itf.Name = QLatin1String(name);
     itf.Iid = QLatin1String(iid);
     int dispId = FirstCallbackDispId;
-    for (const auto& [methodName, args] : methods)
-        itf.Methods.append(TCallbackMethod{QLatin1String(methodName), dispId++, args});
+    for (const auto& [method, args] : methods)
+        itf.Methods.append(TCallbackMethod{QLatin1String(method.Method), dispId++, args});
     return itf;
 }
 
@@ -37,23 +37,24 @@ const QList<TCallbackInterface>& CallbackInterfaces()
     using A = TCallbackArgType;
     static const QList<TCallbackInterface> interfaces = {
         Make("IClientApplication", iid::ClientApplication,
-             {{"ServerShutdown", {}},
-              {"StatusAdded", {A::String, A::Int32}},
-              {"StatusCleared", {A::Int32}},
-              {"LogMessage", {A::String, A::Int32}},
-              {"TooManyUsers", {}}}),
+             {{callback::ServerShutdown, {}},
+              {callback::StatusAdded, {A::String, A::Int32}},
+              {callback::StatusCleared, {A::Int32}},
+              {callback::LogMessage, {A::String, A::Int32}},
+              {callback::TooManyUsers, {}}}),
         Make("IClientReceiver", iid::ClientReceiver,
-             {{"RawInput", {A::String}},
-              {"BytesDropped", {A::Int32}},
-              {"BufferLevel", {A::Int32}},
-              {"BufferSize", {A::Int32}},
-              {"ReceiverState", {A::String, A::Bool16}}}),
+             {{callback::RawInput, {A::String}},
+              {callback::BytesDropped, {A::Int32}},
+              {callback::BufferLevel, {A::Int32}},
+              {callback::BufferSize, {A::Int32}},
+              {callback::ReceiverState, {A::String, A::Bool16}}}),
         Make("IClientCommands", iid::ClientCommands,
-             {{"QueueState", {A::Bool16}},
-              {"CommandAdded", {A::String, A::Int16}},
-              {"CommandRemoved", {A::Int32}},
-              {"QueueCleared", {}}}),
-        Make("IClientReport", iid::ClientReport, {{"ReportReady", {}}, {"LogsReportReady", {}}}),
+             {{callback::QueueState, {A::Bool16}},
+              {callback::CommandAdded, {A::String, A::Int16}},
+              {callback::CommandRemoved, {A::Int32}},
+              {callback::QueueCleared, {}}}),
+        Make("IClientReport", iid::ClientReport,
+             {{callback::ReportReady, {}}, {callback::LogsReportReady, {}}}),
     };
     return interfaces;
 }

@@ -25,6 +25,36 @@ struct TCallbackInterface {
     const TCallbackMethod* MethodByDispId(int dispId) const;
 };
 
+// The four callback objects of the handshake, in the order it passes them (the order of
+// CallbackInterfaces()).
+enum class TCallbackTarget { Application = 0, Receiver = 1, Commands = 2, Report = 3 };
+
+// A callback method: the object it goes to and its name in the interface.
+struct TCallbackName {
+    TCallbackTarget Target;
+    const char* Method;
+};
+
+// Every callback method by name; CallbackInterfaces() lists them in interface order.
+namespace callback {
+inline constexpr TCallbackName ServerShutdown{TCallbackTarget::Application, "ServerShutdown"};
+inline constexpr TCallbackName StatusAdded{TCallbackTarget::Application, "StatusAdded"};
+inline constexpr TCallbackName StatusCleared{TCallbackTarget::Application, "StatusCleared"};
+inline constexpr TCallbackName LogMessage{TCallbackTarget::Application, "LogMessage"};
+inline constexpr TCallbackName TooManyUsers{TCallbackTarget::Application, "TooManyUsers"};
+inline constexpr TCallbackName RawInput{TCallbackTarget::Receiver, "RawInput"};
+inline constexpr TCallbackName BytesDropped{TCallbackTarget::Receiver, "BytesDropped"};
+inline constexpr TCallbackName BufferLevel{TCallbackTarget::Receiver, "BufferLevel"};
+inline constexpr TCallbackName BufferSize{TCallbackTarget::Receiver, "BufferSize"};
+inline constexpr TCallbackName ReceiverState{TCallbackTarget::Receiver, "ReceiverState"};
+inline constexpr TCallbackName QueueState{TCallbackTarget::Commands, "QueueState"};
+inline constexpr TCallbackName CommandAdded{TCallbackTarget::Commands, "CommandAdded"};
+inline constexpr TCallbackName CommandRemoved{TCallbackTarget::Commands, "CommandRemoved"};
+inline constexpr TCallbackName QueueCleared{TCallbackTarget::Commands, "QueueCleared"};
+inline constexpr TCallbackName ReportReady{TCallbackTarget::Report, "ReportReady"};
+inline constexpr TCallbackName LogsReportReady{TCallbackTarget::Report, "LogsReportReady"};
+}  // namespace callback
+
 namespace iid {
 inline constexpr char ClientApplication[] = "{7A43FD5F-60E0-444D-AAD5-CCDB026541A7}";
 inline constexpr char ClientReceiver[] = "{2A37C712-EE5C-49BE-90E7-BEA5E8D9774D}";

@@ -10,8 +10,8 @@
 //   skt.Open();                                        // ESocketError when unreachable
 //   TSharedConnection scAdmin;
 //   scAdmin.SetParentConnection(&skt);
-//   scAdmin.SetChildName(QStringLiteral("AdminRDM"));
-//   const QString format = scAdmin.AppServer().Call(301).toString();
+//   scAdmin.SetChildName(QLatin1String(module::AdminRDM));
+//   const QString format = scAdmin.AppServer().Call(dispid::AdminRDM::DataFormatInUse).toString();
 
 #include "remote/RemoteModule.h"
 
@@ -59,9 +59,9 @@ public:
     void SetPort(quint16 port) { port_ = port; }
     quint16 Port() const { return port_; }
 
-    // The main module attached by Open; defaults are "TelvaneControl.MainRDM" and its GUID.
-    static constexpr char DefaultServerName[] = "TelvaneControl.MainRDM";
-    static constexpr char DefaultServerGUID[] = "{186284D0-20DB-4206-84EB-1E10B63F1477}";
+    // The main module attached by Open; defaults are the server's program id and GUID.
+    static constexpr const char* DefaultServerName = module::ProgramId;
+    static constexpr const char* DefaultServerGUID = module::ServerGuid;
     void SetServerName(const QString& programId) { serverName_ = programId; }
     void SetServerGUID(const QString& guid) { serverGuid_ = guid; }
     const QString& ServerName() const { return serverName_; }

@@ -5,6 +5,7 @@
 // 0x80010108 once it is closed or lost.
 
 #include "remote/Protocol.h"
+#include "remote/ServerInterface.h"  // the modules' calls by name, for every caller
 
 #include <QList>
 #include <QString>
@@ -21,7 +22,7 @@ class TCallbackObject;
 // An argument passed by reference: the variable's value travels to the server and the
 // server's value is written back into the variable when the call returns.
 //   int version = 320, result = 0;
-//   MainRDM.Call(301, {app, recv, cmds, rep, TByRef(version), TByRef(result)});
+//   MainRDM.Call(dispid::MainRDM::Handshake, {app, recv, cmds, rep, TByRef(version), TByRef(result)});
 class TByRef {
 public:
     TByRef(QVariant& variable) : initial_(variable), assign_([&variable](const QVariant& v) { variable = v; })

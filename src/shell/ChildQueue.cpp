@@ -199,6 +199,7 @@ void TChildFormQueue::actClearExecute()
 
 void TChildFormQueue::actCustomCommandExecute()
 {
+    // Sent as typed: leading blanks may matter to the exchange.
     dm_.PostCommand(edtCustomCommand->text());
     edtCustomCommand->clear();
 }

@@ -31,8 +31,9 @@ TClientMainDM::TClientMainDM(TMainFormServices* form, QObject* parent)
     const struct {
         TSharedConnection* Connection;
         const char* Name;
-    } children[] = {{&scArchives, "ArchivesRDM"}, {&scAdmin, "AdminRDM"},   {&scReceiver, "ReceiverRDM"},
-                    {&scCommands, "CommandsRDM"}, {&scReport, "ReportRDM"}, {&scLogsReport, "LogsReportRDM"}};
+    } children[] = {{&scArchives, module::ArchivesRDM}, {&scAdmin, module::AdminRDM},
+                    {&scReceiver, module::ReceiverRDM}, {&scCommands, module::CommandsRDM},
+                    {&scReport, module::ReportRDM},     {&scLogsReport, module::LogsReportRDM}};
     for (const auto& child : children) {
         child.Connection->SetParentConnection(&sktServer);
         child.Connection->SetChildName(QLatin1String(child.Name));
@@ -77,8 +78,8 @@ void TClientMainDM::ConnectToServer()
 
     int version = ClientVersion;
     int result = 0;
-    MainRDM.Call(301, {application_.get(), receiver_.get(), commands_.get(), report_.get(), TByRef(version),
-                       TByRef(result)});
+    MainRDM.Call(dispid::MainRDM::Handshake, {application_.get(), receiver_.get(), commands_.get(),
+                                              report_.get(), TByRef(version), TByRef(result)});
     if (result < 0)
         Refused(version);
 }
@@ -114,9 +115,9 @@ void TClientMainDM::WarnAndClose(const QString& message)
 void TClientMainDM::CheckServerSetup()
 {
     QString hints;
-    if (AdminRDM.Call(301).toString().isEmpty())
+    if (AdminRDM.Call(dispid::AdminRDM::DataFormatInUse).toString().isEmpty())
         hints += tr("Select a data format.") + QLatin1Char('\n');
-    if (AdminRDM.Call(315).toString().isEmpty())
+    if (AdminRDM.Call(dispid::AdminRDM::TariffRulesInUse).toString().isEmpty())
         hints += tr("Configure tariff rules.") + QLatin1Char('\n');
     if (!hints.isEmpty() && form_)
         form_->AddLiveLogMessage(hints);

@@ -8,7 +8,7 @@ QList<TQueueDM::TCommand> TQueueDM::Commands() const
 {
     QVariant texts;
     QVariant retries;
-    commandsRDM_.Call(310, {TByRef(texts), TByRef(retries)});
+    commandsRDM_.Call(dispid::CommandsRDM::QueueContents, {TByRef(texts), TByRef(retries)});
     if (texts.isNull() || retries.isNull())
         return {};
     const QVariantList textList = texts.toList();
@@ -21,20 +21,20 @@ QList<TQueueDM::TCommand> TQueueDM::Commands() const
 
 void TQueueDM::DeleteCommand(int row) const
 {
-    commandsRDM_.Call(311, {row});
+    commandsRDM_.Call(dispid::CommandsRDM::RemoveCommand, {row});
 }
 
 void TQueueDM::DeleteAllCommands() const
 {
-    commandsRDM_.Call(312);
+    commandsRDM_.Call(dispid::CommandsRDM::ClearQueue);
 }
 
 void TQueueDM::PostCommand(const QString& command) const
 {
-    commandsRDM_.Call(313, {command});
+    commandsRDM_.Call(dispid::CommandsRDM::AddCommand, {command});
 }
 
 bool TQueueDM::TakesCustomCommands() const
 {
-    return TakesCustomCommands(commandsRDM_.Call(314).toInt());
+    return TakesCustomCommands(commandsRDM_.Call(dispid::CommandsRDM::ControlProtocol).toInt());
 }

@@ -228,7 +228,7 @@ void TDlgFormAccessLevel::actOkExecute()
         return;
     if (PasswordNeeded()) {
         const bool administrator = chosen == TAccess::Admin;
-        if (MainRDM().Call(307, {administrator, edtPassword->text()}).toBool())
+        if (MainRDM().Call(dispid::MainRDM::CheckPassword, {administrator, edtPassword->text()}).toBool())
             TAccess::SetLevel(static_cast<quint8>(chosen));
         else
             InvalidPassword();
@@ -266,11 +266,11 @@ void TDlgFormAccessLevel::ChangePassword(int account, const QString& currentPass
         accept();
     });
     const bool administrator = account == 2;
-    if (!MainRDM().Call(307, {administrator, currentPassword}).toBool()) {
+    if (!MainRDM().Call(dispid::MainRDM::CheckPassword, {administrator, currentPassword}).toBool()) {
         InvalidPassword();
         TAccess::SetLevel(TAccess::User);
         return;
     }
     if (AskQuestion(question))
-        MainRDM().Call(308, {administrator, currentPassword, newPassword});
+        MainRDM().Call(dispid::MainRDM::ChangePassword, {administrator, currentPassword, newPassword});
 }

@@ -728,20 +728,20 @@ void TClientMainForm::actReceiverExecute()
         return;
     // The button changes when the server reports the receiver's new state.
     if (receiverRunning_) {
-        dm->ReceiverRDM.Call(301);
+        dm->ReceiverRDM.Call(dispid::ReceiverRDM::ToggleReceiver);
         return;
     }
-    if (dm->AdminRDM.Call(301).toString().isEmpty()) {
+    if (dm->AdminRDM.Call(dispid::AdminRDM::DataFormatInUse).toString().isEmpty()) {
         AddLiveLogMessage(tr("Select a data format."));
         return;
     }
-    dm->ReceiverRDM.Call(301);
+    dm->ReceiverRDM.Call(dispid::ReceiverRDM::ToggleReceiver);
 }
 
 void TClientMainForm::actEnableQueueExecute()
 {
     if (TClientMainDM* dm = connection_)
-        dm->CommandsRDM.Call(309);
+        dm->CommandsRDM.Call(dispid::CommandsRDM::ToggleQueue);
 }
 
 void TClientMainForm::actHelpExecute()

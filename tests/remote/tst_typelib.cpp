@@ -83,6 +83,44 @@ private Q_SLOTS:
                  (QList<TCallbackArgType>{TCallbackArgType::String, TCallbackArgType::Bool16}));
     }
 
+    // Every callback by name is a method of the interface it names, with the DISPID the
+    // documented interfaces give it (the server calls back by these names).
+    void callbackNames_data()
+    {
+        QTest::addColumn<int>("target");
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<int>("dispId");
+        const auto row = [](const TCallbackName& callback, int dispId) {
+            QTest::newRow(callback.Method)
+                << int(callback.Target) << QString::fromLatin1(callback.Method) << dispId;
+        };
+        row(callback::ServerShutdown, 201);
+        row(callback::StatusAdded, 202);
+        row(callback::StatusCleared, 203);
+        row(callback::LogMessage, 204);
+        row(callback::TooManyUsers, 205);
+        row(callback::RawInput, 201);
+        row(callback::BytesDropped, 202);
+        row(callback::BufferLevel, 203);
+        row(callback::BufferSize, 204);
+        row(callback::ReceiverState, 205);
+        row(callback::QueueState, 201);
+        row(callback::CommandAdded, 202);
+        row(callback::CommandRemoved, 203);
+        row(callback::QueueCleared, 204);
+        row(callback::ReportReady, 201);
+        row(callback::LogsReportReady, 202);
+    }
+    void callbackNames()
+    {
+        QFETCH(int, target);
+        QFETCH(QString, method);
+        QFETCH(int, dispId);
+        const TCallbackMethod* m = CallbackInterfaces().at(target).MethodByName(method);
+        QVERIFY(m);
+        QCOMPARE(m->DispId, dispId);
+    }
+
     void checksumIsTheStandardOne() { QCOMPARE(ReferenceCrc32("123456789"), 0xCBF43926u); }
 
     void unloadableFiles()

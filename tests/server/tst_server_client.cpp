@@ -4,8 +4,9 @@
 #include "remote/CallbackObject.h"
 #include "remote/Connections.h"
 #include "remote/RemoteDataSet.h"
-#include "support/TestServer.h"
 #include "remote/TypeLibrary.h"
+#include "support/ClientFixture.h"
+#include "support/TestServer.h"
 
 #include <QTest>
 
@@ -32,21 +33,18 @@ struct TClient {
 
     explicit TClient(quint16 port)
     {
-        Socket.SetAddress(QStringLiteral("127.0.0.1"));
-        Socket.SetPort(port);
+        ConnectLocally(Socket, port);
         Admin.SetParentConnection(&Socket);
-        Admin.SetChildName(QStringLiteral("AdminRDM"));
+        Admin.SetChildName(QLatin1String(module::AdminRDM));
         ReportModule.SetParentConnection(&Socket);
-        ReportModule.SetChildName(QStringLiteral("ReportRDM"));
+        ReportModule.SetChildName(QLatin1String(module::ReportRDM));
     }
 
     // Opens the socket and shakes hands; returns the result, version by reference.
     int Connect(int& version)
     {
         Socket.Open();
-        int result = 0;
-        Socket.AppServer().Call(301, {&App, &Receiver, &Commands, &Report, TByRef(version), TByRef(result)});
-        return result;
+        return ShakeHands(Socket.AppServer(), App, Receiver, Commands, Report, version);
     }
 };
 

@@ -4,14 +4,11 @@
 
 #include "server/Database.h"
 #include "server/SqlValues.h"
-#include "support/TestServer.h"
-#include "support/WireClient.h"
+#include "support/WireFixture.h"
 
 #include <QTest>
 
 namespace {
-
-const QString kAdmin = QStringLiteral("AdminRDM");
 
 QVariant U()  // not written / unchanged
 {
@@ -55,30 +52,16 @@ QStringList Column(const TOpenResult& r, const QString& name)
 
 }  // namespace
 
-class TestServerData : public QObject {
+class TestServerData : public QObject, protected TWireFixture {
     Q_OBJECT
-
-    std::unique_ptr<TTestServer> server_;
-    std::unique_ptr<TDatabase> db_;
-    std::unique_ptr<TWireClient> client_;
 
 private Q_SLOTS:
     void init()
     {
-        RegisterProtocolTypes();
-        server_ = std::make_unique<TTestServer>();
-        QVERIFY(server_->Start());
-        db_ = std::make_unique<TDatabase>(server_->DatabasePath(), TDatabase::TMode::ReadWrite);
+        QVERIFY(StartFixture(TDatabase::TMode::ReadWrite));
         SeedFixture(*db_);
-        client_ = std::make_unique<TWireClient>();
-        QVERIFY(client_->Open(server_->Port(), QStringLiteral("admin")));
     }
-    void cleanup()
-    {
-        client_.reset();
-        db_.reset();
-        server_.reset();
-    }
+    void cleanup() { StopFixture(); }
 
     void metadata_data()
     {
@@ -425,7 +408,7 @@ private Q_SLOTS:
                 .Kind,
             TMessageKind::Reply);
         TWireClient other;
-        QVERIFY(other.Open(server_->Port(), QStringLiteral("admin")));
+        QVERIFY(other.OpenAsAdministrator(server_->Port()));
         QCOMPARE(other.OpenDataSet(kAdmin, QStringLiteral("dspExtension")).Rows.size(), 3);
         QCOMPARE(client_->OpenDataSet(kAdmin, QStringLiteral("dspExtension")).Rows.size(), 1);
     }
@@ -469,7 +452,7 @@ private Q_SLOTS:
         QFETCH(QString, columns);
         QFETCH(QString, rows);
         TWireClient user;
-        QVERIFY(user.Open(server_->Port(), QStringLiteral("user"), false));
+        QVERIFY(user.OpenAsUser(server_->Port()));
         QCOMPARE(user.OpenDataSet(QStringLiteral("ReportRDM"), provider).Code,
                  hr::DISP_E_EXCEPTION_);  // no table yet
         QCOMPARE(user.Call(QStringLiteral("ReportRDM"), 303, {provider, table}).Kind, TMessageKind::Reply);
@@ -487,6 +470,49 @@ private Q_SLOTS:
         QCOMPARE(names.join(QLatin1Char(' ')), columns);
         QCOMPARE(lines.join(QLatin1Char(';')), rows);
         QCOMPARE(user.Apply(QStringLiteral("ReportRDM"), provider, {}).Code, hr::DISP_E_EXCEPTION_);
+    }
+
+    // What a module keeps for a connection (its chosen table, its statements' results)
+    // belongs to that connection alone, and the two modules' results are apart.
+    void moduleStateBelongsToItsConnection_data()
+    {
+        QTest::addColumn<QString>("module");
+        QTest::addColumn<int>("dispId");
+        QTest::addColumn<QVariantList>("args");
+        QTest::addColumn<QString>("provider");
+        QTest::addColumn<QString>("otherModule");  // where the same provider name stays empty
+        QTest::newRow("catalogue table")
+            << kReport << dispid::ReportRDM::ChooseCatalogTable
+            << QVariantList{QLatin1String(provider::ReportRDM::dspExtPin), QStringLiteral("PIN_CODE")}
+            << QString(QLatin1String(provider::ReportRDM::dspExtPin)) << QString();
+        QTest::newRow("report result")
+            << kReport << dispid::ReportRDM::RunStatement
+            << QVariantList{QStringLiteral("select NAME from PBX")}
+            << QString(QLatin1String(provider::ReportRDM::dspResult)) << kLogsReport;
+        QTest::newRow("log search result")
+            << kLogsReport << dispid::LogsReportRDM::RunStatement << QVariantList{QStringLiteral("select 1")}
+            << QString(QLatin1String(provider::LogsReportRDM::dspResult)) << kReport;
+        QTest::newRow("event rows") << kLogsReport << dispid::LogsReportRDM::RunEventStatement
+                                    << QVariantList{QStringLiteral("select * from LOG where EVENT_ID = 1")}
+                                    << QString(QLatin1String(provider::LogsReportRDM::dspTemp)) << QString();
+    }
+    void moduleStateBelongsToItsConnection()
+    {
+        QFETCH(QString, module);
+        QFETCH(int, dispId);
+        QFETCH(QVariantList, args);
+        QFETCH(QString, provider);
+        QFETCH(QString, otherModule);
+        QCOMPARE(client_->Call(module, dispId, args).Kind, TMessageKind::Reply);
+        const TOpenResult mine = client_->OpenDataSet(module, provider);
+        QVERIFY2(mine.Ok, qPrintable(mine.Text));
+        if (!otherModule.isEmpty())
+            QCOMPARE(client_->OpenDataSet(otherModule, provider).Code, hr::DISP_E_EXCEPTION_);
+        TWireClient other;
+        QVERIFY(other.OpenAsAdministrator(server_->Port()));
+        QCOMPARE(other.OpenDataSet(module, provider).Code, hr::DISP_E_EXCEPTION_);
+        // Still there for the first connection after the other one asked.
+        QVERIFY(client_->OpenDataSet(module, provider).Ok);
     }
 
     void archives()

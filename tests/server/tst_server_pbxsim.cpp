@@ -185,7 +185,7 @@ private Q_SLOTS:
         TTestServer server;
         QVERIFY(StartReceivingDemo(server));
         TWireClient admin;
-        QVERIFY(admin.Open(server.Port(), QStringLiteral("admin")));
+        QVERIFY(admin.OpenAsAdministrator(server.Port()));
         QProcess sim;
         sim.start(SimulatorPath(),
                   {QStringLiteral("--port"), QString::number(ReceiverPort(server)), QStringLiteral("--count"),
@@ -221,7 +221,7 @@ private Q_SLOTS:
         TTestServer server;
         QVERIFY(StartReceivingDemo(server));
         TWireClient admin;
-        QVERIFY(admin.Open(server.Port(), QStringLiteral("admin")));
+        QVERIFY(admin.OpenAsAdministrator(server.Port()));
         QVERIFY(admin.Call(QStringLiteral("AdminRDM"), 302, {QString(format).remove(QStringLiteral("\r\n"))})
                     .Result.toBool());
         QCOMPARE(admin.Call(QStringLiteral("AdminRDM"), 303).Kind, TMessageKind::Reply);
@@ -260,7 +260,7 @@ private Q_SLOTS:
         QRegularExpressionMatch m;
         QTRY_VERIFY_WITH_TIMEOUT((m = portRe.match(server.Output())).hasMatch(), 30000);
         TWireClient admin;
-        QVERIFY(admin.Open(server.Port(), QStringLiteral("admin")));
+        QVERIFY(admin.OpenAsAdministrator(server.Port()));
         QCOMPARE(admin.Call(QStringLiteral("CommandsRDM"), 314).Result.toInt(), 3);
         QProcess sim;
         sim.start(SimulatorPath(), {QStringLiteral("--port"), m.captured(1), QStringLiteral("--count"),

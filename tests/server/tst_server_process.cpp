@@ -62,7 +62,7 @@ private Q_SLOTS:
         QString error;
         QVERIFY2(server.Start({}, &error), qPrintable(error));
         TWireClient client;
-        QVERIFY(client.Open(server.Port(), QStringLiteral("admin")));
+        QVERIFY(client.OpenAsAdministrator(server.Port()));
         QVERIFY(server.Terminate(30000, signal));
         QVERIFY(client.WaitForDisconnected());
         QVERIFY(client.HasCallback(QStringLiteral("ServerShutdown")));

@@ -11,8 +11,6 @@
 
 namespace {
 
-const QString kCommands = QStringLiteral("CommandsRDM");
-
 // The queue as 310 returns it: texts and retry counts, or two nulls.
 struct TQueue {
     bool Null = false;
@@ -54,7 +52,7 @@ private Q_SLOTS:
         server.Options().CommandRetryMs = 3600000;
         QVERIFY(server.Start());
         TWireClient admin, watcher;
-        QVERIFY(admin.Open(server.Port(), QStringLiteral("admin")));
+        QVERIFY(admin.OpenAsAdministrator(server.Port()));
         QVERIFY(watcher.Open(server.Port()));  // a locked client sees the queue change too
 
         const TQueue empty = ReadQueue(admin);
@@ -118,7 +116,7 @@ private Q_SLOTS:
         TTestServer server;
         QVERIFY(server.Start());
         TWireClient admin;
-        QVERIFY(admin.Open(server.Port(), QStringLiteral("admin")));
+        QVERIFY(admin.OpenAsAdministrator(server.Port()));
         const TMessage reply = admin.Call(kCommands, 313, {text});
         QCOMPARE(reply.Kind, TMessageKind::Error);
         QCOMPARE(reply.Code, hr::DISP_E_EXCEPTION_);
@@ -131,7 +129,7 @@ private Q_SLOTS:
         TTestServer server;
         QVERIFY(server.Start());
         TWireClient admin;
-        QVERIFY(admin.Open(server.Port(), QStringLiteral("admin")));
+        QVERIFY(admin.OpenAsAdministrator(server.Port()));
         const QString text = QString(249, QLatin1Char('X')) + QChar(0xE9);
         QVERIFY(Queue(admin, text));
         QCOMPARE(ReadQueue(admin).Texts, QStringList{text});
@@ -148,7 +146,7 @@ private Q_SLOTS:
             server.Options().DatabasePath = path;
             QVERIFY(server.Start());
             TWireClient admin, watcher;
-            QVERIFY(admin.Open(server.Port(), QStringLiteral("admin")));
+            QVERIFY(admin.OpenAsAdministrator(server.Port()));
             QVERIFY(watcher.Open(server.Port()));
             QVERIFY(watcher.WaitForCallback(QStringLiteral("QueueState")));
             QCOMPARE(admin.Call(kCommands, 309).Kind, TMessageKind::Reply);
@@ -167,7 +165,7 @@ private Q_SLOTS:
         server.Options().DatabasePath = path;
         QVERIFY(server.Start());
         TWireClient admin;
-        QVERIFY(admin.Open(server.Port(), QStringLiteral("admin")));
+        QVERIFY(admin.OpenAsAdministrator(server.Port()));
         QVERIFY(admin.WaitForCallback(QStringLiteral("QueueState")));
         QCOMPARE(admin.CallbackArgs(QStringLiteral("QueueState")).at(0), (QVariantList{false}));
         QCOMPARE(ReadQueue(admin).Texts,
@@ -193,7 +191,7 @@ private Q_SLOTS:
         server.Options().DatabasePath = path;
         QVERIFY(server.Start());
         TWireClient admin;
-        QVERIFY(admin.Open(server.Port(), QStringLiteral("admin")));
+        QVERIFY(admin.OpenAsAdministrator(server.Port()));
         QVERIFY(Queue(admin, QStringLiteral("BLOCK 101")));
         QCOMPARE(
             ServerScalar(server, QStringLiteral("SELECT VALUE FROM SETTINGS WHERE NAME = 'schema_version'"))
@@ -206,12 +204,9 @@ private Q_SLOTS:
     void commandsGoToTheExchange()
     {
         TTestServer server;
-        ReceiveOnAFreePort(server);
-        QVERIFY(server.Start());
         TWireClient admin;
-        QVERIFY(admin.Open(server.Port(), QStringLiteral("admin")));
         TExchangeSocket exchange;
-        QVERIFY(AttachExchange(server, exchange));
+        QVERIFY(StartWithExchange(server, admin, exchange));
 
         QVERIFY(Queue(admin, QStringLiteral("BLOCK 101")));
         QVERIFY(Queue(admin, QStringLiteral("BLOCK 102")));
@@ -234,12 +229,9 @@ private Q_SLOTS:
     void disabledQueueWaits()
     {
         TTestServer server;
-        ReceiveOnAFreePort(server);
-        QVERIFY(server.Start());
         TWireClient admin;
-        QVERIFY(admin.Open(server.Port(), QStringLiteral("admin")));
         TExchangeSocket exchange;
-        QVERIFY(AttachExchange(server, exchange));
+        QVERIFY(StartWithExchange(server, admin, exchange));
         QCOMPARE(admin.Call(kCommands, 309).Kind, TMessageKind::Reply);
         QVERIFY(Queue(admin, QStringLiteral("UNBLOCK 101")));
         QCOMPARE(ReadQueue(admin).Texts, QStringList{QStringLiteral("UNBLOCK 101")});
@@ -257,7 +249,7 @@ private Q_SLOTS:
         server.Options().CommandRetryMs = 20;
         QVERIFY(server.Start());
         TWireClient admin;
-        QVERIFY(admin.Open(server.Port(), QStringLiteral("admin")));
+        QVERIFY(admin.OpenAsAdministrator(server.Port()));
         QVERIFY(Queue(admin, QStringLiteral("BLOCK 101")));
         QVERIFY(Queue(admin, QStringLiteral("BLOCK 102")));
         QTRY_VERIFY_WITH_TIMEOUT(ReadQueue(admin).Retries.value(0) >= 3, 30000);
@@ -294,7 +286,7 @@ private Q_SLOTS:
             server.Options().ControlProtocol = given;
         QVERIFY(server.Start());
         TWireClient admin;
-        QVERIFY(admin.Open(server.Port(), QStringLiteral("admin")));
+        QVERIFY(admin.OpenAsAdministrator(server.Port()));
         const TMessage reply = admin.Call(kCommands, 314);
         QCOMPARE(reply.Kind, TMessageKind::Reply);
         QCOMPARE(reply.Result.metaType().id(), int(QMetaType::Short));
@@ -331,7 +323,7 @@ private Q_SLOTS:
         TTestServer server;
         QVERIFY(server.Start());
         TWireClient user;
-        QVERIFY(user.Open(server.Port(), QStringLiteral("user"), false));
+        QVERIFY(user.OpenAsUser(server.Port()));
         QCOMPARE(user.Call(module, dispId, args).Code, hr::E_ACCESSDENIED_);
     }
 };

@@ -4,15 +4,16 @@
 // lines that do not match in the LOG table, and the live notices held while a client has
 // live data off.
 
-#include "schema/CallString.h"
 #include "remote/CallbackObject.h"
 #include "remote/Connections.h"
+#include "remote/TypeLibrary.h"
+#include "schema/CallString.h"
 #include "server/DemoData.h"
 #include "server/LineBuffer.h"
-#include "support/ReceiverHelpers.h"
 #include "server/SqlValues.h"
+#include "support/ClientFixture.h"
+#include "support/ReceiverHelpers.h"
 #include "support/TestServer.h"
-#include "remote/TypeLibrary.h"
 #include "support/WireClient.h"
 
 #include <QTcpServer>
@@ -20,9 +21,6 @@
 #include <QTest>
 
 namespace {
-
-const QString kAdmin = QStringLiteral("AdminRDM");
-const QString kReceiver = QStringLiteral("ReceiverRDM");
 
 QString RawInputOf(const TWireClient& c)
 {
@@ -72,12 +70,6 @@ QByteArray DemoLine(const QString& extension, const QString& pin, const QString&
     return format.Generate(r).toLatin1();
 }
 
-bool UseFormat(TWireClient& admin, const QString& text)
-{
-    return admin.Call(kAdmin, 302, {text}).Result.toBool() &&
-           admin.Call(kAdmin, 303).Kind == TMessageKind::Reply;
-}
-
 // The receiver callbacks as the client's own callback object gets them.
 class TReceiverRecorder : public TCallbackObject {
 public:
@@ -106,15 +98,6 @@ public:
     QList<int> Levels;
     int Size = 0, States = 0;
     bool Running = false;
-};
-
-class TIgnorer : public TCallbackObject {
-public:
-    TIgnorer(const TTypeLibrary& library, const char* iid) : TCallbackObject(library, QLatin1String(iid))
-    {
-        for (const TCallbackMethod& m : Interface().Methods)
-            Bind(m.Name, [](const QVariantList&) {});
-    }
 };
 
 }  // namespace
@@ -186,18 +169,17 @@ private Q_SLOTS:
         server.Options().ReceiverPort = 0;
         QVERIFY(server.Start());
         const TTypeLibrary library = TTypeLibrary::Current();
-        TIgnorer app(library, iid::ClientApplication), commands(library, iid::ClientCommands),
+        TRecordingCallback app(library, iid::ClientApplication), commands(library, iid::ClientCommands),
             report(library, iid::ClientReport);
         TReceiverRecorder receiver(library);
         TSocketConnection socket;
-        socket.SetAddress(QStringLiteral("127.0.0.1"));
-        socket.SetPort(server.Port());
+        ConnectLocally(socket, server.Port());
         TSharedConnection receiverModule;
         receiverModule.SetParentConnection(&socket);
         receiverModule.SetChildName(kReceiver);
         socket.Open();
-        int version = 320, result = 0;
-        socket.AppServer().Call(301, {&app, &receiver, &commands, &report, TByRef(version), TByRef(result)});
+        int version = 320;
+        const int result = ShakeHands(socket.AppServer(), app, receiver, commands, report, version);
         QCOMPARE(result, 0);
         QVERIFY(socket.AppServer().Call(307, {true, QStringLiteral("admin")}).toBool());
         QTRY_COMPARE_WITH_TIMEOUT(receiver.States, 1, 30000);
@@ -366,8 +348,8 @@ private Q_SLOTS:
         TTestServer server;
         QVERIFY(server.Start());
         TWireClient admin, other;
-        QVERIFY(admin.Open(server.Port(), QStringLiteral("admin")));
-        QVERIFY(other.Open(server.Port(), QStringLiteral("admin")));
+        QVERIFY(admin.OpenAsAdministrator(server.Port()));
+        QVERIFY(other.OpenAsAdministrator(server.Port()));
         QCOMPARE(admin.Call(kAdmin, 302, {QStringLiteral("(phone:10)")}).Result, QVariant(true));
         QCOMPARE(admin.Call(kAdmin, 302, {text}).Result, QVariant(valid));
         // A failed check forgets the one before; the check belongs to its connection.
@@ -405,8 +387,8 @@ private Q_SLOTS:
         TTestServer server;
         QVERIFY(StartReceivingDemo(server));
         TWireClient admin;
-        QVERIFY(admin.Open(server.Port(), QStringLiteral("admin")));
-        QVERIFY(UseFormat(admin, format));
+        QVERIFY(admin.OpenAsAdministrator(server.Port()));
+        QVERIFY(admin.UseDataFormat(format));
         const qint64 calls = CallCount(server);
         TExchangeSocket exchange;
         QVERIFY(exchange.Connect(ReceiverPort(server)));
@@ -421,7 +403,7 @@ private Q_SLOTS:
         TTestServer server;
         QVERIFY(StartReceivingDemo(server));
         TWireClient admin;
-        QVERIFY(admin.Open(server.Port(), QStringLiteral("admin")));
+        QVERIFY(admin.OpenAsAdministrator(server.Port()));
         QCOMPARE(admin.Call(kAdmin, 313).Result.toInt(), 1);
         QCOMPARE(admin.Call(kAdmin, 314, {99}).Code, hr::DISP_E_EXCEPTION_);
         QCOMPARE(admin.Call(kAdmin, 313).Result.toInt(), 1);
@@ -444,7 +426,7 @@ private Q_SLOTS:
         TTestServer server;
         QVERIFY(StartReceivingDemo(server));
         TWireClient client;
-        QVERIFY(client.Open(server.Port(), QStringLiteral("user"), false));
+        QVERIFY(client.OpenAsUser(server.Port()));
         QCOMPARE(client.Call(QStringLiteral("MainRDM"), 312, {false}).Kind, TMessageKind::Reply);
         const qint64 calls = CallCount(server);
         TExchangeSocket exchange;
@@ -495,7 +477,7 @@ private Q_SLOTS:
             if (!server.Start())
                 return -1;
             TWireClient admin;
-            if (!admin.Open(server.Port(), QStringLiteral("admin")) ||
+            if (!admin.OpenAsAdministrator(server.Port()) ||
                 !admin.WaitForCallback(QStringLiteral("ReceiverState")))
                 return -1;
             const bool running = admin.CallbackArgs(QStringLiteral("ReceiverState")).at(0).at(1).toBool();
@@ -518,7 +500,7 @@ private Q_SLOTS:
         server.Options().ReceiverPort = occupant.serverPort();
         QVERIFY(server.Start());
         TWireClient admin;
-        QVERIFY(admin.Open(server.Port(), QStringLiteral("admin")));
+        QVERIFY(admin.OpenAsAdministrator(server.Port()));
         const TMessage reply = admin.Call(kReceiver, 301);
         QCOMPARE(reply.Code, hr::DISP_E_EXCEPTION_);
         QVERIFY(reply.Text.contains(QLatin1String("cannot listen on port")));
@@ -534,7 +516,7 @@ private Q_SLOTS:
         TTestServer server;
         QVERIFY(StartReceivingDemo(server));
         TWireClient admin;
-        QVERIFY(admin.Open(server.Port(), QStringLiteral("admin")));
+        QVERIFY(admin.OpenAsAdministrator(server.Port()));
         const qint64 calls = CallCount(server);
         const QByteArray line = DemoLine(QStringLiteral("103"), {}, QStringLiteral("2345678"), 30,
                                          EncodeDateTime(2024, 3, 30, 9, 0));

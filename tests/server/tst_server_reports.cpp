@@ -5,8 +5,7 @@
 
 #include "server/Database.h"
 #include "server/SqlValues.h"
-#include "support/TestServer.h"
-#include "support/WireClient.h"
+#include "support/WireFixture.h"
 
 #include <sqlite3.h>
 
@@ -43,32 +42,18 @@ bool SameValue(const QVariant& got, const QVariant& expected)
 
 }  // namespace
 
-class TestServerReports : public QObject {
+class TestServerReports : public QObject, protected TWireFixture {
     Q_OBJECT
 
-    std::unique_ptr<TTestServer> server_;
-    std::unique_ptr<TDatabase> direct_;
-    std::unique_ptr<TWireClient> client_;
-
-    qint64 Count(const QString& sql) { return direct_->Scalar(sql).toLongLong(); }
+    qint64 Count(const QString& sql) { return db_->Scalar(sql).toLongLong(); }
 
 private Q_SLOTS:
     void initTestCase()
     {
-        RegisterProtocolTypes();
-        server_ = std::make_unique<TTestServer>();
         QString error;
-        QVERIFY2(server_->StartDemo(kLastDay, &error), qPrintable(error));
-        direct_ = std::make_unique<TDatabase>(server_->DatabasePath(), TDatabase::TMode::ReadOnly);
-        client_ = std::make_unique<TWireClient>();
-        QVERIFY(client_->Open(server_->Port(), QStringLiteral("admin")));
+        QVERIFY2(StartFixture(TDatabase::TMode::ReadOnly, kLastDay, &error), qPrintable(error));
     }
-    void cleanupTestCase()
-    {
-        client_.reset();
-        direct_.reset();
-        server_.reset();
-    }
+    void cleanupTestCase() { StopFixture(); }
 
     void sameRowsAsSqlite_data()
     {
@@ -112,7 +97,7 @@ private Q_SLOTS:
         const TOpenResult r =
             client_->RunReport(sql, logs ? QStringLiteral("LogsReportRDM") : QStringLiteral("ReportRDM"));
         QVERIFY2(r.Ok, qPrintable(r.Text));
-        TStatement stmt = direct_->Prepare(sql);
+        TStatement stmt = db_->Prepare(sql);
         QCOMPARE(r.Fields.size(), stmt.ColumnCount());
         for (int c = 0; c < stmt.ColumnCount(); ++c)
             QCOMPARE(r.Fields.at(c).Name, stmt.ColumnName(c));
@@ -273,7 +258,7 @@ private Q_SLOTS:
     void resultBeforeAnyRun()
     {
         TWireClient c;
-        QVERIFY(c.Open(server_->Port(), QStringLiteral("admin")));
+        QVERIFY(c.OpenAsAdministrator(server_->Port()));
         QCOMPARE(c.OpenDataSet(QStringLiteral("ReportRDM"), QStringLiteral("dspResult")).Code,
                  hr::DISP_E_EXCEPTION_);
         QCOMPARE(c.OpenDataSet(QStringLiteral("LogsReportRDM"), QStringLiteral("dspTemp")).Code,
@@ -313,8 +298,8 @@ private Q_SLOTS:
         server.Options().QueryThreads = 2;
         QVERIFY(server.StartDemo(kLastDay));
         TWireClient slow, other;
-        QVERIFY(slow.Open(server.Port(), QStringLiteral("user"), false));
-        QVERIFY(other.Open(server.Port(), QStringLiteral("user"), false));
+        QVERIFY(slow.OpenAsUser(server.Port()));
+        QVERIFY(other.OpenAsUser(server.Port()));
         QCOMPARE(slow.Call(QStringLiteral("ReportRDM"), 301, {kEndless}).Kind, TMessageKind::Reply);
         QCOMPARE(other.Call(QStringLiteral("MainRDM"), 314).Kind, TMessageKind::Reply);
         const TOpenResult quick = other.RunReport(QStringLiteral("select count(*) from CALL"));
@@ -333,7 +318,7 @@ private Q_SLOTS:
         QVERIFY(slow.WaitForDisconnected());
         // The pool has two threads: with the first statement cancelled, a third runs.
         TWireClient third;
-        QVERIFY(third.Open(server.Port(), QStringLiteral("user"), false));
+        QVERIFY(third.OpenAsUser(server.Port()));
         QVERIFY(third.RunReport(QStringLiteral("select 3")).Ok);
         server.Stop();  // waits for the pool: an endless statement not cancelled would hang here
         QVERIFY(other.WaitForDisconnected());

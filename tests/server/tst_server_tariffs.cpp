@@ -11,7 +11,6 @@
 
 namespace {
 
-const QString kAdmin = QStringLiteral("AdminRDM");
 const QString kClientTemplateNote = QStringLiteral("{ Use this rule template. Delete unnecessary lines. }");
 
 }  // namespace
@@ -177,8 +176,8 @@ private Q_SLOTS:
         TTestServer server;
         QVERIFY(server.Start());
         TWireClient admin, other;
-        QVERIFY(admin.Open(server.Port(), QStringLiteral("admin")));
-        QVERIFY(other.Open(server.Port(), QStringLiteral("admin")));
+        QVERIFY(admin.OpenAsAdministrator(server.Port()));
+        QVERIFY(other.OpenAsAdministrator(server.Port()));
         const QString empty = admin.Call(kAdmin, 306).Result.toString();
         const QString example = admin.Call(kAdmin, 307).Result.toString();
         QCOMPARE(admin.Call(kAdmin, 312, {empty}).Result.toString(), empty);
@@ -219,7 +218,7 @@ private Q_SLOTS:
         server.Options().ReceiverPort = 0;
         QVERIFY(server.Start());
         TWireClient admin;
-        QVERIFY(admin.Open(server.Port(), QStringLiteral("admin")));
+        QVERIFY(admin.OpenAsAdministrator(server.Port()));
         QCOMPARE(admin.Call(kAdmin, 315).Result.toString(), QString());
         const QVariant unset;
         QCOMPARE(

@@ -198,7 +198,7 @@ private Q_SLOTS:
         QFETCH(QVariantList, args);
         QFETCH(int, code);
         TWireClient c;
-        QVERIFY(c.Open(Port(), QStringLiteral("admin")));
+        QVERIFY(c.OpenAsAdministrator(Port()));
         const TMessage reply = c.Call(module, dispId, args);
         QCOMPARE(reply.Kind, TMessageKind::Error);
         QCOMPARE(int(reply.Code), code);
@@ -313,10 +313,50 @@ private Q_SLOTS:
         QCOMPARE(apply.Kind, allowed ? TMessageKind::Applied : TMessageKind::Error);
     }
 
+    // Every provider of the shared table is served by the module it is named in: those over
+    // a table open at once, the others once a call chose their table or ran their statement.
+    void providersOfTheTable_data()
+    {
+        QTest::addColumn<QString>("module");
+        QTest::addColumn<QString>("provider");
+        QTest::addColumn<bool>("opensAtOnce");
+        const auto row = [](const char* module, const char* provider, bool opensAtOnce) {
+            QTest::addRow("%s %s", module, provider)
+                << QString(QLatin1String(module)) << QString(QLatin1String(provider)) << opensAtOnce;
+        };
+        row(module::ReportRDM, provider::ReportRDM::dspReport, true);
+        row(module::ReportRDM, provider::ReportRDM::dspResult, false);
+        row(module::ReportRDM, provider::ReportRDM::dspEPGroup, false);
+        row(module::ReportRDM, provider::ReportRDM::dspExtPin, false);
+        row(module::ReportRDM, provider::ReportRDM::dspSimpleModeExtPin, false);
+        row(module::AdminRDM, provider::AdminRDM::dspGroups, true);
+        row(module::AdminRDM, provider::AdminRDM::dspPBX, true);
+        row(module::AdminRDM, provider::AdminRDM::dspLimitPlan, true);
+        row(module::AdminRDM, provider::AdminRDM::dspExtension, true);
+        row(module::AdminRDM, provider::AdminRDM::dspPinCode, true);
+        row(module::AdminRDM, provider::AdminRDM::dspCallSchema, true);
+        row(module::AdminRDM, provider::AdminRDM::dspTariffRules, true);
+        row(module::ArchivesRDM, provider::ArchivesRDM::dspArchive, true);
+        row(module::LogsReportRDM, provider::LogsReportRDM::dspResult, false);
+        row(module::LogsReportRDM, provider::LogsReportRDM::dspTemp, false);
+    }
+    void providersOfTheTable()
+    {
+        QFETCH(QString, module);
+        QFETCH(QString, provider);
+        QFETCH(bool, opensAtOnce);
+        TWireClient c;
+        QVERIFY(c.OpenAsAdministrator(Port()));
+        const TOpenResult r = c.OpenDataSet(module, provider);
+        QVERIFY2(r.Ok == opensAtOnce, qPrintable(r.Text));
+        if (!opensAtOnce)
+            QCOMPARE(r.Code, hr::DISP_E_EXCEPTION_);
+    }
+
     void unknownProvider()
     {
         TWireClient c;
-        QVERIFY(c.Open(Port(), QStringLiteral("admin")));
+        QVERIFY(c.OpenAsAdministrator(Port()));
         QCOMPARE(c.OpenDataSet(QStringLiteral("AdminRDM"), QStringLiteral("dspNothing")).Code,
                  hr::DISP_E_UNKNOWNNAME_);
         // A provider of another module is unknown here.
@@ -366,7 +406,7 @@ private Q_SLOTS:
         TTestServer server;
         QVERIFY(server.Start());
         TWireClient c;
-        QVERIFY(c.Open(server.Port(), QStringLiteral("admin")));
+        QVERIFY(c.OpenAsAdministrator(server.Port()));
         QCOMPARE(c.Call(QStringLiteral("MainRDM"), 314).Result.toInt(), 1);
         QCOMPARE(c.Call(QStringLiteral("MainRDM"), 315, {0}).Kind, TMessageKind::Reply);
         TWireClient other;
@@ -379,7 +419,7 @@ private Q_SLOTS:
     void liveDataHeldWhileDisabled()
     {
         TWireClient c;
-        QVERIFY(c.Open(Port(), QStringLiteral("user"), false));
+        QVERIFY(c.OpenAsUser(Port()));
         QCOMPARE(c.Call(QStringLiteral("MainRDM"), 312, {false}).Kind, TMessageKind::Reply);
         const TOpenResult r = c.RunReport(QStringLiteral("select 1"));
         QVERIFY(r.Ok);

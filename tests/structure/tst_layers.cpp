@@ -3,7 +3,8 @@
 // calls, schema, widgets, printing, shell, reportconfig, reports, admin, archives, logs,
 // options; the server and the exchange simulator stand on the non-visual layers only. The
 // program's entry and the unit that binds the main window's actions to the windows stand
-// above every layer, and the shell's units include each other in one direction.
+// above every layer, and the shell's units include each other in one direction. Call numbers
+// and provider names are typed only in the table of the server's interface.
 
 #include <QDirIterator>
 #include <QFile>
@@ -109,6 +110,106 @@ QMap<QString, QStringList> IncludesUnder(const QString& root, const QString& fol
     return includes;
 }
 
+// ---- the table of the server's interface ---------------------------------------------
+
+// Where the server's call numbers and provider names are typed: the shared table and the
+// callback interfaces it includes.
+const QStringList ProtocolTable = {"src/remote/ServerInterface.h", "src/remote/CallbackInterfaces.h"};
+
+// A source text with its comments and the contents of its string and character literals
+// blanked (line breaks kept), and its string literals apart.
+struct TScanned {
+    QString Code;
+    QList<QPair<qsizetype, QString>> Strings;  // offset of the literal, its contents
+};
+
+bool IsIdentifierChar(QChar c) { return c.isLetterOrNumber() || c == '_'; }
+
+TScanned Scan(const QString& text) {
+    TScanned out{text, {}};
+    const qsizetype n = text.size();
+    auto blank = [&](qsizetype from, qsizetype to) {
+        for (qsizetype k = from; k < qMin(to, n); ++k)
+            if (out.Code[k] != '\n') out.Code[k] = ' ';
+    };
+    qsizetype i = 0;
+    while (i < n) {
+        const QChar c = text[i];
+        const QChar next = i + 1 < n ? text[i + 1] : QChar();
+        const QChar before = i > 0 ? text[i - 1] : QChar();
+        if (c == '/' && next == '/') {
+            qsizetype end = text.indexOf('\n', i);
+            if (end < 0) end = n;
+            blank(i, end);
+            i = end;
+        } else if (c == '/' && next == '*') {
+            const qsizetype close = text.indexOf("*/", i + 2);
+            const qsizetype end = close < 0 ? n : close + 2;
+            blank(i, end);
+            i = end;
+        } else if (c == 'R' && next == '"' && !IsIdentifierChar(before)) {
+            const qsizetype open = text.indexOf('(', i + 2);
+            if (open < 0) break;
+            const QString closing = ')' + text.mid(i + 2, open - i - 2) + '"';
+            qsizetype close = text.indexOf(closing, open);
+            if (close < 0) close = n;
+            out.Strings.append({i, text.mid(open + 1, close - open - 1)});
+            blank(open + 1, close);
+            i = close + closing.size();
+        } else if (c == '\'' && before.isDigit() && next.isLetterOrNumber()) {
+            ++i;  // a digit separator
+        } else if (c == '"' || c == '\'') {
+            qsizetype end = i + 1;
+            while (end < n && text[end] != c && text[end] != '\n') end += text[end] == '\\' ? 2 : 1;
+            if (c == '"') out.Strings.append({i, text.mid(i + 1, end - i - 1)});
+            blank(i + 1, end);
+            i = end + 1;
+        } else {
+            ++i;
+        }
+    }
+    return out;
+}
+
+// The call numbers and provider names a file of src/ or server/ types outside the table,
+// each as "line N: what"; tests may type them where they test the wire itself.
+QStringList TypedProtocolNames(const QString& file, const QString& text) {
+    if (!(file.startsWith("src/") || file.startsWith("server/")) || ProtocolTable.contains(file)) return {};
+    static const QRegularExpression number(
+        "\\bCall\\s*\\(\\s*\\d+"                     // a number passed to a call (client or module entry)
+        "|\\bTModule::\\w+\\s*,\\s*\\d+"             // a call table entry made by hand
+        "|\\w*DispId\\s*[!=]?=\\s*[1-9]\\d*");       // a DISPID named or compared in a number
+    static const QRegularExpression name("\\b(?:dsp|qry)[A-Z]\\w*");
+    const TScanned scanned = Scan(text);
+    QStringList found;
+    auto add = [&](qsizetype offset, const QString& what) {
+        found << QString("line %1: %2").arg(text.left(offset).count('\n') + 1).arg(what);
+    };
+    auto numbers = number.globalMatch(scanned.Code);
+    while (numbers.hasNext()) {
+        const QRegularExpressionMatch m = numbers.next();
+        add(m.capturedStart(), m.captured().simplified());
+    }
+    for (const auto& [offset, literal] : scanned.Strings) {
+        auto names = name.globalMatch(literal);
+        while (names.hasNext()) add(offset, '"' + names.next().captured() + '"');
+    }
+    return found;
+}
+
+// Every C++ source below the folders of the tree: its path from the root, its full path.
+QList<QPair<QString, QString>> SourceFiles(const QString& root, const QStringList& folders) {
+    QList<QPair<QString, QString>> files;
+    for (const QString& folder : folders) {
+        QDirIterator it(root + '/' + folder, {"*.h", "*.cpp"}, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            files.append({path.mid(root.size() + 1), path});
+        }
+    }
+    return files;
+}
+
 }  // namespace
 
 class TestLayers : public QObject {
@@ -158,20 +259,14 @@ private Q_SLOTS:
         QVERIFY2(!root.isEmpty(), "TELVANE_SOURCE_DIR is not set");
         QStringList faults;
         int files = 0;
-        for (const QString folder : {"src", "server", "tools", "tests", "bench"}) {
-            QDirIterator it(root + '/' + folder, {"*.h", "*.cpp"}, QDir::Files,
-                            QDirIterator::Subdirectories);
-            while (it.hasNext()) {
-                const QString path = it.next();
-                const QString file = path.mid(root.size() + 1);
-                QFile f(path);
-                QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(path));
-                const QString text = QString::fromUtf8(f.readAll());
-                ++files;
-                for (const QString& include : IncludesIn(text)) {
-                    const QString why = Violation(file, include);
-                    if (!why.isEmpty()) faults << QString("%1: \"%2\" %3").arg(file, include, why);
-                }
+        for (const auto& [file, path] : SourceFiles(root, {"src", "server", "tools", "tests", "bench"})) {
+            QFile f(path);
+            QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(path));
+            const QString text = QString::fromUtf8(f.readAll());
+            ++files;
+            for (const QString& include : IncludesIn(text)) {
+                const QString why = Violation(file, include);
+                if (!why.isEmpty()) faults << QString("%1: \"%2\" %3").arg(file, include, why);
             }
         }
         QVERIFY(files > 100);
@@ -207,6 +302,76 @@ private Q_SLOTS:
         QVERIFY(includes.contains("shell/FormClientMain.cpp"));
         const QString circle = CircleOf(includes);
         QVERIFY2(circle.isEmpty(), qPrintable(circle));
+    }
+
+    void typedProtocolNames_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("found");
+        const QString shell = "src/shell/X.cpp";
+        QTest::newRow("number passed to a call")
+            << shell << "MainRDM().Call(307, {administrator, password});" << QStringList{"line 1: Call(307"};
+        QTest::newRow("constant passed to a call")
+            << shell << "MainRDM().Call(dispid::MainRDM::CheckPassword, {a, p});" << QStringList{};
+        QTest::newRow("number on the next line")
+            << shell << "x();\nm.Call(\n    301);" << QStringList{"line 2: Call( 301"};
+        QTest::newRow("module entry") << "server/modules/Admin.cpp"
+                                      << "admin.Call(302, level::Administrator, 1, CheckDataFormat);"
+                                      << QStringList{"line 1: Call(302"};
+        QTest::newRow("call table entry by hand")
+            << "server/Server.cpp" << "calls_.Add({TModule::Admin, 304, level::Administrator, 2, Block});"
+            << QStringList{"line 1: TModule::Admin, 304"};
+        QTest::newRow("a constant of its own") << "src/calls/DMReport.cpp" << "constexpr int ReportRunDispId = 301;"
+                                               << QStringList{"line 1: ReportRunDispId = 301"};
+        QTest::newRow("DISPID compared") << "server/ClientConnection.cpp" << "if (m.DispId == 301)"
+                                         << QStringList{"line 1: DispId == 301"};
+        QTest::newRow("DISPID defaulting to 0") << "server/CallTable.h" << "int DispId = 0;" << QStringList{};
+        QTest::newRow("provider name") << shell << "cds.SetProviderName(QStringLiteral(\"dspReport\"));"
+                                       << QStringList{"line 1: \"dspReport\""};
+        QTest::newRow("query name") << shell << "a.Call(id, {QLatin1String(\"qryPinCode\"), clause});"
+                                    << QStringList{"line 1: \"qryPinCode\""};
+        QTest::newRow("provider named in a message")
+            << "server/modules/Report.cpp" << "f(\"a\");\nthrow Exception(\"dspEPGroup has no table.\");"
+            << QStringList{"line 2: \"dspEPGroup\""};
+        QTest::newRow("line comment") << shell << "// opens \"dspReport\" after Call(301)" << QStringList{};
+        QTest::newRow("block comment") << shell << "/* \"dspResult\"\n Call(312) */ f();" << QStringList{};
+        QTest::newRow("comment marker in a string")
+            << shell << "Open(\"http://x\", \"dspTemp\");" << QStringList{"line 1: \"dspTemp\""};
+        QTest::newRow("quote as a character")
+            << shell << "QChar('\"'); Open(\"dspPBX\");" << QStringList{"line 1: \"dspPBX\""};
+        QTest::newRow("digit separator") << shell << "int n = 1'000; m.Call(301);"
+                                         << QStringList{"line 1: Call(301"};
+        QTest::newRow("raw string") << "server/Schema.cpp" << "R\"SQL(a \"dspArchive\" // b)SQL\"; Call(309);"
+                                    << QStringList{"line 1: Call(309", "line 1: \"dspArchive\""};
+        QTest::newRow("number inside a text") << shell << "QStringLiteral(\"Call(301)\")" << QStringList{};
+        QTest::newRow("other words") << shell << "QStringLiteral(\"display dspx\")" << QStringList{};
+        QTest::newRow("the shared table") << "src/remote/ServerInterface.h"
+                                          << "inline constexpr char dspReport[] = \"dspReport\";" << QStringList{};
+        QTest::newRow("a wire test") << "tests/server/tst_server_wire.cpp"
+                                     << "c.Call(QStringLiteral(\"MainRDM\"), 301);" << QStringList{};
+    }
+    void typedProtocolNames() {
+        QFETCH(QString, file);
+        QFETCH(QString, text);
+        QFETCH(QStringList, found);
+        QCOMPARE(TypedProtocolNames(file, text), found);
+    }
+
+    // Every source of the client and the server names calls and providers from the table.
+    void protocolNamesComeFromTheTable() {
+        const QString root = qEnvironmentVariable("TELVANE_SOURCE_DIR");
+        QVERIFY2(!root.isEmpty(), "TELVANE_SOURCE_DIR is not set");
+        QStringList faults;
+        int files = 0;
+        for (const auto& [file, path] : SourceFiles(root, {"src", "server"})) {
+            QFile f(path);
+            QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(path));
+            ++files;
+            for (const QString& fault : TypedProtocolNames(file, QString::fromUtf8(f.readAll())))
+                faults << file + ", " + fault;
+        }
+        QVERIFY(files > 100);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
     }
 };
 

@@ -3,9 +3,10 @@
 // server: the socket connection, the six child connections and four callback objects that
 // record what the server calls, with the handshake and an optional password check.
 
+#include "core/Errors.h"
 #include "remote/CallbackObject.h"
 #include "remote/Connections.h"
-#include "core/Errors.h"
+#include "remote/ServerInterface.h"
 #include "remote/TypeLibrary.h"
 
 #include <QMap>
@@ -52,14 +53,20 @@ inline QString DemoPassword(bool administrator)
 // password was taken.
 inline bool LogIn(const TRemoteModule& main, bool administrator)
 {
-    return main.Call(307, {administrator, DemoPassword(administrator)}).toBool();
+    return main.Call(dispid::MainRDM::CheckPassword, {administrator, DemoPassword(administrator)}).toBool();
+}
+
+// A socket connection to the server on this machine's loopback address, not yet open.
+inline void ConnectLocally(TSocketConnection& socket, quint16 port)
+{
+    socket.SetAddress(QStringLiteral("127.0.0.1"));
+    socket.SetPort(port);
 }
 
 // Opens the socket to the server on the loopback address.
 inline void OpenLoopback(TSocketConnection& socket, quint16 port)
 {
-    socket.SetAddress(QStringLiteral("127.0.0.1"));
-    socket.SetPort(port);
+    ConnectLocally(socket, port);
     socket.Open();
 }
 
@@ -71,7 +78,7 @@ inline int ShakeHands(const TRemoteModule& main, const TCallbackObject& applicat
                       const TCallbackObject& report, int& version)
 {
     int result = 0;
-    main.Call(301, {&application, &receiver, &commands, &report, TByRef(version), TByRef(result)});
+    main.Call(dispid::MainRDM::Handshake, {&application, &receiver, &commands, &report, TByRef(version), TByRef(result)});
     return result;
 }
 
@@ -86,8 +93,7 @@ public:
           Commands(Library, iid::ClientCommands),
           Report(Library, iid::ClientReport)
     {
-        for (const char* name :
-             {"ArchivesRDM", "AdminRDM", "ReceiverRDM", "CommandsRDM", "ReportRDM", "LogsReportRDM"}) {
+        for (const char* name : module::Children) {
             auto child = std::make_unique<TSharedConnection>();
             child->SetParentConnection(&Socket);
             child->SetChildName(QLatin1String(name));

@@ -4,6 +4,7 @@
 
 #include "server/Server.h"
 #include "support/TestServer.h"
+#include "support/WireClient.h"
 
 #include <QDeadlineTimer>
 #include <QTcpSocket>
@@ -101,6 +102,14 @@ inline bool AttachExchange(TTestServer& server, TExchangeSocket& exchange)
     while (!ExchangeAttached(server) && !deadline.hasExpired())
         QTest::qWait(10);
     return ExchangeAttached(server);
+}
+
+// Starts the server with its receiver on a free port, logs the administrator in and
+// attaches the exchange.
+inline bool StartWithExchange(TTestServer& server, TWireClient& admin, TExchangeSocket& exchange)
+{
+    ReceiveOnAFreePort(server);
+    return server.Start() && admin.OpenAsAdministrator(server.Port()) && AttachExchange(server, exchange);
 }
 
 // The first column of the first row, read on the server's thread with its connection.

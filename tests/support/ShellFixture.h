@@ -15,7 +15,7 @@
 #include "widgets/MessageBoxes.h"
 #include "shell/base/ProcessLife.h"
 #include "server/Server.h"
-#include "server/ServerModules.h"
+#include "server/CallTable.h"
 #include "support/ClientFixture.h"
 #include "support/InstalledAnswerer.h"
 #include "support/LogFiles.h"

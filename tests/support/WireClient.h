@@ -1,14 +1,28 @@
 #pragma once
 // A minimal blocking client for the server's tests, written straight on the wire codec:
 // it attaches the modules, makes calls, opens and applies datasets, and records (and
-// answers) the callbacks that arrive meanwhile.
+// answers) the callbacks that arrive meanwhile. It logs in with the passwords of a new
+// database.
+//
+//   TWireClient admin;
+//   QVERIFY(admin.OpenAsAdministrator(server.Port()));
+//   admin.Call(kAdmin, dispid::AdminRDM::PbxInUse);
 
 #include "remote/CallbackInterfaces.h"
 #include "remote/Protocol.h"
+#include "remote/ServerInterface.h"
 
 #include <QDeadlineTimer>
 #include <QHash>
 #include <QTcpSocket>
+
+// The modules as the tests address them.
+inline const QString kMain = QLatin1String(module::MainRDM);
+inline const QString kAdmin = QLatin1String(module::AdminRDM);
+inline const QString kReceiver = QLatin1String(module::ReceiverRDM);
+inline const QString kCommands = QLatin1String(module::CommandsRDM);
+inline const QString kReport = QLatin1String(module::ReportRDM);
+inline const QString kLogsReport = QLatin1String(module::LogsReportRDM);
 
 struct TOpenResult {
     bool Ok = false;
@@ -158,7 +172,7 @@ public:
         m.Module = module;
         m.Parent = parent;
         if (parent == 0) {
-            m.Guid = QStringLiteral("{186284D0-20DB-4206-84EB-1E10B63F1477}");
+            m.Guid = QLatin1String(module::ServerGuid);
             m.Version = TelvaneProtocolVersion;
         }
         Send(m);
@@ -171,12 +185,11 @@ public:
     // Attaches the main module and the six children.
     bool AttachAll()
     {
-        const TMessage main = Attach(QStringLiteral("TelvaneControl.MainRDM"));
+        const TMessage main = Attach(QLatin1String(module::ProgramId));
         if (main.Kind != TMessageKind::Reply)
             return false;
-        Handles.insert(QStringLiteral("MainRDM"), main.Result.toUInt());
-        for (const char* child :
-             {"ArchivesRDM", "AdminRDM", "ReceiverRDM", "CommandsRDM", "ReportRDM", "LogsReportRDM"}) {
+        Handles.insert(kMain, main.Result.toUInt());
+        for (const char* child : module::Children) {
             const TMessage reply = Attach(QLatin1String(child), main.Result.toUInt());
             if (reply.Kind != TMessageKind::Reply)
                 return false;
@@ -219,7 +232,7 @@ public:
     // The handshake: returns the reply, whose by-reference values are version and result.
     TMessage Handshake(int version = 320)
     {
-        return Call(QStringLiteral("MainRDM"), 301, CallbackObjects() + QVariantList{version, 0}, {4, 5});
+        return Call(kMain, dispid::MainRDM::Handshake, CallbackObjects() + QVariantList{version, 0}, {4, 5});
     }
 
     // Connects, attaches and shakes hands; optionally logs in.
@@ -232,8 +245,18 @@ public:
             return false;
         if (password.isEmpty())
             return true;
-        const TMessage login = Call(QStringLiteral("MainRDM"), 307, {administrator, password});
+        const TMessage login = Call(kMain, dispid::MainRDM::CheckPassword, {administrator, password});
         return login.Kind == TMessageKind::Reply && login.Result.toBool();
+    }
+    // Open, logged in as the administrator or the standard user of a new database.
+    bool OpenAsAdministrator(quint16 port) { return Open(port, QStringLiteral("admin")); }
+    bool OpenAsUser(quint16 port) { return Open(port, QStringLiteral("user"), false); }
+
+    // Checks the data format and makes it the one in use (AdminRDM 302, 303).
+    bool UseDataFormat(const QString& text)
+    {
+        return Call(kAdmin, dispid::AdminRDM::CheckDataFormat, {text}).Result.toBool() &&
+               Call(kAdmin, dispid::AdminRDM::UseCheckedDataFormat).Kind == TMessageKind::Reply;
     }
 
     TOpenResult OpenDataSet(const QString& module, const QString& provider)
@@ -276,13 +299,17 @@ public:
 
     // Runs report SQL (ReportRDM or LogsReportRDM 301), waits for the ready callback and
     // opens dspResult.
-    TOpenResult RunReport(const QString& sql, const QString& module = QStringLiteral("ReportRDM"))
+    TOpenResult RunReport(const QString& sql, const QString& module = kReport)
     {
-        const QString ready = module == QLatin1String("ReportRDM") ? QStringLiteral("ReportReady")
-                                                                   : QStringLiteral("LogsReportReady");
+        const bool report = module == kReport;
+        const QString ready =
+            QLatin1String(report ? callback::ReportReady.Method : callback::LogsReportReady.Method);
+        const int run = report ? dispid::ReportRDM::RunStatement : dispid::LogsReportRDM::RunStatement;
+        const QString resultProvider =
+            QLatin1String(report ? provider::ReportRDM::dspResult : provider::LogsReportRDM::dspResult);
         const int before = CallbackCount(ready);
         TOpenResult result;
-        const TMessage reply = Call(module, 301, {sql});
+        const TMessage reply = Call(module, run, {sql});
         if (reply.Kind != TMessageKind::Reply) {
             result.Code = reply.Code;
             result.Text = reply.Text;
@@ -297,7 +324,7 @@ public:
             result.Text = QStringLiteral("no ready callback");
             return result;
         }
-        return OpenDataSet(module, QStringLiteral("dspResult"));
+        return OpenDataSet(module, resultProvider);
     }
 
 private:

@@ -1,0 +1,39 @@
+#pragma once
+// What the connections and the modules use of the server: its options, database, tables of
+// calls and providers, live parts and logs. TServer implements it; depending on this
+// instead of on TServer keeps the includes in one direction (the server owns the
+// connections, which run the modules' handlers).
+
+#include "server/ClientNotifier.h"
+#include "server/ServerOptions.h"
+
+class QThreadPool;
+class TCallTable;
+class TCommandQueue;
+class TDatabase;
+class TProviderTable;
+class TReceiver;
+
+class TServerContext : public TClientNotifier {
+public:
+    virtual const TServerOptions& Options() const = 0;
+    virtual TDatabase& Database() = 0;
+    virtual const TCallTable& Calls() const = 0;
+    virtual const TProviderTable& Providers() const = 0;
+    virtual TReceiver& Receiver() = 0;
+    virtual TCommandQueue& CommandQueue() = 0;
+    // Where report and log statements run.
+    virtual QThreadPool& QueryPool() = 0;
+
+    // The server log only.
+    virtual void Log(TSeverity severity, const QString& text) = 0;
+    // A client changed reference data (exchanges, tariff rules, ...) or a setting in use.
+    virtual void DataChanged() = 0;
+    // Raises Exception when the text is not one read-only statement.
+    virtual void CheckReportSql(const QString& sql) = 0;
+    // Clients whose handshake was accepted and that are not being sent away.
+    virtual int AcceptedClients() const = 0;
+    // The state of the receiver and the command queue, for a client that has just shaken
+    // hands.
+    virtual void SendLiveState(TClientCallbacks& client) = 0;
+};

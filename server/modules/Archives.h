@@ -1,0 +1,6 @@
+#pragma once
+// ArchivesRDM: the archive entries.
+
+#include "server/CallTable.h"
+
+void RegisterArchivesModule(TCallTable& calls, TProviderTable& providers);

@@ -1,0 +1,6 @@
+#pragma once
+// ReceiverRDM: starting and stopping the receiver.
+
+#include "server/CallTable.h"
+
+void RegisterReceiverModule(TCallTable& calls, TProviderTable& providers);
