@@ -13,8 +13,8 @@
 //   public:
 //       explicit TClientReceiver(const TTypeLibrary& lib) : TCallbackObject(lib, iid::ClientReceiver)
 //       {
-//           Bind(QStringLiteral("RawInput"), &TClientReceiver::RawInput);
-//           Bind(QStringLiteral("ReceiverState"), &TClientReceiver::ReceiverState);
+//           Bind(QLatin1String(callback::RawInput.Method), &TClientReceiver::RawInput);
+//           Bind(QLatin1String(callback::ReceiverState.Method), &TClientReceiver::ReceiverState);
 //       }
 //       void RawInput(const QString& text);
 //       void ReceiverState(const QString& text, bool running);

@@ -25,11 +25,11 @@ TClientApplication::TClientApplication(const TTypeLibrary& library, TMainFormSer
       connection_(connection),
       self_(std::make_shared<TClientApplication*>(this))
 {
-    Bind(QStringLiteral("ServerShutdown"), &TClientApplication::ServerShutdown);
-    Bind(QStringLiteral("StatusAdded"), &TClientApplication::StatusAdded);
-    Bind(QStringLiteral("StatusCleared"), &TClientApplication::StatusCleared);
-    Bind(QStringLiteral("LogMessage"), &TClientApplication::LogMessage);
-    Bind(QStringLiteral("TooManyUsers"), &TClientApplication::TooManyUsers);
+    Bind(QLatin1String(callback::ServerShutdown.Method), &TClientApplication::ServerShutdown);
+    Bind(QLatin1String(callback::StatusAdded.Method), &TClientApplication::StatusAdded);
+    Bind(QLatin1String(callback::StatusCleared.Method), &TClientApplication::StatusCleared);
+    Bind(QLatin1String(callback::LogMessage.Method), &TClientApplication::LogMessage);
+    Bind(QLatin1String(callback::TooManyUsers.Method), &TClientApplication::TooManyUsers);
 }
 
 TClientApplication::~TClientApplication()

@@ -6,10 +6,10 @@
 TClientCommands::TClientCommands(const TTypeLibrary& library, TMainFormServices* form)
     : TCallbackObject(library, QLatin1String(iid::ClientCommands)), form_(form)
 {
-    Bind(QStringLiteral("QueueState"), &TClientCommands::QueueState);
-    Bind(QStringLiteral("CommandAdded"), &TClientCommands::CommandAdded);
-    Bind(QStringLiteral("CommandRemoved"), &TClientCommands::CommandRemoved);
-    Bind(QStringLiteral("QueueCleared"), &TClientCommands::QueueCleared);
+    Bind(QLatin1String(callback::QueueState.Method), &TClientCommands::QueueState);
+    Bind(QLatin1String(callback::CommandAdded.Method), &TClientCommands::CommandAdded);
+    Bind(QLatin1String(callback::CommandRemoved.Method), &TClientCommands::CommandRemoved);
+    Bind(QLatin1String(callback::QueueCleared.Method), &TClientCommands::QueueCleared);
 }
 
 void TClientCommands::QueueState(bool enabled)

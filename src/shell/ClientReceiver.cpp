@@ -34,11 +34,11 @@ int Blend(int start, int end, int level, int size)
 TClientReceiver::TClientReceiver(const TTypeLibrary& library, TMainFormServices* form)
     : TCallbackObject(library, QLatin1String(iid::ClientReceiver)), form_(form)
 {
-    Bind(QStringLiteral("RawInput"), &TClientReceiver::RawInput);
-    Bind(QStringLiteral("BytesDropped"), &TClientReceiver::BytesDropped);
-    Bind(QStringLiteral("BufferLevel"), &TClientReceiver::BufferLevel);
-    Bind(QStringLiteral("BufferSize"), &TClientReceiver::BufferSize);
-    Bind(QStringLiteral("ReceiverState"), &TClientReceiver::ReceiverState);
+    Bind(QLatin1String(callback::RawInput.Method), &TClientReceiver::RawInput);
+    Bind(QLatin1String(callback::BytesDropped.Method), &TClientReceiver::BytesDropped);
+    Bind(QLatin1String(callback::BufferLevel.Method), &TClientReceiver::BufferLevel);
+    Bind(QLatin1String(callback::BufferSize.Method), &TClientReceiver::BufferSize);
+    Bind(QLatin1String(callback::ReceiverState.Method), &TClientReceiver::ReceiverState);
 }
 
 void TClientReceiver::RawInput(const QString& text)

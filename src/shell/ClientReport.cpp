@@ -5,8 +5,8 @@
 TClientReport::TClientReport(const TTypeLibrary& library)
     : TCallbackObject(library, QLatin1String(iid::ClientReport))
 {
-    Bind(QStringLiteral("ReportReady"), &TClientReport::ReportReady);
-    Bind(QStringLiteral("LogsReportReady"), &TClientReport::LogsReportReady);
+    Bind(QLatin1String(callback::ReportReady.Method), &TClientReport::ReportReady);
+    Bind(QLatin1String(callback::LogsReportReady.Method), &TClientReport::LogsReportReady);
 }
 
 void TClientReport::ReportReady()
