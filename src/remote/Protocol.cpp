@@ -910,6 +910,13 @@ bool TFrameReader::Next(QByteArray& payload)
     return true;
 }
 
+qint64 TFrameReader::PendingFrameLength() const
+{
+    if (Buffered() < 4)
+        return -1;
+    return qFromBigEndian<quint32>(buffer_.constData() + offset_);
+}
+
 void RegisterProtocolTypes()
 {
     RegisterVariantTypes();
