@@ -324,7 +324,7 @@ void TPreviewWindow::UpdateControls()
     const bool complete = LayoutComplete();
     if (count == 0)
         lblPage_->setText(layoutRunning_ ? tr("Laying out...") : tr("No pages"));
-    else if (complete || !layoutRunning_)
+    else if (complete)
         lblPage_->setText(tr("Page %1 of %2").arg(current_ + 1).arg(count));
     else
         lblPage_->setText(tr("Page %1 of %2+").arg(current_ + 1).arg(count));

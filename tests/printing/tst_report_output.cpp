@@ -515,6 +515,27 @@ private Q_SLOTS:
         QCOMPARE(PdfPages(dir.filePath("preview.pdf")).size(), count);
     }
 
+    void previewLayoutStopsWhenCancelled()
+    {
+        auto calls = SampleCalls(20000);
+        auto report = SampleReport(*calls, Titles);
+        TRecordingProgress progress(1);
+        TPreviewWindow preview(*report, &progress);
+        QSignalSpy finished(&preview, &TPreviewWindow::LayoutFinished);
+        QVERIFY(!preview.LayoutComplete());
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(progress.Steps.size(), 1);
+        QCOMPARE(progress.Log.last(), QStringLiteral("end"));
+        const int laidOut = finished.first().first().toInt();
+        QVERIFY(!preview.LayoutComplete());
+        auto* label = preview.findChild<QLabel*>(QStringLiteral("lblPage"));
+        QCOMPARE(label->text(), QStringLiteral("Page 1 of %1+").arg(laidOut));
+        // Pages past the stop are still laid out when asked for.
+        preview.ShowPage(laidOut + 2);
+        QCOMPARE(preview.CurrentPage(), laidOut + 2);
+        QVERIFY(preview.PageCount() >= laidOut + 3);
+    }
+
     void previewOfAnEmptyReportOffersNothingToPrint()
     {
         auto calls = SampleCalls(0);
