@@ -30,20 +30,24 @@ int TRowSource::FindColumn(const QString& name) const
 // Notes whether rows were added, removed or edited. A reset alone is no change of rows: a
 // column shown or hidden resets the views too, and builders hide grouped columns while
 // they build; a reset that changes the row count shows in the count.
-class TDataSetRowSource::TWatch : public QObject {
+class TRowWatch : public QObject {
 public:
-    bool changed = false;
-    int rows = 0;
+    explicit TRowWatch(int rows) : rows_(rows) {}
+    void Mark() { changed_ = true; }
+    bool ChangedFrom(int rows) const { return changed_ || rows != rows_; }
+
+private:
+    int rows_;
+    bool changed_ = false;
 };
 
 TDataSetRowSource::TDataSetRowSource(TRemoteDataSet* dataSet)
-    : dataSet_(dataSet), watch_(std::make_unique<TWatch>())
+    : dataSet_(dataSet), watch_(std::make_unique<TRowWatch>(dataSet ? dataSet->RecordCount() : 0))
 {
     if (!dataSet)
         return;
-    watch_->rows = dataSet->RecordCount();
-    TWatch* watch = watch_.get();
-    const auto mark = [watch] { watch->changed = true; };
+    TRowWatch* watch = watch_.get();
+    const auto mark = [watch] { watch->Mark(); };
     QObject::connect(dataSet, &TRemoteDataSet::RowsInserted, watch, mark);
     QObject::connect(dataSet, &TRemoteDataSet::RowsRemoved, watch, mark);
     QObject::connect(dataSet, &TRemoteDataSet::RowsChanged, watch, mark);
@@ -93,23 +97,16 @@ Qt::Alignment TDataSetRowSource::ColumnAlignment(int column) const
 
 bool TDataSetRowSource::Changed() const
 {
-    return !dataSet_ || watch_->changed || dataSet_->RecordCount() != watch_->rows;
+    return !dataSet_ || watch_->ChangedFrom(dataSet_->RecordCount());
 }
 
-class TModelRowSource::TWatch : public QObject {
-public:
-    bool changed = false;
-    int rows = 0;
-};
-
 TModelRowSource::TModelRowSource(const QAbstractItemModel* model, int nameRole)
-    : model_(model), nameRole_(nameRole), watch_(std::make_unique<TWatch>())
+    : model_(model), nameRole_(nameRole), watch_(std::make_unique<TRowWatch>(model ? model->rowCount() : 0))
 {
     if (!model)
         return;
-    watch_->rows = model->rowCount();
-    TWatch* watch = watch_.get();
-    const auto mark = [watch] { watch->changed = true; };
+    TRowWatch* watch = watch_.get();
+    const auto mark = [watch] { watch->Mark(); };
     QObject::connect(model, &QAbstractItemModel::rowsInserted, watch, mark);
     QObject::connect(model, &QAbstractItemModel::rowsRemoved, watch, mark);
     QObject::connect(model, &QAbstractItemModel::rowsMoved, watch, mark);
@@ -182,5 +179,5 @@ Qt::Alignment TModelRowSource::ColumnAlignment(int column) const
 
 bool TModelRowSource::Changed() const
 {
-    return !model_ || watch_->changed || model_->rowCount() != watch_->rows;
+    return !model_ || watch_->ChangedFrom(model_->rowCount());
 }

@@ -22,6 +22,7 @@
 
 class QAbstractItemModel;
 class TRemoteDataSet;
+class TRowWatch;
 
 class TRowSource {
 public:
@@ -64,9 +65,8 @@ public:
     bool Changed() const override;
 
 private:
-    class TWatch;
     QPointer<TRemoteDataSet> dataSet_;
-    std::unique_ptr<TWatch> watch_;
+    std::unique_ptr<TRowWatch> watch_;
 };
 
 // Over a table model: its columns by their header texts (Qt::DisplayRole, or nameRole),
@@ -88,8 +88,7 @@ public:
     bool Changed() const override;
 
 private:
-    class TWatch;
     QPointer<const QAbstractItemModel> model_;
     int nameRole_;
-    std::unique_ptr<TWatch> watch_;
+    std::unique_ptr<TRowWatch> watch_;
 };
