@@ -6,6 +6,7 @@
 #include <QPainter>
 
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -32,27 +33,50 @@ void PaintFrame(QPainter& painter, const QRectF& rect, const TFrameLines& frame,
         painter.drawLine(rect.topRight(), rect.bottomRight());
 }
 
-void PaintText(QPainter& painter, const TPlacedElement& element, double dotsPerMm)
-{
-    if (element.Text.isEmpty())
-        return;
-    QRectF rect = ToDevice(element.Rect, dotsPerMm);
-    const double inset = std::min(TextInsetMm * dotsPerMm, rect.width() / 4);
-    rect.adjust(inset, 0, -inset, 0);
-    // No ligatures: text copied or extracted from a PDF must read "office", not "o\uFB03ce".
-    QFont font = element.Font;
-    font.setStyleStrategy(QFont::PreferNoShaping);
-    painter.setFont(font);
-    painter.setPen(Qt::black);
-    int flags = static_cast<int>(element.Alignment) | Qt::TextSingleLine;
-    QString text = element.Text;
-    if (element.Clip) {
-        text = QFontMetricsF(font, painter.device()).elidedText(text, Qt::ElideRight, rect.width());
-    } else {
-        flags |= Qt::TextDontClip;
+// Draws texts; keeps the font and its metrics from one text to the next, since the texts
+// of a page share a few fonts.
+class TTextPainter {
+public:
+    TTextPainter(QPainter& painter, double dotsPerMm) : painter_(painter), dotsPerMm_(dotsPerMm) {}
+
+    void Paint(const TPlacedElement& element)
+    {
+        if (element.Text.isEmpty())
+            return;
+        QRectF rect = ToDevice(element.Rect, dotsPerMm_);
+        const double inset = std::min(TextInsetMm * dotsPerMm_, rect.width() / 4);
+        rect.adjust(inset, 0, -inset, 0);
+        UseFont(element.Font);
+        painter_.setPen(Qt::black);  // lines and frames may have left another colour
+        int flags = static_cast<int>(element.Alignment) | Qt::TextSingleLine;
+        QString text = element.Text;
+        if (!element.Clip) {
+            flags |= Qt::TextDontClip;
+        } else if (text.size() * metrics_->maxWidth() > rect.width()) {
+            // Measured only when it may not fit: shaping a text costs as much as drawing it.
+            text = metrics_->elidedText(text, Qt::ElideRight, rect.width());
+        }
+        painter_.drawText(rect, flags, text);
     }
-    painter.drawText(rect, flags, text);
-}
+
+private:
+    void UseFont(const QFont& font)
+    {
+        if (metrics_ && font == font_)
+            return;
+        font_ = font;
+        // No ligatures: text copied or extracted from a PDF must read "office", not "o\uFB03ce".
+        QFont drawn = font;
+        drawn.setStyleStrategy(QFont::PreferNoShaping);
+        painter_.setFont(drawn);
+        metrics_.emplace(drawn, painter_.device());
+    }
+
+    QPainter& painter_;
+    double dotsPerMm_;
+    QFont font_;
+    std::optional<QFontMetricsF> metrics_;
+};
 
 }  // namespace
 
@@ -62,6 +86,7 @@ void PaintPage(QPainter& painter, const TPaginator& paginator, const TPage& page
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
+    TTextPainter texts(painter, dotsPerMm);
     // Backgrounds first, so that no band's colour covers a neighbour's frame line.
     for (const TPlacedElement& element : elements)
         if (element.Kind == TPlacedElement::TKind::Band && element.Background.isValid())
@@ -72,7 +97,7 @@ void PaintPage(QPainter& painter, const TPaginator& paginator, const TPage& page
                 PaintFrame(painter, ToDevice(element.Rect, dotsPerMm), element.Frame, dotsPerMm);
                 break;
             case TPlacedElement::TKind::Text:
-                PaintText(painter, element, dotsPerMm);
+                texts.Paint(element);
                 break;
             case TPlacedElement::TKind::Line: {
                 const QRectF rect = ToDevice(element.Rect, dotsPerMm);

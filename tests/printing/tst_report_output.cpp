@@ -438,6 +438,40 @@ private Q_SLOTS:
         QCOMPARE(image.pixelColor(5, 5), QColor(Qt::white));
     }
 
+    void longTextsEndInDotsUnlessAutoSized_data()
+    {
+        QTest::addColumn<bool>("autoSize");
+        QTest::addColumn<bool>("inkBeyondTheBox");
+        QTest::newRow("cut at its box") << false << false;
+        QTest::newRow("automatic size") << true << true;
+    }
+    void longTextsEndInDotsUnlessAutoSized()
+    {
+        QFETCH(bool, autoSize);
+        QFETCH(bool, inkBeyondTheBox);
+        TReport report(std::make_unique<TTableRows>(
+            QStringList{"NAME"}, std::vector<QVariantList>{{QString(40, QLatin1Char('W'))}}));
+        TBand* detail = report.AddBand(TBandKind::Detail);
+        detail->SetHeight(6);
+        auto* name = detail->Add<TFieldElement>(QStringLiteral("NAME"));
+        name->SetGeometry(0, 0, 30);
+        name->SetAutoSize(autoSize);
+        TPaginator paginator(report);
+        const TPage page = paginator.NextPage();
+        const QImage image = RenderPage(paginator, page, 96);
+        const double dotsPerMm = 96 / 25.4;
+        const int y = qRound(13 * dotsPerMm);  // the middle of the row (10 mm margin + 3)
+        const auto inkBetween = [&](double fromMm, double toMm) {
+            for (int x = qRound(fromMm * dotsPerMm); x < qRound(toMm * dotsPerMm); ++x)
+                for (int dy = -3; dy <= 3; ++dy)
+                    if (qGray(image.pixel(x, y + dy)) < 128)
+                        return true;
+            return false;
+        };
+        QVERIFY(inkBetween(10, 40));
+        QCOMPARE(inkBetween(41, 80), inkBeyondTheBox);
+    }
+
     void progressDialogAppearsAndCancels()
     {
         QWidget window;
