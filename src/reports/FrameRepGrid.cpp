@@ -1,12 +1,15 @@
 #include "reports/FrameRepGrid.h"
 
 #include "calls/Globals.h"
+#include "printing/Report.h"
+#include "printing/RowSource.h"
 #include "remote/DataSetModel.h"
 #include "remote/Field.h"
 #include "remote/RemoteDataSet.h"
 #include "reports/GridColumnWidths.h"
 
 #include <QBoxLayout>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QMenu>
 #include <QScopeGuard>
@@ -20,6 +23,12 @@ QFont Tahoma()
     QFont font(QStringLiteral("Tahoma"));
     font.setPixelSize(13);
     return font;
+}
+
+// What a layout prints in when the caller gives no font (the print options' default).
+QFont DefaultPrintFont()
+{
+    return QFont(QStringLiteral("Arial"), 10);
 }
 
 }  // namespace
@@ -84,6 +93,13 @@ TFrameReportGrid::TFrameReportGrid(QWidget* owner, TMainFormServices* services)
 }
 
 TFrameReportGrid::~TFrameReportGrid() = default;
+
+void TFrameReportGrid::SetBuilders(TTotalsBuilder totalsBuilder, TGroupHeaderBuilder groupHeaderBuilder)
+{
+    totalsBuilder_ = std::move(totalsBuilder);
+    groupHeaderBuilder_ = std::move(groupHeaderBuilder);
+    report_.reset();
+}
 
 void TFrameReportGrid::SetDataset(TRemoteDataSet* dataSet)
 {
@@ -159,4 +175,139 @@ void TFrameReportGrid::LoadLayoutState(const QString& state)
             widths_->Keep(*field, pixels);
         ++position;
     }
+}
+
+// ---- printable layout ------------------------------------------------------------------------
+
+void TFrameReportGrid::BuildLayout(const QStringList& titleLines, const QList<TField*>& groupColumns,
+                                   bool titleOnFirstPageOnly, bool pageNumbers, bool autoSize,
+                                   const std::optional<QFont>& font)
+{
+    report_ = std::make_unique<TReport>(std::make_unique<TDataSetRowSource>(dataSet_));
+    // A layout that fails half-way is not kept.
+    auto discard = qScopeGuard([this] { report_.reset(); });
+    report_->SetFont(font ? *font : DefaultPrintFont());
+    report_->SetPrintIfEmpty(false);
+    report_->SetTitle(QGuiApplication::applicationDisplayName() + QStringLiteral(": ") + titleLines.value(0));
+
+    AddTitle(titleLines, titleOnFirstPageOnly, autoSize);
+
+    // The levels group on the shown dataset's columns of the names given.
+    QList<TField*> columns;
+    for (const TField* given : groupColumns)
+        columns.append(given && dataSet_ ? dataSet_->FindField(given->FieldName()) : nullptr);
+    QList<TDynamicGroup*> levels;
+    for (int i = 0; i < columns.size(); ++i) {
+        const int increase = static_cast<int>(columns.size()) - i;
+        levels.append(report_->AddGroup<TDynamicGroup>(report_->Font(), autoSize, totalsBuilder_,
+                                                       groupHeaderBuilder_, increase, columns.at(i)));
+        if (i > 0)
+            levels.at(i - 1)->SetLink(levels.at(i));
+    }
+
+    {
+        // A grouped column is shown in its group header, not as a column.
+        const auto restore = qScopeGuard([this] {
+            for (TField* field : std::as_const(hiddenColumns_))
+                field->SetVisible(true);
+            hiddenColumns_.clear();
+            if (dataSet_)
+                dataSet_->EnableControls();
+        });
+        if (dataSet_)
+            dataSet_->DisableControls();
+        for (TField* field : std::as_const(columns))
+            if (field && field->Visible() && !hiddenColumns_.contains(field)) {
+                field->SetVisible(false);
+                hiddenColumns_.append(field);
+            }
+        AddColumns(!levels.isEmpty(), autoSize);
+    }
+
+    TBand* summary = report_->AddBand(TBandKind::Summary);
+    summary->SetFont(FontOfSize(report_->Font(), FontPointSize(report_->Font()) + 3));
+    summary->SetHeight(LineBandHeight(summary->Font()));
+    summary->SetFrame(TFrameLines::Box());
+    if (totalsBuilder_)
+        totalsBuilder_(*summary, autoSize);
+
+    TBand* detail = report_->Band(TBandKind::Detail);
+    if (levels.isEmpty()) {
+        detail->SetLink(summary);
+    } else {
+        levels.last()->SetLink(detail);
+        detail->SetLink(levels.last()->Footer());
+    }
+
+    if (pageNumbers)
+        AddPageNumbers();
+    discard.dismiss();
+}
+
+void TFrameReportGrid::AddTitle(const QStringList& titleLines, bool titleOnFirstPageOnly, bool autoSize)
+{
+    TBand* title = report_->AddBand(titleOnFirstPageOnly ? TBandKind::Title : TBandKind::PageHeader);
+    const double size = FontPointSize(report_->Font()) + 4;
+    const double line = size / 2;
+    title->SetFont(FontOfSize(report_->Font(), size));
+    title->SetFrame(TFrameLines::Box());
+    title->SetHeight(static_cast<double>(titleLines.size()) * line + 2);
+    title->AddChild(1);
+    for (int i = 0; i < titleLines.size(); ++i) {
+        auto* text = title->Add<TLabelElement>(titleLines.at(i));
+        text->SetGeometry(0, i * line, report_->Page().ContentWidth(), line);
+        text->SetAlignToBand(true);
+        text->SetAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+        text->SetAutoSize(autoSize);
+    }
+}
+
+// The column header and the detail band: every visible column its share of the page's
+// width by display width, a border after each but the last.
+void TFrameReportGrid::AddColumns(bool grouped, bool autoSize)
+{
+    QList<TField*> visible;
+    if (dataSet_)
+        for (TField* field : dataSet_->Fields())
+            if (field->Visible())
+                visible.append(field);
+    double characters = 0;
+    for (const TField* field : std::as_const(visible))
+        characters += field->DisplayWidth();
+    const double unit = characters > 0 ? report_->Page().ContentWidth() / characters : 0;
+
+    TBand* header = report_->AddBand(TBandKind::ColumnHeader);
+    header->SetFont(FontOfSize(report_->Font(), FontPointSize(report_->Font()) + 2));
+    header->SetHeight(LineBandHeight(header->Font()));
+    header->SetFrame(TFrameLines::Box());
+    if (grouped)
+        header->AddChild(1);
+    TBand* detail = report_->AddBand(TBandKind::Detail);
+    detail->SetHeight(LineBandHeight(detail->Font()));
+    detail->SetFrame(TFrameLines::Sides());
+
+    double headerX = 0, detailX = 0;
+    for (int i = 0; i < visible.size(); ++i) {
+        const TField& field = *visible.at(i);
+        const bool last = i == visible.size() - 1;
+        const double width = field.DisplayWidth() * unit - (last ? 0 : TDynamicRightBorder::BorderWidth);
+        PlaceText(*header->Add<TLabelElement>(field.DisplayName()), autoSize, width, headerX);
+        detail->Add<TDynamicDBText>(*detail, autoSize, width, detailX, field.FieldName());
+        if (!last) {
+            header->Add<TDynamicRightBorder>(headerX);
+            detail->Add<TDynamicRightBorder>(detailX);
+        }
+    }
+}
+
+void TFrameReportGrid::AddPageNumbers()
+{
+    report_->Page().BottomMargin = 5;
+    TBand* footer = report_->AddBand(TBandKind::PageFooter);
+    footer->SetFont(FontOfSize(report_->Font(), 10));
+    footer->SetHeight(LineBandHeight(footer->Font()));
+    auto* number = footer->Add<TPageNumberElement>();
+    number->SetGeometry(0, 0, report_->Page().ContentWidth());
+    number->SetAlignToBand(true);
+    number->SetAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
 }
