@@ -91,7 +91,7 @@ public:
     // is not a number.
     void Accumulate(int row, TAggregates& aggregates) const;
     // The value at a row (aggregates as accumulated so far): null, qint64, double or QString.
-    // Raises EExpressionError when the aggregates are not this expression's.
+    // Without aggregates (or with another expression's), SUM and COUNT are 0.
     QVariant Evaluate(int row, const TAggregates& aggregates) const;
     QVariant Evaluate(int row) const;  // an expression without aggregates
     // The printed text of the value at a row.
@@ -102,8 +102,12 @@ public:
     static QString NumberText(double value);
 
     struct TNode;
+    struct TValue;
 
 private:
+    TValue Value(const TNode& node, int row, const TAggregates& aggregates) const;
+    void AccumulateNode(const TNode& node, int row, TAggregates& aggregates) const;
+
     QString text_;
     std::shared_ptr<const TNode> root_;  // immutable once parsed, so copies share it
     const TRowSource* source_ = nullptr;

@@ -60,6 +60,7 @@ struct TPlacedElement {
     };
     TKind Kind = TKind::Text;
     QRectF Rect;
+    int PlacedBand = -1;  // the index of its band in TPage::Bands
     const TBand* Band = nullptr;
     const TElement* Element = nullptr;  // null for TKind::Band
     // Text
@@ -96,7 +97,8 @@ public:
 
     // Every thing to draw on a page this paginator laid out, in painting order (a band's
     // background and frame, then its elements). Texts are final: print handlers ran,
-    // page numbers are filled in. Never raises for a page of this paginator.
+    // page numbers are filled in. Raises EReportError when the source changed, and what the
+    // source raises for a text.
     std::vector<TPlacedElement> PlaceElements(const TPage& page) const;
 
 private:

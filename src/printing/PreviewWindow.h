@@ -46,7 +46,8 @@ public:
     int CurrentPage() const { return current_; }
     void ShowPage(int index);
 
-    // The zoom as a factor of the page's real size on a 96-dpi screen (1.0 = 100 %).
+    // The zoom as a factor of the page's real size on a 96-dpi screen (1.0 = 100 %); 0 fits
+    // the page's width to the window.
     double Zoom() const { return zoom_; }
     void SetZoom(double zoom);
 
@@ -58,13 +59,18 @@ Q_SIGNALS:
     // Every page is laid out (or the layout stopped), with the number of pages.
     void LayoutFinished(int pageCount);
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     class TPageView;
+    class TLayoutPause;
 
     void CreateActions();
     void LayOutSlice();
     void StopLayout();
     void UpdateState();
+    double EffectiveZoom() const;
     void PrintReportToPrinter();
     void AskSaveAsPdf();
 
@@ -75,6 +81,7 @@ private:
     double zoom_ = 1.0;
     bool layoutRunning_ = false;
     bool layoutStopped_ = false;
+    bool inSlice_ = false;
 
     QTimer* layoutTimer_ = nullptr;
     TPageView* view_ = nullptr;
