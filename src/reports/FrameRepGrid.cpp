@@ -1,12 +1,17 @@
 #include "reports/FrameRepGrid.h"
 
 #include "calls/Globals.h"
+#include "printing/CsvExport.h"
+#include "printing/PreviewWindow.h"
+#include "printing/ProgressDialog.h"
 #include "printing/Report.h"
 #include "printing/RowSource.h"
 #include "remote/DataSetModel.h"
 #include "remote/Field.h"
 #include "remote/RemoteDataSet.h"
 #include "reports/GridColumnWidths.h"
+#include "shell/MainFormServices.h"
+#include "shell/base/ClientLogs.h"
 
 #include <QBoxLayout>
 #include <QGuiApplication>
@@ -241,6 +246,7 @@ void TFrameReportGrid::BuildLayout(const QStringList& titleLines, const QList<TF
 
     if (pageNumbers)
         AddPageNumbers();
+    report_->Check();
     discard.dismiss();
 }
 
@@ -310,4 +316,87 @@ void TFrameReportGrid::AddPageNumbers()
     number->SetGeometry(0, 0, report_->Page().ContentWidth());
     number->SetAlignToBand(true);
     number->SetAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+}
+
+// ---- output --------------------------------------------------------------------------------
+
+int TFrameReportGrid::AddStatus(const QString& text) const
+{
+    return services_ ? services_->AddStatus(text) : 0;
+}
+
+void TFrameReportGrid::ClearStatus(int id) const
+{
+    if (services_)
+        services_->ClearStatus(id);
+}
+
+auto TFrameReportGrid::SuspendDisplayUpdates() const
+{
+    const QPointer<TRemoteDataSet> dataSet = dataSet_;
+    if (dataSet)
+        dataSet->DisableControls();
+    return qScopeGuard([dataSet] {
+        if (dataSet)
+            dataSet->EnableControls();
+    });
+}
+
+namespace {
+
+// The engine's progress dialog with its running activity in the main window's status.
+class TStatusProgress : public TPrintProgressDialog {
+public:
+    TStatusProgress(QWidget* parent, std::function<int(const QString&)> add, std::function<void(int)> clear)
+        : TPrintProgressDialog(
+              parent, [this, add](const QString& text) { status_ = add(text); },
+              [this, clear] {
+                  clear(status_);
+                  status_ = 0;
+              })
+    {
+    }
+
+private:
+    int status_ = 0;
+};
+
+}  // namespace
+
+void TFrameReportGrid::Preview(const QStringList& titleLines, const QList<TField*>& groupColumns,
+                               bool titleOnFirstPageOnly, bool pageNumbers, const std::optional<QFont>& font)
+{
+    const auto resume = SuspendDisplayUpdates();
+    {
+        const int status = AddStatus(tr("Loading all data..."));
+        const auto clear = qScopeGuard([this, status] { ClearStatus(status); });
+        if (dataSet_ && dataSet_->Active()) {
+            dataSet_->Last();
+            dataSet_->First();
+        }
+    }
+    try {
+        BuildLayout(titleLines, groupColumns, titleOnFirstPageOnly, pageNumbers, false, font);
+        TStatusProgress progress(
+            this, [this](const QString& text) { return AddStatus(text); },
+            [this](int id) { ClearStatus(id); });
+        TPreviewWindow preview(*report_, &progress, window());
+        preview.exec();
+    } catch (const std::exception& e) {
+        if (HasClientLogs()) {
+            TClientLog& log = ClientLogs().GetLog(QStringLiteral("reports"));
+            log.Add(QStringLiteral("TFrameReportGrid: Error building preview."), 4);
+            log.Add(QString::fromUtf8(e.what()), 3);
+        }
+    }
+}
+
+bool TFrameReportGrid::ExportLayout(const QString& fileName, const QStringList& titleLines,
+                                    const QList<TField*>& groupColumns)
+{
+    BuildLayout(titleLines, groupColumns, true, false, true, std::nullopt);
+    const auto resume = SuspendDisplayUpdates();
+    TStatusProgress progress(
+        this, [this](const QString& text) { return AddStatus(text); }, [this](int id) { ClearStatus(id); });
+    return WriteCsv(*report_, fileName, &progress);
 }

@@ -70,6 +70,20 @@ public:
     // The layout of the last BuildLayout; null before the first or after a failed one.
     TReport* Report() const { return report_.get(); }
 
+    // Fetches every row (under the running activity "Loading all data..."), builds the
+    // layout and shows the engine's preview, from which the user prints, modally. A failure
+    // to build or show it is logged at level 4 in "reports" ("TFrameReportGrid: Error
+    // building preview.") and goes no further. Display updates of the dataset stay suspended
+    // meanwhile; the grid's columns are as they were afterwards.
+    virtual void Preview(const QStringList& titleLines, const QList<TField*>& groupColumns,
+                         bool titleOnFirstPageOnly, bool pageNumbers, const std::optional<QFont>& font);
+    // Writes the layout (title on the first page only, no page numbers, texts never cut)
+    // to the file in the engine's comma-separated paged form. Returns false when the user
+    // cancelled; the file is then as it was. Raises what BuildLayout and the export raise
+    // (EInOutError when the file cannot be written), after display updates are restored.
+    virtual bool ExportLayout(const QString& fileName, const QStringList& titleLines,
+                              const QList<TField*>& groupColumns);
+
     // For each field of the shown dataset, in order: "name,display width,pixels", pixels
     // being the grid column's width, or -1 when the field is hidden or not shown; joined
     // with ";". Empty without a dataset. Never raises.
@@ -89,6 +103,11 @@ private:
     void AddTitle(const QStringList& titleLines, bool titleOnFirstPageOnly, bool autoSize);
     void AddColumns(bool grouped, bool autoSize);
     void AddPageNumbers();
+    // The main window's running activities; nothing without services.
+    int AddStatus(const QString& text) const;
+    void ClearStatus(int id) const;
+    // Suspends the shown dataset's display updates until the returned guard goes.
+    auto SuspendDisplayUpdates() const;
 
     TMainFormServices* services_;
     std::unique_ptr<TReport> report_;
