@@ -60,12 +60,15 @@ QString TFrameCallsReportGrid::TotalsExpression() const
     return items.join(QStringLiteral("+'%1'+").arg(QLatin1Char(TotalsSeparator)));
 }
 
+// The totals line and the group headers stand alone in their bands: they may take the
+// band's whole width rather than be cut at the end of their own box.
 void TFrameCallsReportGrid::BuildTotals(TBand& band, bool autoSize) const
 {
     double position = 0;
     band.Add<TDynamicExpr>(
-        band, autoSize, [](const QString& text, const TPrintContext&) { return TotalsText(text); }, 14,
-        position, TotalsExpression());
+            band, autoSize, [](const QString& text, const TPrintContext&) { return TotalsText(text); }, 14,
+            position, TotalsExpression())
+        ->SetAlignToBand(true);
 }
 
 void TFrameCallsReportGrid::BuildGroupHeader(TDynamicGroup& header, const TField* column, bool autoSize) const
@@ -73,7 +76,8 @@ void TFrameCallsReportGrid::BuildGroupHeader(TDynamicGroup& header, const TField
     const TCallFieldId field = column ? FieldIdByName(column->FieldName()) : cfNone;
     double position = 0;
     auto addText = [&](double widthFactor, const QString& expression, TPrintHandler handler = {}) {
-        header.Add<TDynamicExpr>(header, autoSize, std::move(handler), widthFactor, position, expression);
+        header.Add<TDynamicExpr>(header, autoSize, std::move(handler), widthFactor, position, expression)
+            ->SetAlignToBand(true);
     };
     switch (field) {
         case cfExtCode:

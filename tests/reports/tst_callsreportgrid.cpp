@@ -165,7 +165,9 @@ QString FirstElement(const TBand* band, bool* hasHandler = nullptr)
         return QStringLiteral("not an expression");
     if (hasHandler)
         *hasHandler = bool(e->OnPrint());
-    return QStringLiteral("%1@%2+%3").arg(e->Expression()).arg(e->Left()).arg(e->Width());
+    // Alone in its band, it may use the band's width.
+    const QString across = e->AlignToBand() ? QString() : QStringLiteral(" (cut at its box)");
+    return QStringLiteral("%1@%2+%3%4").arg(e->Expression()).arg(e->Left()).arg(e->Width()).arg(across);
 }
 
 }  // namespace
