@@ -39,12 +39,15 @@ void PaintText(QPainter& painter, const TPlacedElement& element, double dotsPerM
     QRectF rect = ToDevice(element.Rect, dotsPerMm);
     const double inset = std::min(TextInsetMm * dotsPerMm, rect.width() / 4);
     rect.adjust(inset, 0, -inset, 0);
-    painter.setFont(element.Font);
+    // No ligatures: text copied or extracted from a PDF must read "office", not "o\uFB03ce".
+    QFont font = element.Font;
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    painter.setFont(font);
     painter.setPen(Qt::black);
     int flags = static_cast<int>(element.Alignment) | Qt::TextSingleLine;
     QString text = element.Text;
     if (element.Clip) {
-        text = QFontMetricsF(element.Font, painter.device()).elidedText(text, Qt::ElideRight, rect.width());
+        text = QFontMetricsF(font, painter.device()).elidedText(text, Qt::ElideRight, rect.width());
     } else {
         flags |= Qt::TextDontClip;
     }
