@@ -123,7 +123,9 @@ void TFrameReportGrid::PopupMenuPopup()
     for (TField* field : dataSet_->Fields()) {
         if (field->Tag() != 0)
             continue;
-        QAction* item = PopupMenu->addAction(field->DisplayName());
+        // An "&" in a label is text, not a mnemonic.
+        QAction* item = PopupMenu->addAction(
+            QString(field->DisplayName()).replace(QLatin1Char('&'), QLatin1String("&&")));
         item->setCheckable(true);
         item->setChecked(field->Visible());
         const QPointer<TRemoteDataSet> owner = dataSet_;
