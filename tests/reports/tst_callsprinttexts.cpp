@@ -4,38 +4,16 @@
 
 #include "core/RegionalSettings.h"
 #include "reports/CallsPrintTexts.h"
+#include "support/RegionalPresets.h"
 
 #include <QTest>
-
-namespace {
-
-TRegionalSettings Dollars()
-{
-    TRegionalSettings rs;
-    rs.DecimalSeparator = QLatin1Char('.');
-    rs.CurrencyString = QStringLiteral("$");
-    rs.CurrencyFormat = 0;
-    return rs;
-}
-
-TRegionalSettings Euros()
-{
-    TRegionalSettings rs;
-    rs.DecimalSeparator = QLatin1Char(',');
-    rs.ThousandSeparator = QLatin1Char('.');
-    rs.CurrencyString = QStringLiteral("EUR");
-    rs.CurrencyFormat = 3;
-    return rs;
-}
-
-}  // namespace
 
 class TestCallsPrintTexts : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
     void initTestCase() { CreateCallFieldInfos(); }
-    void cleanup() { TRegionalSettings::SetCurrent(Dollars()); }
+    void cleanup() { TRegionalSettings::SetCurrent(PointDollars()); }
 
     void totals_data()
     {
@@ -89,7 +67,7 @@ private Q_SLOTS:
         QFETCH(bool, comma);
         QFETCH(QString, evaluated);
         QFETCH(QString, line);
-        TRegionalSettings::SetCurrent(comma ? Euros() : Dollars());
+        TRegionalSettings::SetCurrent(comma ? CommaEuros() : PointDollars());
         QCOMPARE(TotalsText(evaluated), line);
     }
 

@@ -19,6 +19,7 @@
 #include "support/ConnectedClient.h"
 #include "support/DirectSql.h"
 #include "support/LogCapture.h"
+#include "support/RegionalPresets.h"
 #include "support/ReportQueryParts.h"
 
 #include <QTest>
@@ -46,16 +47,6 @@ void FillResult(TRemoteDataSet& ds, const QStringList& columns, const QList<QStr
         ds.AppendRecord(values);
     }
     DressResultColumns(ds);
-}
-
-TRegionalSettings Euros()
-{
-    TRegionalSettings rs;
-    rs.DecimalSeparator = QLatin1Char(',');
-    rs.ThousandSeparator = QLatin1Char('.');
-    rs.CurrencyString = QStringLiteral("EUR");
-    rs.CurrencyFormat = 3;
-    return rs;
 }
 
 // February 2024 of the demo data, which ends on 31 March 2024.
@@ -398,7 +389,7 @@ private Q_SLOTS:
     // sums SQLite makes of the same statement's rows.
     void groupedTotalsMatchTheDatabase()
     {
-        TRegionalSettings::SetCurrent(Euros());
+        TRegionalSettings::SetCurrent(CommaEuros());
         const QString sql = RunReport(TCallFieldSet{cfExtGroupName, cfExtCode, cfTotalCount, cfTotalDuration,
                                                     cfTotalRawCharge, cfTotalVat, cfTotalPulses},
                                       February(), {QStringLiteral("eg.NAME"), QStringLiteral("c.EXT_CODE")});

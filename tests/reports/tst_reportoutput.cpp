@@ -9,6 +9,7 @@
 #include "printing/Report.h"
 #include "remote/RemoteDataSet.h"
 #include "reports/FrameRepGrid.h"
+#include "support/CsvRecords.h"
 #include "support/LogCapture.h"
 #include "support/StatusRecorder.h"
 
@@ -38,48 +39,6 @@ void FillCalls(TRemoteDataSet& ds)
         ds.AppendRecord({QString::number(101 + i / 30),
                          i == 7 ? kLongPhone : QStringLiteral("0888%1").arg(i, 6, 10, QLatin1Char('0')),
                          i * 7});
-}
-
-// RFC 4180 records of a file the export wrote (UTF-8 with a byte order mark).
-QList<QStringList> ReadCsv(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QString text = QString::fromUtf8(file.readAll());
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-    QList<QStringList> records;
-    QStringList record;
-    QString field;
-    bool quoted = false;
-    for (int i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (quoted) {
-            if (c == QLatin1Char('"') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('"')) {
-                field += c;
-                ++i;
-            } else if (c == QLatin1Char('"')) {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == QLatin1Char('"')) {
-            quoted = true;
-        } else if (c == QLatin1Char(',')) {
-            record << field;
-            field.clear();
-        } else if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n')) {
-            record << field;
-            records << record;
-            record.clear();
-            field.clear();
-            ++i;
-        } else {
-            field += c;
-        }
-    }
-    return records;
 }
 
 // Runs the function on the preview window once it is open, then closes it; whether one
@@ -222,7 +181,7 @@ private Q_SLOTS:
         const QList<TField*> groups = grouped ? QList<TField*>{f.Field("EXT_CODE")} : QList<TField*>{};
         QVERIFY(f.Frame->ExportLayout(path, {QStringLiteral("Calls, all"), QStringLiteral("Interval: March")},
                                       groups));
-        const QList<QStringList> records = ReadCsv(path);
+        const QList<QStringList> records = ReadCsvFile(path);
         QVERIFY(!records.isEmpty());
 
         // The title once, at the top, whatever the pages.
