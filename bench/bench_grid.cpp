@@ -6,8 +6,10 @@
 //   bench_grid [rows]      (default 1000000; runs on any Qt platform, offscreen included)
 //
 // The columns are those of a typical call listing, dressed from the field catalogue, so
-// times, durations and charges go through their text handlers as on screen. Each figure is
-// the median of five runs. The last line is for scripts:
+// times, durations and charges go through their text handlers as on screen. Five runs; the
+// summary takes the slowest of each figure, which is the first load of a grid: Qt's
+// vertical header then allocates its entry per row (about 30 ms for a million), later
+// loads reuse it. The last line is for scripts:
 //   grid: first_paint_ms=X scroll_end_ms=Y
 
 #include "calls/ReportResults.h"
@@ -84,6 +86,11 @@ double Median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
+double Slowest(const std::vector<double>& values)
+{
+    return *std::max_element(values.begin(), values.end());
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -132,6 +139,7 @@ int main(int argc, char** argv)
             return 1;
         }
     }
-    std::printf("grid: first_paint_ms=%.1f scroll_end_ms=%.1f\n", Median(firstPaint), Median(scrollEnd));
+    std::printf("median: first paint %.1f ms, last row %.1f ms\n", Median(firstPaint), Median(scrollEnd));
+    std::printf("grid: first_paint_ms=%.1f scroll_end_ms=%.1f\n", Slowest(firstPaint), Slowest(scrollEnd));
     return 0;
 }
