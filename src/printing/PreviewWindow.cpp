@@ -93,9 +93,11 @@ TPreviewWindow::TPreviewWindow(const TReport& report, TPrintProgress* progress, 
     scroll_ = new QScrollArea(this);
     scroll_->setObjectName(QStringLiteral("pagePreview"));
     scroll_->setWidgetResizable(true);
+    scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);  // fitting the width must not change it
     scroll_->setFrameShape(QFrame::NoFrame);
     view_ = new TPageView(scroll_);
     scroll_->setWidget(view_);
+    scroll_->viewport()->installEventFilter(this);
     layout->addWidget(scroll_, 1);
 
     lblPage_ = new QLabel(this);
@@ -123,10 +125,9 @@ TPreviewWindow::TPreviewWindow(const TReport& report, TPrintProgress* progress, 
     toolBar->addAction(actSaveAsPdf_);
     toolBar->addSeparator();
     toolBar->addAction(actClose_);
-    for (QAction* action :
-         {actFirstPage_, actPriorPage_, actNextPage_, actLastPage_, actZoomIn_, actZoomOut_})
-        if (QWidget* button = toolBar->widgetForAction(action))
-            qobject_cast<QToolButton*>(button)->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    for (QAction* action : {actFirstPage_, actPriorPage_, actNextPage_, actLastPage_})
+        if (auto* button = qobject_cast<QToolButton*>(toolBar->widgetForAction(action)))
+            button->setToolButtonStyle(Qt::ToolButtonIconOnly);
 
     connect(cmbZoom_, &QComboBox::activated, this,
             [this](int index) { SetZoom(cmbZoom_->itemData(index).toDouble()); });
@@ -149,7 +150,8 @@ TPreviewWindow::TPreviewWindow(const TReport& report, TPrintProgress* progress, 
             progress_->Begin(tr("Laying out pages..."), pages_.Paginator().RowCount());
         layoutTimer_->start();
     }
-    UpdateState();
+    UpdateControls();
+    RenderCurrentPage();
 }
 
 TPreviewWindow::~TPreviewWindow()
@@ -160,9 +162,9 @@ TPreviewWindow::~TPreviewWindow()
 
 void TPreviewWindow::CreateActions()
 {
-    const auto make = [this](QAction*& action, const char* name, const QString& text,
-                             QStyle::StandardPixmap icon, const QKeySequence& shortcut, auto slot) {
-        action = new QAction(style()->standardIcon(icon), text, this);
+    const auto make = [this](QAction*& action, const char* name, const QString& text, const QIcon& icon,
+                             const QKeySequence& shortcut, auto slot) {
+        action = new QAction(icon, text, this);
         action->setObjectName(QString::fromLatin1(name));
         action->setShortcut(shortcut);
         action->setToolTip(shortcut.isEmpty() ? text
@@ -171,18 +173,19 @@ void TPreviewWindow::CreateActions()
         addAction(action);
         connect(action, &QAction::triggered, this, slot);
     };
-    make(actFirstPage_, "actFirstPage", tr("First page"), QStyle::SP_MediaSkipBackward,
+    make(actFirstPage_, "actFirstPage", tr("First page"), style()->standardIcon(QStyle::SP_MediaSkipBackward),
          QKeySequence(Qt::CTRL | Qt::Key_Home), [this] { ShowPage(0); });
-    make(actPriorPage_, "actPriorPage", tr("Previous page"), QStyle::SP_MediaSeekBackward,
-         QKeySequence(Qt::Key_PageUp), [this] { ShowPage(current_ - 1); });
-    make(actNextPage_, "actNextPage", tr("Next page"), QStyle::SP_MediaSeekForward,
+    make(actPriorPage_, "actPriorPage", tr("Previous page"),
+         style()->standardIcon(QStyle::SP_MediaSeekBackward), QKeySequence(Qt::Key_PageUp),
+         [this] { ShowPage(current_ - 1); });
+    make(actNextPage_, "actNextPage", tr("Next page"), style()->standardIcon(QStyle::SP_MediaSeekForward),
          QKeySequence(Qt::Key_PageDown), [this] { ShowPage(current_ + 1); });
-    make(actLastPage_, "actLastPage", tr("Last page"), QStyle::SP_MediaSkipForward,
+    make(actLastPage_, "actLastPage", tr("Last page"), style()->standardIcon(QStyle::SP_MediaSkipForward),
          QKeySequence(Qt::CTRL | Qt::Key_End), [this] {
              FinishLayout();
              ShowPage(PageCount() - 1);
          });
-    make(actZoomIn_, "actZoomIn", tr("Zoom in"), QStyle::SP_ArrowUp, QKeySequence::ZoomIn, [this] {
+    make(actZoomIn_, "actZoomIn", tr("Zoom in"), QIcon(), QKeySequence::ZoomIn, [this] {
         const double now = EffectiveZoom();
         for (double step : ZoomSteps)
             if (step > now + 0.01) {
@@ -190,7 +193,7 @@ void TPreviewWindow::CreateActions()
                 return;
             }
     });
-    make(actZoomOut_, "actZoomOut", tr("Zoom out"), QStyle::SP_ArrowDown, QKeySequence::ZoomOut, [this] {
+    make(actZoomOut_, "actZoomOut", tr("Zoom out"), QIcon(), QKeySequence::ZoomOut, [this] {
         const double now = EffectiveZoom();
         for (auto step = ZoomSteps.rbegin(); step != ZoomSteps.rend(); ++step)
             if (*step > 0 && *step < now - 0.01) {
@@ -198,12 +201,12 @@ void TPreviewWindow::CreateActions()
                 return;
             }
     });
-    make(actPrint_, "actPrint", tr("Print..."), QStyle::SP_FileDialogDetailedView, QKeySequence::Print,
+    make(actPrint_, "actPrint", tr("Print..."), QIcon(), QKeySequence::Print,
          [this] { PrintReportToPrinter(); });
-    make(actSaveAsPdf_, "actSaveAsPdf", tr("Save as PDF..."), QStyle::SP_DialogSaveButton, QKeySequence::Save,
-         [this] { AskSaveAsPdf(); });
-    make(actClose_, "actClose", tr("Close"), QStyle::SP_DialogCloseButton, QKeySequence(),
-         [this] { reject(); });
+    make(actSaveAsPdf_, "actSaveAsPdf", tr("Save as PDF..."),
+         style()->standardIcon(QStyle::SP_DialogSaveButton), QKeySequence::Save, [this] { AskSaveAsPdf(); });
+    make(actClose_, "actClose", tr("Close"), style()->standardIcon(QStyle::SP_DialogCloseButton),
+         QKeySequence(), [this] { reject(); });
 }
 
 int TPreviewWindow::PageCount() const
@@ -234,7 +237,7 @@ void TPreviewWindow::LayOutSlice()
         StopLayout();
         ShowError(e.Message());
     }
-    UpdateState();
+    UpdateControls();
 }
 
 void TPreviewWindow::StopLayout()
@@ -245,7 +248,7 @@ void TPreviewWindow::StopLayout()
     layoutTimer_->stop();
     if (progress_)
         progress_->End();
-    UpdateState();
+    UpdateControls();
     Q_EMIT LayoutFinished(PageCount());
 }
 
@@ -280,7 +283,8 @@ void TPreviewWindow::ShowPage(int index)
         return;
     }
     current_ = index;
-    UpdateState();
+    UpdateControls();
+    RenderCurrentPage();
     scroll_->verticalScrollBar()->setValue(0);
 }
 
@@ -292,14 +296,15 @@ void TPreviewWindow::SetZoom(double zoom)
         cmbZoom_->setCurrentIndex(index);
     else
         cmbZoom_->setEditText(QStringLiteral("%1 %").arg(std::lround(zoom * 100)));
-    UpdateState();
+    RenderCurrentPage();
 }
 
-void TPreviewWindow::resizeEvent(QResizeEvent* event)
+bool TPreviewWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    QDialog::resizeEvent(event);
-    if (zoom_ == 0)
-        UpdateState();
+    // The page's width follows the view's.
+    if (watched == scroll_->viewport() && event->type() == QEvent::Resize && zoom_ == 0)
+        RenderCurrentPage();
+    return QDialog::eventFilter(watched, event);
 }
 
 // The zoom in effect: the page's width fills the view when zoom_ is 0.
@@ -313,13 +318,13 @@ double TPreviewWindow::EffectiveZoom() const
     return std::max(0.25, room / pageWidthPx);
 }
 
-void TPreviewWindow::UpdateState()
+void TPreviewWindow::UpdateControls()
 {
     const int count = PageCount();
     const bool complete = LayoutComplete();
     if (count == 0)
         lblPage_->setText(layoutRunning_ ? tr("Laying out...") : tr("No pages"));
-    else if (complete || !layoutRunning_)
+    else if (complete)
         lblPage_->setText(tr("Page %1 of %2").arg(current_ + 1).arg(count));
     else
         lblPage_->setText(tr("Page %1 of %2+").arg(current_ + 1).arg(count));
@@ -329,7 +334,11 @@ void TPreviewWindow::UpdateState()
     actLastPage_->setEnabled(current_ >= 0 && (current_ + 1 < count || !complete));
     actPrint_->setEnabled(count > 0);
     actSaveAsPdf_->setEnabled(count > 0);
+}
 
+void TPreviewWindow::RenderCurrentPage()
+{
+    const int count = PageCount();
     const TPage* page = current_ >= 0 && current_ < count ? pages_.Page(current_) : nullptr;
     if (!page) {
         view_->SetImage(QImage());

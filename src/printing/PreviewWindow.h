@@ -60,7 +60,7 @@ Q_SIGNALS:
     void LayoutFinished(int pageCount);
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     class TPageView;
@@ -69,7 +69,8 @@ private:
     void CreateActions();
     void LayOutSlice();
     void StopLayout();
-    void UpdateState();
+    void UpdateControls();
+    void RenderCurrentPage();
     double EffectiveZoom() const;
     void PrintReportToPrinter();
     void AskSaveAsPdf();

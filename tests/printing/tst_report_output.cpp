@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPdfWriter>
+#include <QPrinter>
 #include <QProcess>
 #include <QProgressDialog>
 #include <QSignalSpy>
@@ -318,13 +319,26 @@ private Q_SLOTS:
         QVERIFY(pages.last().contains(ExpectedTotals(*calls).last()));
     }
 
-    void pageRangesPaintOnlyTheirPages()
+    void pageRangesPrintOnlyTheirPages_data()
     {
+        QTest::addColumn<bool>("printer");
+        QTest::newRow("any paged device") << false;
+        QTest::newRow("a printer printing to a file") << true;
+    }
+    void pageRangesPrintOnlyTheirPages()
+    {
+        QFETCH(bool, printer);
         auto calls = SampleCalls(700);
         auto report = SampleReport(*calls, Titles);
         QTemporaryDir dir;
         const QString fileName = dir.filePath("range.pdf");
-        {
+        if (printer) {
+            QPrinter out(QPrinter::HighResolution);
+            out.setOutputFormat(QPrinter::PdfFormat);
+            out.setOutputFileName(fileName);
+            out.setFromTo(2, 3);
+            QVERIFY(PrintReport(*report, out));
+        } else {
             QPdfWriter writer(fileName);
             QPageRanges ranges;
             ranges.addRange(2, 3);
@@ -334,6 +348,7 @@ private Q_SLOTS:
         QCOMPARE(pages.size(), 2);
         QVERIFY(pages[0].contains("Page 2"));
         QVERIFY(pages[1].contains("Page 3"));
+        QVERIFY(!pages[0].contains(Titles[1]));
     }
 
     void cancelledOrFailedWritesLeaveNoFile_data()
@@ -498,6 +513,27 @@ private Q_SLOTS:
         QTemporaryDir dir;
         QVERIFY(preview.SaveAsPdf(dir.filePath("preview.pdf")));
         QCOMPARE(PdfPages(dir.filePath("preview.pdf")).size(), count);
+    }
+
+    void previewLayoutStopsWhenCancelled()
+    {
+        auto calls = SampleCalls(20000);
+        auto report = SampleReport(*calls, Titles);
+        TRecordingProgress progress(1);
+        TPreviewWindow preview(*report, &progress);
+        QSignalSpy finished(&preview, &TPreviewWindow::LayoutFinished);
+        QVERIFY(!preview.LayoutComplete());
+        QVERIFY(finished.wait(20000));
+        QCOMPARE(progress.Steps.size(), 1);
+        QCOMPARE(progress.Log.last(), QStringLiteral("end"));
+        const int laidOut = finished.first().first().toInt();
+        QVERIFY(!preview.LayoutComplete());
+        auto* label = preview.findChild<QLabel*>(QStringLiteral("lblPage"));
+        QCOMPARE(label->text(), QStringLiteral("Page 1 of %1+").arg(laidOut));
+        // Pages past the stop are still laid out when asked for.
+        preview.ShowPage(laidOut + 2);
+        QCOMPARE(preview.CurrentPage(), laidOut + 2);
+        QVERIFY(preview.PageCount() >= laidOut + 3);
     }
 
     void previewOfAnEmptyReportOffersNothingToPrint()

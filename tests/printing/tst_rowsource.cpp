@@ -20,7 +20,8 @@ std::unique_ptr<TRemoteDataSet> Extensions()
     ds->AddField(QStringLiteral("CODE"), TFieldType::String, 10)->SetDisplayLabel(QStringLiteral("Number"));
     ds->AddField(QStringLiteral("GROUP_ID"), TFieldType::Integer)->SetVisible(false);
     TField* duration = ds->AddField(QStringLiteral("DURATION"), TFieldType::Integer);
-    duration->SetOnGetText([](TField& field, bool) { return QStringLiteral("%1 min").arg(field.AsInteger() / 60); });
+    duration->SetOnGetText(
+        [](TField& field, bool) { return QStringLiteral("%1 min").arg(field.AsInteger() / 60); });
     ds->CreateDataSet();
     ds->AppendRecord({"101", 7, 120});
     ds->AppendRecord({"102", 8, 600});
@@ -127,7 +128,8 @@ private Q_SLOTS:
         // A report over the model sums its column.
         TReport report(std::make_unique<TModelRowSource>(&model));
         report.AddBand(TBandKind::Detail)->SetHeight(5);
-        report.AddBand(TBandKind::Summary)->Add<TExpressionElement>(QStringLiteral("SUM(Calls)+' in '+COUNT"));
+        report.AddBand(TBandKind::Summary)
+            ->Add<TExpressionElement>(QStringLiteral("SUM(Calls)+' in '+COUNT"));
         TPaginator paginator(report);
         const TPage page = paginator.NextPage();
         QCOMPARE(page.Bands.back().Texts, std::vector<QString>({QStringLiteral("8 in 2")}));

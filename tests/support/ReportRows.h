@@ -57,7 +57,8 @@ private:
 };
 
 // A local dataset of calls, sorted by exchange and extension: PBX_NAME (4 exchanges),
-// EXT_CODE (25 extensions per exchange), EXT_NAME, PHONE, DURATION (seconds), RAW_CHARGE.
+// EXT_CODE (25 extensions per exchange), EXT_NAME, PHONE, DURATION (seconds, shown as
+// minutes:seconds), RAW_CHARGE (shown with two decimals).
 // Deterministic: the same count gives the same rows.
 inline std::unique_ptr<TRemoteDataSet> SampleCalls(int count)
 {
@@ -79,10 +80,15 @@ inline std::unique_ptr<TRemoteDataSet> SampleCalls(int count)
         ->SetDisplayLabel(QStringLiteral("Name"));
     calls->AddField(QStringLiteral("PHONE"), TFieldType::WideString, 20)
         ->SetDisplayLabel(QStringLiteral("Phone"));
-    calls->AddField(QStringLiteral("DURATION"), TFieldType::Integer)
-        ->SetDisplayLabel(QStringLiteral("Duration"));
-    calls->AddField(QStringLiteral("RAW_CHARGE"), TFieldType::Float)
-        ->SetDisplayLabel(QStringLiteral("Charge"));
+    TField* duration = calls->AddField(QStringLiteral("DURATION"), TFieldType::Integer);
+    duration->SetDisplayLabel(QStringLiteral("Duration"));
+    duration->SetOnGetText([](TField& field, bool) {
+        const int seconds = field.AsInteger();
+        return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    });
+    TField* charge = calls->AddField(QStringLiteral("RAW_CHARGE"), TFieldType::Float);
+    charge->SetDisplayLabel(QStringLiteral("Charge"));
+    charge->SetOnGetText([](TField& field, bool) { return QString::number(field.AsFloat(), 'f', 2); });
     calls->SetLogChanges(false);
     calls->CreateDataSet();
     const int groups = static_cast<int>(exchanges.size()) * extensionsPerExchange;
