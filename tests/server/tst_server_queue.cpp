@@ -267,6 +267,54 @@ private Q_SLOTS:
         QCOMPARE(exchange.Received, QByteArray("BLOCK 101\r\nBLOCK 102\r\n"));
     }
 
+    // The retry count reaches every client as it grows, at most once per notice interval:
+    // the first retry at once, the ones within the interval folded into one notice.
+    void retryCountsReachTheClients()
+    {
+        TTestServer server;
+        server.Options().ReceiverPort = 0;
+        server.Options().CommandRetryMs = 10;
+        server.Options().RetryNoticeMs = 3600000;
+        QVERIFY(server.Start());
+        TWireClient admin, watcher;
+        QVERIFY(admin.OpenAsAdministrator(server.Port()));
+        QVERIFY(watcher.Open(server.Port()));
+        QVERIFY(Queue(admin, QStringLiteral("BLOCK 101")));
+        QVERIFY(Queue(admin, QStringLiteral("BLOCK 102")));
+        QTRY_VERIFY_WITH_TIMEOUT(ReadQueue(admin).Retries.value(0) >= 5, 30000);
+        // Every notice of the retries so far reaches the watcher before this answer.
+        QCOMPARE(watcher.Call(kMain, dispid::MainRDM::GetLanguage).Kind, TMessageKind::Reply);
+        const QList<QVariantList> notices = watcher.CallbackArgs(QStringLiteral("RetryCountChanged"));
+        QCOMPARE(notices.size(), 1);
+        QCOMPARE(notices.first().at(0).toInt(), 0);
+        QCOMPARE(notices.first().at(1).metaType().id(), int(QMetaType::Short));
+        QCOMPARE(notices.first().at(1).toInt(), 1);
+    }
+
+    void retryCountsKeepComing()
+    {
+        TTestServer server;
+        server.Options().ReceiverPort = 0;
+        server.Options().CommandRetryMs = 10;
+        server.Options().RetryNoticeMs = 40;
+        QVERIFY(server.Start());
+        TWireClient admin;
+        QVERIFY(admin.OpenAsAdministrator(server.Port()));
+        QVERIFY(Queue(admin, QStringLiteral("BLOCK 101")));
+        QVERIFY(admin.WaitUntil([&] {
+            const QList<QVariantList> notices = admin.CallbackArgs(QStringLiteral("RetryCountChanged"));
+            return !notices.isEmpty() && notices.last().at(1).toInt() >= 4;
+        }));
+        int previous = 0;
+        for (const QVariantList& notice : admin.CallbackArgs(QStringLiteral("RetryCountChanged"))) {
+            QCOMPARE(notice.at(0).toInt(), 0);
+            QVERIFY(notice.at(1).toInt() > previous);
+            previous = notice.at(1).toInt();
+        }
+        // The count shown is never ahead of the server's.
+        QVERIFY(ReadQueue(admin).Retries.value(0) >= previous);
+    }
+
     void controlProtocol_data()
     {
         QTest::addColumn<int>("given");  // -1: not on the command line
