@@ -108,7 +108,7 @@ TSplashForm::TSplashForm(bool connectMode, QWidget* parent)
         watched->installEventFilter(this);
 
     // Creation proper.
-    lblVersion->setText(QStringLiteral("v3.2.0 "));
+    lblVersion->setText(QStringLiteral("v%1 ").arg(TClientMainDM::VersionText()));
     QSize size(DesignedWidth, DesignedHeight);
     pictureLoaded_ = TClientMainForm::LoadPicture(ImagesDir() + QStringLiteral("logo"), logo_);
     if (pictureLoaded_) {
