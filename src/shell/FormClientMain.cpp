@@ -264,8 +264,14 @@ QToolButton* TClientMainForm::AddToolButton(QAction* action, const char* name, b
     auto* button = new TActionToolButton(action, pressable, ToolBar);
     button->setObjectName(QLatin1String(name));
     QAction* item = ToolBar->addWidget(button);
-    item->setVisible(action->isVisible());
-    connect(action, &QAction::changed, item, [item, action] { item->setVisible(action->isVisible()); });
+    // The tool bar hands its item's state on to the button at every change: the item
+    // mirrors the action, or a visible but disabled action would get an enabled button.
+    const auto mirror = [item, action] {
+        item->setVisible(action->isVisible());
+        item->setEnabled(action->isEnabled());
+    };
+    mirror();
+    connect(action, &QAction::changed, item, mirror);
     ToolBarEntries.append({item, button});
     return button;
 }

@@ -151,31 +151,42 @@ private Q_SLOTS:
     void missingWindowsSaySo_data()
     {
         QTest::addColumn<QString>("action");
-        QTest::addColumn<QString>("hint");  // empty: the action works
+        QTest::addColumn<QString>("button");  // its tool bar button, if it has one
+        QTest::addColumn<QString>("hint");    // empty: the action works
         QTest::newRow("queue") << "actQueue"
+                               << "tbQueue"
                                << "";
         QTest::newRow("access level") << "actAccessLevel"
+                                      << "tbAccessLevel"
                                       << "";
         QTest::newRow("about") << "actAbout"
+                               << ""
                                << "";
         QTest::newRow("reports") << "actReport"
+                                 << "tbCalls"
                                  << "Call reports - not available in this version.";
         QTest::newRow("administration")
             << "actAdmin"
+            << "tbAdmin"
             << "Manage extensions, PINs, limits, tariffs etc. - not available in this version.";
         QTest::newRow("archives") << "actArchives"
+                                  << "tbArchives"
                                   << "Create and import archives - not available in this version.";
         QTest::newRow("logs") << "actLogsReport"
+                              << "tbLogsReport"
                               << "View and print log reports - not available in this version.";
         QTest::newRow("options") << "actOptions"
+                                 << "tbOptions"
                                  << "Configure Telvane Control - not available in this version.";
         // No help file is installed yet.
         QTest::newRow("help contents") << "actHelp"
+                                       << ""
                                        << "Not available in this version.";
     }
     void missingWindowsSaySo()
     {
         QFETCH(QString, action);
+        QFETCH(QString, button);
         QFETCH(QString, hint);
         QAction* a = Action(action);
         QVERIFY(a);
@@ -185,6 +196,13 @@ private Q_SLOTS:
         form->UpdateActions();
         QCOMPARE(a->isEnabled(), hint.isEmpty());
         QCOMPARE(form->ActionAvailable(a), hint.isEmpty());
+        if (!button.isEmpty()) {
+            auto* b = form->findChild<QToolButton*>(button);
+            QVERIFY(b && b->isVisible());
+            QCOMPARE(b->isEnabled(), hint.isEmpty());
+            if (!hint.isEmpty())
+                QCOMPARE(b->toolTip(), hint);
+        }
         if (hint.isEmpty())
             return;
         QCOMPARE(a->toolTip(), hint);

@@ -468,6 +468,12 @@ private Q_SLOTS:
         QVERIFY(splash.PictureLoaded());
         QCOMPARE(splash.size(), QSize(480, 270 + splash.pnlBottom->height()));
         QCOMPARE(splash.lblVersion->text(), QStringLiteral("v3.2.0 "));
+        // The server strip keeps the desktop's light colours under the dark logo, where the
+        // countdown's caption, black at first, can be seen.
+        QVERIFY(splash.palette().color(QPalette::Window).lightness() < 128);
+        QCOMPARE(splash.pnlBottom->palette().color(QPalette::Window), QApplication::palette().color(QPalette::Window));
+        QCOMPARE(splash.lblServer->palette().color(QPalette::WindowText),
+                 QApplication::palette().color(QPalette::WindowText));
         splash.show();
         QVERIFY(QTest::qWaitForWindowExposed(&splash));
         // The version sits at the top right, over the picture.
