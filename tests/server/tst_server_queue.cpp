@@ -38,6 +38,16 @@ bool Queue(TWireClient& c, const QString& text)
     return c.Call(kCommands, 313, {text}).Kind == TMessageKind::Reply;
 }
 
+// A server whose queue has no exchange to send to: the first command is retried every
+// retryMs, and its count reaches the clients at most every noticeMs.
+bool StartRetrying(TTestServer& server, int retryMs, int noticeMs)
+{
+    server.Options().ReceiverPort = 0;
+    server.Options().CommandRetryMs = retryMs;
+    server.Options().RetryNoticeMs = noticeMs;
+    return server.Start();
+}
+
 }  // namespace
 
 class TestServerQueue : public QObject {
@@ -272,10 +282,7 @@ private Q_SLOTS:
     void retryCountsReachTheClients()
     {
         TTestServer server;
-        server.Options().ReceiverPort = 0;
-        server.Options().CommandRetryMs = 10;
-        server.Options().RetryNoticeMs = 3600000;
-        QVERIFY(server.Start());
+        QVERIFY(StartRetrying(server, 10, 3600000));
         TWireClient admin, watcher;
         QVERIFY(admin.OpenAsAdministrator(server.Port()));
         QVERIFY(watcher.Open(server.Port()));
@@ -294,10 +301,7 @@ private Q_SLOTS:
     void retryCountsKeepComing()
     {
         TTestServer server;
-        server.Options().ReceiverPort = 0;
-        server.Options().CommandRetryMs = 10;
-        server.Options().RetryNoticeMs = 40;
-        QVERIFY(server.Start());
+        QVERIFY(StartRetrying(server, 10, 40));
         TWireClient admin;
         QVERIFY(admin.OpenAsAdministrator(server.Port()));
         QVERIFY(Queue(admin, QStringLiteral("BLOCK 101")));

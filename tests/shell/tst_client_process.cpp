@@ -69,6 +69,28 @@ private:
     QProcess process_;
 };
 
+// The client connected to the server process, its handshake accepted, then the signal to
+// the server.
+void ConnectThenSignalServer(TServerProcess& server, TClientProcess& client, int signal)
+{
+    QString error;
+    QVERIFY2(server.Start({}, &error), qPrintable(error));
+    QVERIFY(client.Ready);
+    client.WriteSettings(QStringLiteral("127.0.0.1"), server.Port());
+    client.Start();
+    QTRY_VERIFY_WITH_TIMEOUT(server.Output().contains(QStringLiteral("connected, version 320")), 20000);
+    ::kill(static_cast<pid_t>(server.Process().processId()), signal);
+}
+
+// The last entry at level 3 that holds the text; -1 when there is none.
+qsizetype LastKnownError(const QStringList& entries, const QString& text)
+{
+    for (qsizetype i = entries.size() - 1; i >= 0; --i)
+        if (entries[i].startsWith(QStringLiteral("3: ")) && entries[i].contains(text))
+            return i;
+    return -1;
+}
+
 quint16 ClosedPort()
 {
     QTcpServer probe;
@@ -96,11 +118,7 @@ private Q_SLOTS:
         QVERIFY(client.Errors().contains(QStringLiteral(
             "Error: The file \"TelvaneServer.tlb\" is missing or corrupt.\nTelvane Client will now close.")));
         const QStringList entries = client.LogEntries();
-        qsizetype at = -1;
-        for (qsizetype i = 0; i < entries.size(); ++i)
-            if (entries[i].startsWith(QStringLiteral("3: ")) &&
-                entries[i].contains(QStringLiteral("TelvaneServer.tlb")))
-                at = i;
+        const qsizetype at = LastKnownError(entries, QStringLiteral("TelvaneServer.tlb"));
         QVERIFY2(at >= 0, qPrintable(entries.join(QLatin1Char('|'))));
         QVERIFY2(entries.value(at + 1).startsWith(QStringLiteral("EOleSysError ")),
                  qPrintable(entries.value(at + 1)));
@@ -210,14 +228,8 @@ private Q_SLOTS:
     void killedServerEndsTheIdleClient()
     {
         TServerProcess server;
-        QString error;
-        QVERIFY2(server.Start({}, &error), qPrintable(error));
         TClientProcess client(true);
-        QVERIFY(client.Ready);
-        client.WriteSettings(QStringLiteral("127.0.0.1"), server.Port());
-        client.Start();
-        QTRY_VERIFY_WITH_TIMEOUT(server.Output().contains(QStringLiteral("connected, version 320")), 20000);
-        ::kill(static_cast<pid_t>(server.Process().processId()), SIGKILL);
+        ConnectThenSignalServer(server, client, SIGKILL);
         QVERIFY(client.Finish());
         QCOMPARE(client.ExitStatus(), QProcess::NormalExit);
         QCOMPARE(client.ExitCode(), 1);
@@ -228,11 +240,8 @@ private Q_SLOTS:
         // Once: no second box for the same loss.
         QCOMPARE(errors.count(QStringLiteral("Error: ")), 1);
         const QStringList entries = client.LogEntries();
-        qsizetype at = -1;
-        for (qsizetype i = 0; i < entries.size(); ++i)
-            if (entries[i].startsWith(
-                    QStringLiteral("3: The object invoked has disconnected from its clients.")))
-                at = i;
+        const qsizetype at =
+            LastKnownError(entries, QStringLiteral("The object invoked has disconnected from its clients."));
         QVERIFY2(at >= 0, qPrintable(entries.join(QLatin1Char('|'))));
         QVERIFY2(entries.value(at + 1).startsWith(QStringLiteral("EOleSysError ")),
                  qPrintable(entries.value(at + 1)));
@@ -242,15 +251,8 @@ private Q_SLOTS:
     void serverShutdownEndsTheMainLoop()
     {
         TServerProcess server;
-        QString error;
-        QVERIFY2(server.Start({}, &error), qPrintable(error));
         TClientProcess client(true);
-        QVERIFY(client.Ready);
-        client.WriteSettings(QStringLiteral("127.0.0.1"), server.Port());
-        client.Start();
-        // Connected once the server has accepted the handshake.
-        QTRY_VERIFY_WITH_TIMEOUT(server.Output().contains(QStringLiteral("connected, version 320")), 20000);
-        ::kill(static_cast<pid_t>(server.Process().processId()), SIGTERM);
+        ConnectThenSignalServer(server, client, SIGTERM);
         QVERIFY(client.Finish());
         QCOMPARE(client.ExitCode(), 0);
         QVERIFY(client.Errors().contains(

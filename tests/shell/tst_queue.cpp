@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -66,6 +67,21 @@ private:
     {
         form->actQueue->trigger();
         return TChildFormQueue::Instance();
+    }
+    // A fresh fixture on the server's own queue, set up by configure, with the
+    // administrator's queue window open.
+    TChildFormQueue* OpenTheServersQueue(const std::function<void(TServerOptions&)>& configure)
+    {
+        cleanup();
+        f = std::make_unique<TShellFixture>();
+        configure(f->Server.Options());
+        if (!f->StartServer())
+            return nullptr;
+        form = f->Connect();
+        if (!ClientMainDM()->MainRDM.Call(307, {true, QStringLiteral("admin")}).toBool())
+            return nullptr;
+        TAccess::SetLevel(TAccess::Admin);
+        return OpenQueue();
     }
     static QStringList Rows(const TChildFormQueue* queue)
     {
@@ -216,16 +232,12 @@ private Q_SLOTS:
     // the open window, without reopening it.
     void retryCountsFollowTheServer()
     {
-        cleanup();
-        f = std::make_unique<TShellFixture>();
-        f->Server.Options().ReceiverPort = 0;
-        f->Server.Options().CommandRetryMs = 10;
-        f->Server.Options().RetryNoticeMs = 20;
-        QVERIFY(f->StartServer());
-        form = f->Connect();
-        QVERIFY(ClientMainDM()->MainRDM.Call(307, {true, QStringLiteral("admin")}).toBool());
-        TAccess::SetLevel(TAccess::Admin);
-        TChildFormQueue* queue = OpenQueue();
+        TChildFormQueue* queue = OpenTheServersQueue([](TServerOptions& options) {
+            options.ReceiverPort = 0;
+            options.CommandRetryMs = 10;
+            options.RetryNoticeMs = 20;
+        });
+        QVERIFY(queue);
         ClientMainDM()->CommandsRDM.Call(313, {QStringLiteral("BLOCK 101")});
         ClientMainDM()->CommandsRDM.Call(313, {QStringLiteral("BLOCK 102")});
         QTRY_COMPARE_WITH_TIMEOUT(queue->ListView->rowCount(), 2, 10000);
@@ -272,14 +284,9 @@ private Q_SLOTS:
 
     void theServersQueue()
     {
-        cleanup();
-        f = std::make_unique<TShellFixture>();
-        f->Server.Options().ControlProtocol = 3;
-        QVERIFY(f->StartServer());
-        form = f->Connect();
-        QVERIFY(ClientMainDM()->MainRDM.Call(307, {true, QStringLiteral("admin")}).toBool());
-        TAccess::SetLevel(TAccess::Admin);
-        TChildFormQueue* queue = OpenQueue();
+        TChildFormQueue* queue =
+            OpenTheServersQueue([](TServerOptions& options) { options.ControlProtocol = 3; });
+        QVERIFY(queue);
         QVERIFY(queue->pnlCustomCommand->isVisibleTo(queue));
         QCOMPARE(queue->ListView->rowCount(), 0);
         queue->edtCustomCommand->setText(QStringLiteral("  ATDT 0888"));
