@@ -20,9 +20,10 @@ QString Usage(const QString& program)
                "\n"
                "Telvane Control %2, the desktop client of Telvane Server.\n"
                "\n"
-               "The start-up window offers the servers of the history kept in %3 beside the\n"
-               "program (section [Server]: host, a comma-separated list, and port, default 211)\n"
-               "and connects to the first one after a few seconds unless you choose another.\n"
+               "The start-up window offers the servers of the history kept in\n"
+               "%3 beside the program (section [Server]: host, a comma-separated\n"
+               "list, and port, default 211) and connects to the first one after a few\n"
+               "seconds unless you choose another.\n"
                "\n"
                "Options:\n"
                "  -h, --help     Shows this help and exits.\n"
@@ -71,7 +72,7 @@ TClientStart ReadClientCommandLine(const QStringList& arguments, const QProcessE
                 0};
     if (!HasDisplay(arguments, environment))
         return {TClientStart::Refused,
-                QStringLiteral("%1: there is no display to show the windows on. Start it in a desktop "
+                QStringLiteral("%1: there is no display to show the windows on.\nStart it in a desktop "
                                "session, or set DISPLAY (an X server such as Xvfb will do).\n")
                     .arg(program),
                 1};

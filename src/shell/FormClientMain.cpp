@@ -776,7 +776,7 @@ bool TClientMainForm::ActionAvailable(QAction* action) const
     return !missing_.contains(action);
 }
 
-void TClientMainForm::SetAvailable(QAction* action, bool available, const QString& missingHint)
+void TClientMainForm::SetAvailable(QAction* action, bool available)
 {
     if (available == ActionAvailable(action))
         return;
@@ -785,7 +785,7 @@ void TClientMainForm::SetAvailable(QAction* action, bool available, const QStrin
         hint = missing_.take(action);
     } else {
         missing_.insert(action, action->statusTip());
-        hint = missingHint;
+        hint = MissingHint(action->statusTip());
     }
     action->setStatusTip(hint);
     action->setToolTip(hint);
@@ -796,12 +796,12 @@ void TClientMainForm::DisableMissingActions()
 {
     for (QAction* action : OpeningActions())
         if (!childFactories_.contains(action))
-            SetAvailable(action, false, MissingHint(action->statusTip()));
+            SetAvailable(action, false);
     for (QAction* action : DialogActions())
         if (!dialogFactories_.contains(action))
-            SetAvailable(action, false, MissingHint(action->statusTip()));
+            SetAvailable(action, false);
     if (!QFileInfo::exists(HelpFile()))
-        SetAvailable(actHelp, false, MissingHint(actHelp->statusTip()));
+        SetAvailable(actHelp, false);
 }
 
 void TClientMainForm::ShowAction(QAction* action, bool shown)

@@ -91,9 +91,6 @@ public:
     // Shows or hides an action as the access level wants it; a shown action is enabled
     // only while it is available.
     void ShowAction(QAction* action, bool shown);
-    // The hint of an action whose window is missing: "Call reports - not available in this
-    // version."
-    static QString MissingHint(const QString& hint);
 
     // The connection whose modules actReceiver and actEnableQueue call; until it is set,
     // and after it is gone, they do nothing.
@@ -216,7 +213,11 @@ private:
     // and the access mode.
     void ShowHint(const QString& hint);
     bool HintUnderPointer() const;
-    void SetAvailable(QAction* action, bool available, const QString& missingHint = QString());
+    // Disabled with MissingHint, or enabled again with the action's own hint.
+    void SetAvailable(QAction* action, bool available);
+    // The hint of an action whose window is missing: "Call reports - not available in this
+    // version."
+    static QString MissingHint(const QString& hint);
     void TileChildWindows(Qt::Orientation orientation);
     // The actions whose child windows the window tracks, in closing order.
     QList<QAction*> OpeningActions() const;
