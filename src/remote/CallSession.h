@@ -44,9 +44,6 @@ public:
     TMessage ApplyUpdates(quint32 handle, const QString& provider, int maxErrors,
                           const QList<TDeltaChange>& delta);
 
-    // The socket's system handle (-1 once it is gone); for diagnostics and tests.
-    qintptr SocketDescriptor() const { return socket_ ? socket_->socketDescriptor() : -1; }
-
     // Bytes received so far (frames and their length prefixes).
     qint64 BytesReceived() const { return bytesReceived_; }
 
