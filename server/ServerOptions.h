@@ -37,6 +37,8 @@ struct TServerOptions {
     std::optional<int> ControlProtocol;     // --control-protocol, 0 to 3
     std::optional<int> CommandRetryMs;      // --retry-interval, milliseconds
     bool StartReceiver = false;             // --start-receiver
+    // Retry counts reach the clients at most once per this many milliseconds.
+    int RetryNoticeMs = 1000;
 
     QString EffectiveLogPath() const;
 };
