@@ -13,7 +13,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QResizeEvent>
-#include <QShortcut>
+#include <QKeyEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -22,12 +22,13 @@ namespace {
 constexpr QChar Separator = QLatin1Char(',');
 const QString MissingItem = QStringLiteral("-");
 
-// A check list whose values stand in four columns, filled row by row.
+// A check list whose values stand in four columns, filled row by row; the Delete key
+// runs the page's delete action.
 class TCheckListBox : public QListWidget {
 public:
     static constexpr int Columns = 4;
 
-    explicit TCheckListBox(QWidget* parent) : QListWidget(parent)
+    TCheckListBox(QWidget* parent, QAction* deleteAction) : QListWidget(parent), delete_(deleteAction)
     {
         setFlow(QListView::LeftToRight);
         setWrapping(true);
@@ -36,12 +37,24 @@ public:
     }
 
 protected:
+    void keyPressEvent(QKeyEvent* e) override
+    {
+        if (e->matches(QKeySequence::Delete)) {
+            delete_->trigger();
+            return;
+        }
+        QListWidget::keyPressEvent(e);
+    }
+
     void resizeEvent(QResizeEvent* e) override
     {
         QListWidget::resizeEvent(e);
         const int rowHeight = fontMetrics().height() + 6;
         setGridSize(QSize(std::max(viewport()->width() / Columns - 1, 1), rowHeight));
     }
+
+private:
+    QAction* delete_;
 };
 
 }  // namespace
@@ -71,7 +84,7 @@ TFrameListChoice::TFrameListChoice(QWidget* owner, QTreeWidgetItem* node, TCallF
     btnInvertCheck = NewActionButton(this, "btnInvertCheck", aInvertCheck);
     chkMissingValue = new QCheckBox(tr("+ Missing value"), this);
     chkMissingValue->setObjectName(QStringLiteral("chkMissingValue"));
-    CheckListBox = new TCheckListBox(this);
+    CheckListBox = new TCheckListBox(this, aDelete);
     CheckListBox->setObjectName(QStringLiteral("CheckListBox"));
 
     auto* edit = new QGridLayout;
@@ -93,8 +106,6 @@ TFrameListChoice::TFrameListChoice(QWidget* owner, QTreeWidgetItem* node, TCallF
     page->addLayout(checks);
     page->addWidget(CheckListBox, 1);
 
-    auto* deleteKey = new QShortcut(QKeySequence::Delete, CheckListBox, nullptr, nullptr, Qt::WidgetShortcut);
-    connect(deleteKey, &QShortcut::activated, aDelete, &QAction::trigger);
     connect(chkOnOff, &QCheckBox::toggled, this, &TFrameListChoice::chkOnOffToggled);
     connect(chkOnOff, &QCheckBox::clicked, this, [this](bool on) {
         if (on)
