@@ -35,7 +35,6 @@
 namespace {
 
 const QDate kLastDay(2024, 3, 31);
-using TLines = QMap<QString, QString>;  // page name -> state line
 
 template <class T>
 T* Find(const QObject* parent, const char* name)
@@ -66,26 +65,6 @@ class TestFilterPagesLive : public QObject {
     std::unique_ptr<TLogCapture> logs_;
     std::unique_ptr<TFilterPagesFixture> f_;
     QString firstPin_;  // the first PIN code of Branch Plovdiv
-
-    QMap<QString, TReportBaseFrame*> PagesByName() const
-    {
-        const TReportFilterPages& p = f_->Pages;
-        return {{"interval", p.Interval}, {"ext", p.Extensions}, {"pin", p.PinCodes},  {"phone", p.Phone},
-                {"calltype", p.CallType}, {"trunk", p.Trunk},    {"circuit", p.Circuit}, {"extra", p.ExtraCode},
-                {"count", p.Count},       {"duration", p.Duration}, {"charge", p.Charge}, {"pulses", p.Pulses}};
-    }
-
-    // Every advanced page in its default state, then the lines given; "period" ("from,to")
-    // sets a period longer than a state line restores, as simple mode does.
-    void Apply(const TLines& lines) const
-    {
-        for (auto [name, page] : PagesByName().asKeyValueRange())
-            page->LoadState(lines.value(name));
-        if (lines.contains(QStringLiteral("period"))) {
-            const QStringList period = lines.value(QStringLiteral("period")).split(QLatin1Char(','));
-            f_->Pages.Interval->SetPeriod(period.at(0).toDouble(), period.at(1).toDouble());
-        }
-    }
 
     // What the simple page shows, row by row.
     QStringList SimpleRows() const
@@ -152,7 +131,7 @@ private Q_SLOTS:
     // separate keys.
     void nodesAndKeys()
     {
-        Apply({{"pin", "True|0|True|0|+;False"}, {"circuit", "True,False,+7"}, {"pulses", "True;False;0,1,0,False;0,0,0,False"}});
+        f_->Apply({{"pin", "True|0|True|0|+;False"}, {"circuit", "True,False,+7"}, {"pulses", "True;False;0,1,0,False;0,0,0,False"}});
         QVERIFY(IsNodeMarkedOn(TreeNodeAt(&f_->Tree, 7)));
         QVERIFY(!IsNodeMarkedOn(TreeNodeAt(&f_->Tree, 6)));
         QVERIFY(IsNodeMarkedOn(TreeNodeAt(&f_->Tree, 12)));
@@ -166,7 +145,7 @@ private Q_SLOTS:
         QCOMPARE(ini.ReadString(section, QStringLiteral("control_panels_2"), {}), QStringLiteral("False|0|True|0|+;True"));
         QCOMPARE(ini.ReadString(section, QStringLiteral("control_panels_7"), {}), QStringLiteral("True,False,+7"));
         QCOMPARE(ini.ReadString(section, QStringLiteral("control_panels_13"), {}), f_->Pages.SimpleMode->SaveState());
-        Apply({});
+        f_->Apply({});
         f_->Panel.LoadStates(ini);
         QCOMPARE(f_->Pages.PinCodes->SaveState(), QStringLiteral("True|0|True|0|+;False"));
         QCOMPARE(f_->Pages.Circuit->GetConditionValue(), QStringLiteral("7"));
@@ -461,12 +440,12 @@ private Q_SLOTS:
         QFETCH(TLines, advanced);
         QFETCH(QStringList, simple);
         QFETCH(TLines, after);
-        Apply(advanced);
+        f_->Apply(advanced);
         TFrameSimpleModeCalls* s = f_->Pages.SimpleMode;
         s->MapFrom();
         QCOMPARE(SimpleRows(), simple);
         s->MapTo();
-        const QMap<QString, TReportBaseFrame*> pages = PagesByName();
+        const QMap<QString, TReportBaseFrame*> pages = f_->PagesByName();
         for (auto [name, line] : after.asKeyValueRange())
             QCOMPARE(pages.value(name)->SaveState(), line);
         QVERIFY(logs_->Entries(QStringLiteral("reports")).isEmpty());
@@ -475,7 +454,7 @@ private Q_SLOTS:
     // A PIN code chosen on the simple page selects that code alone.
     void simpleModePinCode()
     {
-        Apply({{"pin", QStringLiteral("True|0|False|1|Branch Plovdiv:%1;True").arg(firstPin_)}});
+        f_->Apply({{"pin", QStringLiteral("True|0|False|1|Branch Plovdiv:%1;True").arg(firstPin_)}});
         TFrameSimpleModeCalls* s = f_->Pages.SimpleMode;
         s->MapFrom();
         QCOMPARE(SimpleRows().at(1), QStringLiteral("PIN code:%1@Branch Plovdiv").arg(firstPin_));

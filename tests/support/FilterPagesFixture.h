@@ -8,15 +8,25 @@
 //   f.Pages.Phone->LoadState(QStringLiteral("True,False,+088"));
 //   TReportDM dm(f.Connection.Client.Socket, f.ReportRDM());
 
+#include "reportconfig/FrameCharge.h"
+#include "reportconfig/FrameCount.h"
+#include "reportconfig/FrameDateTime.h"
+#include "reportconfig/FrameExtPin.h"
+#include "reportconfig/FrameList.h"
 #include "reportconfig/ReportControlPanel.h"
 #include "reportconfig/ReportFilterPages.h"
 #include "shell/base/ClientReportFlags.h"
 #include "support/ConnectedClient.h"
 
 #include <QLabel>
+#include <QMap>
 #include <QTreeWidget>
 
 #include <memory>
+
+// Page name ("interval", "ext", "pin", "phone", "calltype", "trunk", "circuit", "extra",
+// "count", "duration", "charge", "pulses") -> state line.
+using TLines = QMap<QString, QString>;
 
 // The tree of the report window, nodes 0 to 20 in pre-order.
 inline void BuildReportTree(QTreeWidget& tree)
@@ -63,6 +73,27 @@ public:
         BuildReportTree(Tree);
         Empty = new QLabel(QStringLiteral("Please, select a more specific item from the tree on the left."), &Panel);
         Pages = CreateReportFilterPages(&Panel, &Tree, ReportRDM());
+    }
+
+    QMap<QString, TReportBaseFrame*> PagesByName() const
+    {
+        const TReportFilterPages& p = Pages;
+        return {{"interval", p.Interval}, {"ext", p.Extensions},     {"pin", p.PinCodes},    {"phone", p.Phone},
+                {"calltype", p.CallType}, {"trunk", p.Trunk},        {"circuit", p.Circuit}, {"extra", p.ExtraCode},
+                {"count", p.Count},       {"duration", p.Duration}, {"charge", p.Charge},   {"pulses", p.Pulses}};
+    }
+
+    // Every advanced page in its default state, then the lines given; "period" (a range
+    // "from,to" of day numbers) sets a period longer than a state line restores, as simple
+    // mode does.
+    void Apply(const TLines& lines) const
+    {
+        for (auto [name, page] : PagesByName().asKeyValueRange())
+            page->LoadState(lines.value(name));
+        if (lines.contains(QStringLiteral("period"))) {
+            const QStringList period = lines.value(QStringLiteral("period")).split(QLatin1Char(','));
+            Pages.Interval->SetPeriod(period.at(0).toDouble(), period.at(1).toDouble());
+        }
     }
 
     bool Ready() const { return Connection.Ready(); }
