@@ -96,17 +96,20 @@ TFrameDateTimeSelect::TFrameDateTimeSelect(QWidget* owner) : TReportFilterFrame(
     rgResult = new TRadioGroup(tr("Calc"), {QString(), QString(), QString()}, gbInterval);
     rgResult->setObjectName(QStringLiteral("rgResult"));
 
+    // "Calc" stands beside the rows it chooses from: its caption takes the empty first
+    // row, and its items spread over the From, Span and To rows.
     auto* grid = new QGridLayout(gbInterval);
-    grid->addWidget(lblFrom, 0, 0);
-    grid->addWidget(dtpFromDate, 0, 1);
-    grid->addWidget(dtpFromTime, 0, 2);
-    grid->addWidget(lblPlusSign, 1, 0);
-    grid->addWidget(ludedtInterval, 1, 1, 1, 2, Qt::AlignRight);
-    grid->addWidget(bevel, 2, 0, 1, 3);
-    grid->addWidget(lblTo, 3, 0);
-    grid->addWidget(dtpToDate, 3, 1);
-    grid->addWidget(dtpToTime, 3, 2);
-    grid->addWidget(rgResult, 0, 3, 4, 1);
+    grid->setRowMinimumHeight(0, rgResult->fontMetrics().height());
+    grid->addWidget(lblFrom, 1, 0);
+    grid->addWidget(dtpFromDate, 1, 1);
+    grid->addWidget(dtpFromTime, 1, 2);
+    grid->addWidget(lblPlusSign, 2, 0);
+    grid->addWidget(ludedtInterval, 2, 1, 1, 2, Qt::AlignRight);
+    grid->addWidget(bevel, 3, 0, 1, 3);
+    grid->addWidget(lblTo, 4, 0);
+    grid->addWidget(dtpToDate, 4, 1);
+    grid->addWidget(dtpToTime, 4, 2);
+    grid->addWidget(rgResult, 0, 3, 5, 1);
 
     rgFilterField = new TRadioGroup(tr(" Apply interval to "),
                                     {FieldInfo(cfRecTime).Caption(), FieldInfo(cfEndTime).Caption(),

@@ -96,8 +96,9 @@ TExtPinFrame::TExtPinFrame(QWidget* owner, QTreeWidgetItem* node, TJoinId join, 
     ListView->setHeaderLabels({tr("#"), codeInfo_.Caption(), FieldInfo(nameField).Caption(), tr("PBX"),
                                groupInfo_.Caption(), FieldInfo(limitField).Caption()});
     ListView->header()->setSectionsClickable(true);
+    ListView->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    ListView->header()->setStretchLastSection(true);
     ListView->header()->setSortIndicatorShown(true);
-    ListView->setColumnWidth(0, 40);
 
     auto* top = new QHBoxLayout;
     top->addWidget(chkOnOff);

@@ -13,6 +13,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QResizeEvent>
+#include <QScrollBar>
+#include <QStyle>
 #include <QKeyEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -46,11 +48,15 @@ protected:
         QListWidget::keyPressEvent(e);
     }
 
+    // The list lays its items out in its inner width less room for a vertical scroll bar,
+    // and wraps an item that would reach the last pixel.
     void resizeEvent(QResizeEvent* e) override
     {
         QListWidget::resizeEvent(e);
+        const int width = contentsRect().width() - style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr,
+                                                                         verticalScrollBar()) - 1;
         const int rowHeight = fontMetrics().height() + 6;
-        setGridSize(QSize(std::max(viewport()->width() / Columns - 1, 1), rowHeight));
+        setGridSize(QSize(std::max(width / Columns, 1), rowHeight));
     }
 
 private:
