@@ -574,7 +574,8 @@ QString PrefixCondition(const QString& expression, const QString& prefix)
             escaped += escape;
         escaped += c;
     }
-    return QStringLiteral("(%1 like %2 escape '%3')").arg(expression, SqlQuoted(escaped + QLatin1Char('%')), escape);
+    return QStringLiteral("(%1 like %2 escape '%3')")
+        .arg(expression, SqlQuoted(escaped + QLatin1Char('%')), escape);
 }
 
 QString NullCondition(const QString& condition, const QString& expression)

@@ -133,7 +133,8 @@ TEPItem* TEPSelection::AddItem(const QString& code, const QString& name, int pbx
     TEPGroup* plan = FindGroup(epLimitPlan, limitPlanId);
     if (!pbx || !group || !plan)
         return nullptr;
-    items_.push_back(std::make_unique<TEPItem>(code, name, std::array<TEPGroup*, EPRowCount>{&AllItems(), pbx, group, plan}));
+    items_.push_back(std::make_unique<TEPItem>(
+        code, name, std::array<TEPGroup*, EPRowCount>{&AllItems(), pbx, group, plan}));
     return items_.back().get();
 }
 

@@ -93,8 +93,8 @@ struct TEPExpressions {
 };
 
 struct TEPCondition {
-    QString Sql;               // empty: no condition
-    bool UsesGroups = false;   // it names whole user groups, so it needs the code's join
+    QString Sql;              // empty: no condition
+    bool UsesGroups = false;  // it names whole user groups, so it needs the code's join
 };
 
 class TEPSelection {

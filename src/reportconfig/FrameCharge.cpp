@@ -19,7 +19,8 @@ constexpr TCallFieldId ChargeFields[3][2] = {
 TFrameChargeLimit::TFrameChargeLimit(QWidget* owner, QTreeWidgetItem* node)
     : TFrameQuantityDoubleLimit(owner, node, cfTotalRawCharge, cfRawCharge)
 {
-    rgChargeField = new TRadioGroup(tr(" Apply filter to: "), {tr("Raw charge"), tr("VAT"), tr("Charge")}, this);
+    rgChargeField =
+        new TRadioGroup(tr(" Apply filter to: "), {tr("Raw charge"), tr("VAT"), tr("Charge")}, this);
     rgChargeField->setObjectName(QStringLiteral("rgChargeField"));
     SideLayout()->addWidget(rgChargeField, 0, Qt::AlignTop);
     connect(rgChargeField, &TRadioGroup::Clicked, this, &TFrameChargeLimit::rgChargeFieldClick);
@@ -48,7 +49,8 @@ QString TFrameChargeLimit::ChargeFieldText() const
 
 QString TFrameChargeLimit::SaveState() const
 {
-    return TFrameQuantityDoubleLimit::SaveState() + QLatin1Char(';') + QString::number(rgChargeField->ItemIndex());
+    return TFrameQuantityDoubleLimit::SaveState() + QLatin1Char(';') +
+           QString::number(rgChargeField->ItemIndex());
 }
 
 // The positions first, then the field: the edits keep them on the new field's scale.

@@ -81,7 +81,8 @@ TFrameDateTimeSelect::TFrameDateTimeSelect(QWidget* owner) : TReportFilterFrame(
     lblPlusSign = new QLabel(QStringLiteral("+"), gbInterval);
     lblPlusSign->setObjectName(QStringLiteral("lblPlusSign"));
     lblPlusSign->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    ludedtInterval = new TLabeledUpDownEdit(tr("Span:"), TLabeledUpDownEdit::TLabelPosition::Left, gbInterval);
+    ludedtInterval =
+        new TLabeledUpDownEdit(tr("Span:"), TLabeledUpDownEdit::TLabelPosition::Left, gbInterval);
     ludedtInterval->setObjectName(QStringLiteral("ludedtInterval"));
     ludedtInterval->SetRange(0, MaxSpanPosition);
     AttachSpanConversions(ludedtInterval, SpanConversions);
@@ -111,10 +112,10 @@ TFrameDateTimeSelect::TFrameDateTimeSelect(QWidget* owner) : TReportFilterFrame(
     grid->addWidget(dtpToTime, 4, 2);
     grid->addWidget(rgResult, 0, 3, 5, 1);
 
-    rgFilterField = new TRadioGroup(tr(" Apply interval to "),
-                                    {FieldInfo(cfRecTime).Caption(), FieldInfo(cfEndTime).Caption(),
-                                     FieldInfo(cfStartTime).Caption()},
-                                    this);
+    rgFilterField = new TRadioGroup(
+        tr(" Apply interval to "),
+        {FieldInfo(cfRecTime).Caption(), FieldInfo(cfEndTime).Caption(), FieldInfo(cfStartTime).Caption()},
+        this);
     rgFilterField->setObjectName(QStringLiteral("rgFilterField"));
 
     auto* row = new QHBoxLayout;
@@ -247,8 +248,8 @@ void TFrameDateTimeSelect::PickerChange()
 
 void TFrameDateTimeSelect::rgResultClick(int index)
 {
-    for (QWidget* control : std::initializer_list<QWidget*>{lblFrom, dtpFromDate, dtpFromTime, lblTo, dtpToDate,
-                                                            dtpToTime, ludedtInterval})
+    for (QWidget* control : std::initializer_list<QWidget*>{lblFrom, dtpFromDate, dtpFromTime, lblTo,
+                                                            dtpToDate, dtpToTime, ludedtInterval})
         control->setEnabled(true);
     switch (index) {
         case calcFrom:

@@ -69,7 +69,8 @@ TExtPinFrame::TExtPinFrame(QWidget* owner, QTreeWidgetItem* node, TJoinId join, 
 {
     LoadEPSelection(selection_, scReport, table);
 
-    aOnOffFilter = AddPageAction(this, "aOnOffFilter", tr("On/Off"), tr("Enables or disables the filter."), true);
+    aOnOffFilter =
+        AddPageAction(this, "aOnOffFilter", tr("On/Off"), tr("Enables or disables the filter."), true);
     aSelectAll = AddPageAction(this, "aSelectAll", tr("All"), tr("Select all"));
     aSelectNone = AddPageAction(this, "aSelectNone", tr("None"), tr("Select none"));
     chkOnOff = new QCheckBox(aOnOffFilter->text(), this);
@@ -79,11 +80,12 @@ TExtPinFrame::TExtPinFrame(QWidget* owner, QTreeWidgetItem* node, TJoinId join, 
     bitbtnSelecetNone = NewActionButton(this, "bitbtnSelecetNone", aSelectNone);
     chkIncludeNull = new QCheckBox(tr("+ Missing value"), this);
     chkIncludeNull->setObjectName(QStringLiteral("chkIncludeNull"));
-    pnlTotalCount =
-        NewCounter(this, "pnlTotalCount", tr("Total"), tr("Total items selected."), "lblTotalCount", lblTotalCount);
-    pnlCount = NewCounter(this, "pnlCount", tr("Selected"), tr("Selected items in this group."), "lblCount", lblCount);
-    rgFilter = new TRadioGroup(tr(" Filter "), {tr("Show all"), tr("By PBX"), tr("By group"), tr("By limit plan")},
-                               this, 2);
+    pnlTotalCount = NewCounter(this, "pnlTotalCount", tr("Total"), tr("Total items selected."),
+                               "lblTotalCount", lblTotalCount);
+    pnlCount = NewCounter(this, "pnlCount", tr("Selected"), tr("Selected items in this group."), "lblCount",
+                          lblCount);
+    rgFilter = new TRadioGroup(tr(" Filter "),
+                               {tr("Show all"), tr("By PBX"), tr("By group"), tr("By limit plan")}, this, 2);
     rgFilter->setObjectName(QStringLiteral("rgFilter"));
     clbListOfEPGroups = new QListWidget(this);
     clbListOfEPGroups->setObjectName(QStringLiteral("clbListOfEPGroups"));
@@ -162,8 +164,9 @@ TEPCondition TExtPinFrame::Condition() const
 {
     if (!IsFilterOn())
         return {};
-    return selection_.Condition({codeInfo_.SqlExpression(), groupInfo_.SqlExpression(), FieldInfo(cfPbxId).SqlExpression()},
-                                chkIncludeNull->isChecked());
+    return selection_.Condition(
+        {codeInfo_.SqlExpression(), groupInfo_.SqlExpression(), FieldInfo(cfPbxId).SqlExpression()},
+        chkIncludeNull->isChecked());
 }
 
 QString TExtPinFrame::GetSQLCondition() const
@@ -288,10 +291,9 @@ void TExtPinFrame::ShowGroup()
         if (const TEPGroup* group = CurrentGroup()) {
             QList<QTreeWidgetItem*> lines;
             for (TEPItem* item : group->Items()) {
-                auto* line = new QTreeWidgetItem(QStringList{QString(), item->Code(), item->Name(),
-                                                             item->Group(epPbx)->Name(),
-                                                             item->Group(epUserGroup)->Name(),
-                                                             item->Group(epLimitPlan)->Name()});
+                auto* line = new QTreeWidgetItem(
+                    QStringList{QString(), item->Code(), item->Name(), item->Group(epPbx)->Name(),
+                                item->Group(epUserGroup)->Name(), item->Group(epLimitPlan)->Name()});
                 line->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
                 line->setData(0, ItemRole, QVariant::fromValue(static_cast<void*>(item)));
                 line->setCheckState(0, item->Selected() ? Qt::Checked : Qt::Unchecked);
@@ -327,7 +329,8 @@ void TExtPinFrame::Sort()
 void TExtPinFrame::ListViewHeaderClick(int column)
 {
     if (column <= 0) {
-        ListView->header()->setSortIndicator(sortColumn_ + 1, ascending_ ? Qt::AscendingOrder : Qt::DescendingOrder);
+        ListView->header()->setSortIndicator(sortColumn_ + 1,
+                                             ascending_ ? Qt::AscendingOrder : Qt::DescendingOrder);
         return;
     }
     if (column - 1 == sortColumn_) {
@@ -393,7 +396,8 @@ void TExtPinFrame::UpdateActions()
     const bool on = IsFilterOn();
     for (QAction* action : {aSelectAll, aSelectNone})
         action->setEnabled(on);
-    for (QWidget* control : std::initializer_list<QWidget*>{chkIncludeNull, rgFilter, clbListOfEPGroups, ListView})
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{chkIncludeNull, rgFilter, clbListOfEPGroups, ListView})
         control->setEnabled(on);
     pnlTotalCount->setVisible(on);
     pnlCount->setVisible(on);

@@ -36,8 +36,8 @@ public:
     // limit plan, the user group, the name and the code; table: "EXTENSION" or "PIN_CODE";
     // scReport: the ReportRDM connection the lists are loaded through.
     TExtPinFrame(QWidget* owner, QTreeWidgetItem* node, TJoinId join, TCallFieldId limitField,
-                 TCallFieldId groupField, TCallFieldId nameField, TCallFieldId codeField, const QString& table,
-                 TRemoteConnection& scReport);
+                 TCallFieldId groupField, TCallFieldId nameField, TCallFieldId codeField,
+                 const QString& table, TRemoteConnection& scReport);
 
     QString SaveState() const override;
     void LoadState(const QString& state) override;

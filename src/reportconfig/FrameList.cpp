@@ -9,13 +9,13 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QStyle>
-#include <QKeyEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -53,8 +53,8 @@ protected:
     void resizeEvent(QResizeEvent* e) override
     {
         QListWidget::resizeEvent(e);
-        const int width = contentsRect().width() - style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr,
-                                                                         verticalScrollBar()) - 1;
+        const int width = contentsRect().width() -
+                          style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, verticalScrollBar()) - 1;
         const int rowHeight = fontMetrics().height() + 6;
         setGridSize(QSize(std::max(width / Columns, 1), rowHeight));
     }

@@ -25,7 +25,8 @@ TLabeledUpDownEdit* NewLimitEdit(QWidget* parent, const char* name)
 
 }  // namespace
 
-TFrameQuantityLimit::TFrameQuantityLimit(QWidget* owner, TCallFieldId field) : TReportFilterFrame(owner, field)
+TFrameQuantityLimit::TFrameQuantityLimit(QWidget* owner, TCallFieldId field)
+    : TReportFilterFrame(owner, field)
 {
     GroupBox = new QGroupBox(this);
     GroupBox->setObjectName(QStringLiteral("GroupBox"));
@@ -72,7 +73,8 @@ void TFrameQuantityLimit::SetFieldId(TCallFieldId fieldId)
 
 void TFrameQuantityLimit::EnableLimit(bool on)
 {
-    for (QWidget* control : std::initializer_list<QWidget*>{ComboBox, ludedtLimit1, ludedtLimit2, chkMissingValue})
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{ComboBox, ludedtLimit1, ludedtLimit2, chkMissingValue})
         control->setEnabled(on);
 }
 

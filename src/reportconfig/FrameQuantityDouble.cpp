@@ -17,8 +17,8 @@ constexpr QChar Separator = QLatin1Char(';');
 
 }  // namespace
 
-TFrameQuantityDoubleLimit::TFrameQuantityDoubleLimit(QWidget* owner, QTreeWidgetItem* node, TCallFieldId totalField,
-                                                     TCallFieldId detailField)
+TFrameQuantityDoubleLimit::TFrameQuantityDoubleLimit(QWidget* owner, QTreeWidgetItem* node,
+                                                     TCallFieldId totalField, TCallFieldId detailField)
     : TReportBaseFrame(owner), node_(node)
 {
     aOnOff = AddPageAction(this, "aOnOff", tr("On/Off"), tr("Enable/Disable filter."), true);

@@ -2,6 +2,7 @@
 
 #include "calls/Globals.h"
 #include "core/Errors.h"
+#include "remote/Connections.h"
 #include "reportconfig/FrameCharge.h"
 #include "reportconfig/FrameDateTime.h"
 #include "reportconfig/FrameExtPin.h"
@@ -9,7 +10,6 @@
 #include "reportconfig/FrameQuantity.h"
 #include "reportconfig/PageControls.h"
 #include "reportconfig/TreeNodeMarks.h"
-#include "remote/Connections.h"
 #include "shell/base/ClientLogs.h"
 #include "widgets/LabeledUpDownEdit.h"
 
@@ -143,9 +143,11 @@ TFrameSimpleModeCalls::TFrameSimpleModeCalls(QWidget* owner, TFrameQuantityDoubl
     connect(cmbExtPin, &QComboBox::currentIndexChanged, this, &TFrameSimpleModeCalls::cmbExtPinChange);
     connect(cmbExtensions, &QComboBox::currentIndexChanged, this,
             [this] { CodeListChosen(extensions_, pinCodes_); });
-    connect(cmbPinCodes, &QComboBox::currentIndexChanged, this, [this] { CodeListChosen(pinCodes_, extensions_); });
+    connect(cmbPinCodes, &QComboBox::currentIndexChanged, this,
+            [this] { CodeListChosen(pinCodes_, extensions_); });
     connect(cmbSelective, &QComboBox::currentIndexChanged, edtSelective, &QLineEdit::clear);
-    connect(cmbQuantitative, &QComboBox::currentIndexChanged, this, &TFrameSimpleModeCalls::cmbQuantitativeChange);
+    connect(cmbQuantitative, &QComboBox::currentIndexChanged, this,
+            &TFrameSimpleModeCalls::cmbQuantitativeChange);
     cmbExtPinChange();
 }
 
@@ -169,8 +171,9 @@ void TFrameSimpleModeCalls::FillList(TCodeList& list, const QString& table)
             for (TEPItem* item : list.Frame->Selection().AllItems().Items()) {
                 if (item->Code() != code->AsString() || item->Group(epPbx)->Name() != pbx->AsString())
                     continue;
-                list.Combo->addItem(tr("%1@%2 (%3 from %4 group)")
-                                        .arg(code->AsString(), pbx->AsString(), name->AsString(), group->AsString()));
+                list.Combo->addItem(
+                    tr("%1@%2 (%3 from %4 group)")
+                        .arg(code->AsString(), pbx->AsString(), name->AsString(), group->AsString()));
                 list.Items << item;
             }
         }
@@ -178,7 +181,8 @@ void TFrameSimpleModeCalls::FillList(TCodeList& list, const QString& table)
     } catch (const Exception& e) {
         cdsExtPin.Close();
         RethrowLostConnection(e);
-        ClientLogs().Reports().Add(tr("Error loading table %1 to list %2.").arg(table, list.Combo->objectName()), 3);
+        ClientLogs().Reports().Add(
+            tr("Error loading table %1 to list %2.").arg(table, list.Combo->objectName()), 3);
     }
 }
 
@@ -300,8 +304,8 @@ void TFrameSimpleModeCalls::MapFromCodeList(TCodeList& list)
     const TEPGroup& all = list.Frame->Selection().AllItems();
     if (!list.Frame->IsFilterOn() || all.NoneSelected() || all.AllSelected())
         return;
-    const auto first =
-        std::find_if(all.Items().begin(), all.Items().end(), [](const TEPItem* item) { return item->Selected(); });
+    const auto first = std::find_if(all.Items().begin(), all.Items().end(),
+                                    [](const TEPItem* item) { return item->Selected(); });
     const qsizetype line = list.Items.indexOf(*first);
     if (line >= 0)
         list.Combo->setCurrentIndex(static_cast<int>(line) + 1);

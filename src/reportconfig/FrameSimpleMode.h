@@ -43,11 +43,12 @@ class TFrameSimpleModeCalls : public TReportBaseFrame {
 public:
     // The advanced pages it maps to, the tree node "Filters (simple)" and the ReportRDM
     // connection the extension and PIN code lists are read through.
-    TFrameSimpleModeCalls(QWidget* owner, TFrameQuantityDoubleLimit* pulses, TFrameQuantityDoubleLimit* duration,
-                          TFrameChargeLimit* charge, TFrameListChoice* extraCode, TFrameListChoice* circuit,
-                          TFrameListChoice* trunk, TFrameListChoice* callType, TFrameListChoice* phone,
-                          TExtPinFrame* pinCodes, TExtPinFrame* extensions, TFrameDateTimeSelect* interval,
-                          QTreeWidgetItem* node, TRemoteConnection& scReport);
+    TFrameSimpleModeCalls(QWidget* owner, TFrameQuantityDoubleLimit* pulses,
+                          TFrameQuantityDoubleLimit* duration, TFrameChargeLimit* charge,
+                          TFrameListChoice* extraCode, TFrameListChoice* circuit, TFrameListChoice* trunk,
+                          TFrameListChoice* callType, TFrameListChoice* phone, TExtPinFrame* pinCodes,
+                          TExtPinFrame* extensions, TFrameDateTimeSelect* interval, QTreeWidgetItem* node,
+                          TRemoteConnection& scReport);
 
     QString SaveState() const override;
     void LoadState(const QString& state) override;
@@ -74,7 +75,7 @@ private:
     void Log(const QString& prefix, const QString& message) const;
 
     TFrameDateTimeSelect* interval_;
-    QList<TFrameListChoice*> lists_;              // Phone, Call type, Trunk, Circuit, Extra code
+    QList<TFrameListChoice*> lists_;                // Phone, Call type, Trunk, Circuit, Extra code
     QList<TFrameQuantityDoubleLimit*> quantities_;  // Charge, Duration, Pulses
     TFrameChargeLimit* charge_;
     QTreeWidgetItem* node_;

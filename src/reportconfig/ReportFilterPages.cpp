@@ -55,8 +55,17 @@ QTreeWidgetItem* TreeNodeAt(QTreeWidget* tree, int absoluteIndex)
 
 QList<TReportFilterFrame*> TReportFilterPages::DetailFilters() const
 {
-    return {Interval, Extensions, PinCodes, Phone, CallType, Trunk, Circuit, ExtraCode,
-            Duration->Details(), Charge->Details(), Pulses->Details()};
+    return {Interval,
+            Extensions,
+            PinCodes,
+            Phone,
+            CallType,
+            Trunk,
+            Circuit,
+            ExtraCode,
+            Duration->Details(),
+            Charge->Details(),
+            Pulses->Details()};
 }
 
 QList<TReportFilterFrame*> TReportFilterPages::TotalFilters() const
@@ -85,8 +94,8 @@ TReportFilterPages CreateReportFilterPages(QWidget* panel, QTreeWidget* tree, TR
     const auto node = [tree](TNode index) { return TreeNodeAt(tree, index); };
     TReportFilterPages p;
     p.Interval = new TFrameDateTimeSelect(panel);
-    p.Extensions = new TExtPinFrame(panel, node(ndExtensions), jnExtension, cfExtLimitId, cfExtGroupId, cfExtName,
-                                    cfExtCode, QStringLiteral("EXTENSION"), scReport);
+    p.Extensions = new TExtPinFrame(panel, node(ndExtensions), jnExtension, cfExtLimitId, cfExtGroupId,
+                                    cfExtName, cfExtCode, QStringLiteral("EXTENSION"), scReport);
     p.PinCodes = new TExtPinFrame(panel, node(ndPinCodes), jnPinCode, cfPinLimitId, cfPinGroupId, cfPinName,
                                   cfPinCode, QStringLiteral("PIN_CODE"), scReport);
     p.Phone = new TFrameListChoice(panel, node(ndPhone), cfPhone);
@@ -98,8 +107,8 @@ TReportFilterPages CreateReportFilterPages(QWidget* panel, QTreeWidget* tree, TR
     p.Duration = new TFrameQuantityDoubleLimit(panel, node(ndDuration), cfTotalDuration, cfDuration);
     p.Charge = new TFrameChargeLimit(panel, node(ndCharge));
     p.Pulses = new TFrameQuantityDoubleLimit(panel, node(ndPulses), cfTotalPulses, cfPulses);
-    p.SimpleMode = new TFrameSimpleModeCalls(panel, p.Pulses, p.Duration, p.Charge, p.ExtraCode, p.Circuit, p.Trunk,
-                                             p.CallType, p.Phone, p.PinCodes, p.Extensions, p.Interval,
-                                             node(ndFilters), scReport);
+    p.SimpleMode = new TFrameSimpleModeCalls(panel, p.Pulses, p.Duration, p.Charge, p.ExtraCode, p.Circuit,
+                                             p.Trunk, p.CallType, p.Phone, p.PinCodes, p.Extensions,
+                                             p.Interval, node(ndFilters), scReport);
     return p;
 }

@@ -84,15 +84,17 @@ private Q_SLOTS:
             << kExample << QStringList{"1:101", "1:102", "1:103", "1:104", "1:201", "1:202", "1:210"} << false
             << "(e.GROUP_ID = '7') or (c.EXT_CODE between '201' and '202') or (c.EXT_CODE = '210')" << true
             << "Main:101,102,103,104,201,202,210;False";
-        QTest::newRow("a whole group alone") << kExample << QStringList{"1:201", "1:202", "1:203", "1:210"}
-                                             << false << "e.GROUP_ID = '8'" << true << "Main:201,202,203,210;False";
+        QTest::newRow("a whole group alone")
+            << kExample << QStringList{"1:201", "1:202", "1:203", "1:210"} << false << "e.GROUP_ID = '8'"
+            << true << "Main:201,202,203,210;False";
         QTest::newRow("a whole group and a single code")
             << kExample << QStringList{"1:101", "1:102", "1:103", "1:104", "1:203"} << false
             << "(e.GROUP_ID = '7') or (c.EXT_CODE = '203')" << true << "Main:101,102,103,104,203;False";
         QTest::newRow("runs over codes the table lacks, and singles")
             << QStringList{"1:1:1", "1:1:2", "1:1:3", "1:1:5", "1:1:6", "1:1:8", "1:1:9"}
             << QStringList{"1:1", "1:2", "1:3", "1:6", "1:9"} << false
-            << "(c.EXT_CODE between '1' and '3') or (c.EXT_CODE in ('6', '9'))" << false << "Main:1,2,3,6,9;False";
+            << "(c.EXT_CODE between '1' and '3') or (c.EXT_CODE in ('6', '9'))" << false
+            << "Main:1,2,3,6,9;False";
         QTest::newRow("neighbours are judged in the database's order: upper case first")
             << QStringList{"1:1:a3", "1:1:B2", "1:1:A1", "1:1:c4"} << QStringList{"1:A1", "1:B2"} << false
             << "(c.EXT_CODE between 'A1' and 'B2')" << false << "Main:B2,A1;False";
@@ -101,7 +103,8 @@ private Q_SLOTS:
             << "(c.EXT_CODE between '1''2' and '1''3')" << false << "Main:1'2,1'3;False";
         QTest::newRow("a whole PBX is quoted, a PBX in a term is not")
             << kTwoExchanges << QStringList{"1:101", "1:102", "2:x"} << false
-            << "(c.PBX_ID = '1') or (c.PBX_ID = 2) and (c.EXT_CODE = 'x')" << false << "Main:101,102;Branch:x;False";
+            << "(c.PBX_ID = '1') or (c.PBX_ID = 2) and (c.EXT_CODE = 'x')" << false
+            << "Main:101,102;Branch:x;False";
         QTest::newRow("the same with calls without a code")
             << kTwoExchanges << QStringList{"1:101", "1:102", "2:x"} << true
             << "(c.EXT_CODE is null) or ((c.PBX_ID = '1') or (c.PBX_ID = 2) and (c.EXT_CODE = 'x'))" << false
@@ -114,19 +117,20 @@ private Q_SLOTS:
             << QStringList{"1:101", "1:102", "2:201"} << false
             << "(c.PBX_ID = 1) and (e.GROUP_ID = '1') or (c.PBX_ID = 2) and (c.EXT_CODE = '201')" << true
             << "Main:101,102;Branch:201;False";
-        QTest::newRow("all selected") << kExample << QStringList{kExample}.replaceInStrings(":7:", ":")
-                                                                        .replaceInStrings(":8:", ":")
-                                      << false << "not c.EXT_CODE is null" << false << "+;False";
+        QTest::newRow("all selected")
+            << kExample << QStringList{kExample}.replaceInStrings(":7:", ":").replaceInStrings(":8:", ":")
+            << false << "not c.EXT_CODE is null" << false << "+;False";
         QTest::newRow("all selected with the missing value: no condition")
-            << kTwoExchanges << QStringList{"1:101", "1:102", "2:x", "2:y"} << true << "" << false << "+;True";
-        QTest::newRow("none with the missing value") << kTwoExchanges << QStringList{} << true
-                                                     << "c.EXT_CODE is null" << false << "-;True";
+            << kTwoExchanges << QStringList{"1:101", "1:102", "2:x", "2:y"} << true << "" << false
+            << "+;True";
+        QTest::newRow("none with the missing value")
+            << kTwoExchanges << QStringList{} << true << "c.EXT_CODE is null" << false << "-;True";
         QTest::newRow("none without: no condition (the page then selects nothing)")
             << kTwoExchanges << QStringList{} << false << "" << false << "-;False";
-        QTest::newRow("an empty table with the missing value") << QStringList{} << QStringList{} << true
-                                                               << "c.EXT_CODE is null" << false << "-;True";
-        QTest::newRow("an empty table without") << QStringList{} << QStringList{} << false << "" << false
-                                                << "-;False";
+        QTest::newRow("an empty table with the missing value")
+            << QStringList{} << QStringList{} << true << "c.EXT_CODE is null" << false << "-;True";
+        QTest::newRow("an empty table without")
+            << QStringList{} << QStringList{} << false << "" << false << "-;False";
     }
     void conditions()
     {
@@ -155,12 +159,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QStringList>("selected");
         QTest::addColumn<bool>("missing");
-        QTest::newRow("two PBXs") << "Main:101;Branch:x,y;False" << QStringList{"1:101", "2:x", "2:y"} << false;
+        QTest::newRow("two PBXs") << "Main:101;Branch:x,y;False" << QStringList{"1:101", "2:x", "2:y"}
+                                  << false;
         QTest::newRow("a PBX that is gone restores nothing for it")
             << "Gone:101;Branch:x;True" << QStringList{"2:x"} << true;
-        QTest::newRow("codes that are gone are skipped") << "Main:101,999;False" << QStringList{"1:101"} << false;
+        QTest::newRow("codes that are gone are skipped")
+            << "Main:101,999;False" << QStringList{"1:101"} << false;
         QTest::newRow("names compare exactly") << "main:101;Branch:y;False" << QStringList{"2:y"} << false;
-        QTest::newRow("a part without a colon is skipped") << "Main;Branch:x;maybe" << QStringList{"2:x"} << true;
+        QTest::newRow("a part without a colon is skipped")
+            << "Main;Branch:x;maybe" << QStringList{"2:x"} << true;
         QTest::newRow("all") << "+;False" << QStringList{"1:101", "1:102", "2:x", "2:y"} << false;
         QTest::newRow("none") << "-;True" << QStringList{} << true;
         QTest::newRow("empty: all, with the missing value")

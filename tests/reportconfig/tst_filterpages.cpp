@@ -12,6 +12,7 @@
 #include "reportconfig/FrameQuantity.h"
 #include "reportconfig/ReportControlPanel.h"
 #include "reportconfig/TreeNodeMarks.h"
+#include "support/FindChild.h"
 #include "support/LogCapture.h"
 #include "widgets/LabeledUpDownEdit.h"
 #include "widgets/RadioGroup.h"
@@ -32,15 +33,6 @@
 
 namespace {
 
-template <class T>
-T* Find(const QObject* parent, const char* name)
-{
-    T* child = parent->findChild<T*>(QLatin1String(name));
-    if (!child)
-        qFatal("no %s named %s", T::staticMetaObject.className(), name);
-    return child;
-}
-
 TDateTime At(int month, int day, int hour = 0, int minute = 0)
 {
     return EncodeDateTime(2024, month, day, hour, minute);
@@ -54,9 +46,9 @@ QString Line(TDateTime from, TDateTime to, int field, int calc)
 // Types into a labelled numeric edit and leaves it, as the user does.
 void TypeInto(TLabeledUpDownEdit* edit, const QString& text)
 {
-    auto* editor = Find<QLineEdit>(edit, "qt_spinbox_lineedit");
+    auto* editor = FindChild<QLineEdit>(edit, "qt_spinbox_lineedit");
     editor->setText(text);
-    QMetaObject::invokeMethod(Find<QAbstractSpinBox>(edit, "edtPosition"), "editingFinished");
+    QMetaObject::invokeMethod(FindChild<QAbstractSpinBox>(edit, "edtPosition"), "editingFinished");
 }
 
 void SetMoment(QDateEdit* date, QTimeEdit* time, TDateTime value)
@@ -72,9 +64,9 @@ struct TListPage {
           Page(new TFrameListChoice(&Panel, Node, field))
     {
     }
-    QListWidget* List() const { return Find<QListWidget>(Page, "CheckListBox"); }
-    QLineEdit* Edit() const { return Find<QLineEdit>(Page, "EditBox"); }
-    QAction* Action(const char* name) const { return Find<QAction>(Page, name); }
+    QListWidget* List() const { return FindChild<QListWidget>(Page, "CheckListBox"); }
+    QLineEdit* Edit() const { return FindChild<QLineEdit>(Page, "EditBox"); }
+    QAction* Action(const char* name) const { return FindChild<QAction>(Page, name); }
 
     QTreeWidget Tree;
     TReportControlPanel Panel;
@@ -85,7 +77,8 @@ struct TListPage {
 struct TQuantityPages {
     TReportControlPanel Panel;
     TFrameCountLimit* Count = new TFrameCountLimit(&Panel, nullptr);
-    TFrameQuantityDoubleLimit* Duration = new TFrameQuantityDoubleLimit(&Panel, nullptr, cfTotalDuration, cfDuration);
+    TFrameQuantityDoubleLimit* Duration =
+        new TFrameQuantityDoubleLimit(&Panel, nullptr, cfTotalDuration, cfDuration);
     TFrameChargeLimit* Charge = new TFrameChargeLimit(&Panel, nullptr);
 };
 
@@ -120,11 +113,13 @@ private Q_SLOTS:
         QTest::newRow("empty: today on the received time, span computed")
             << "" << Line(today, today + 1, 0, 1) << int(cfRecTime);
         QTest::newRow("three elements: the default") << Line(At(3, 1), At(3, 2), 2, 2).section(',', 0, 2)
-                                                      << Line(today, today + 1, 0, 1) << int(cfRecTime);
+                                                     << Line(today, today + 1, 0, 1) << int(cfRecTime);
         QTest::newRow("longer than a day keeps the last day")
-            << Line(At(3, 1, 8), At(3, 5, 18), 0, 1) << Line(At(3, 4, 18), At(3, 5, 18), 0, 1) << int(cfRecTime);
+            << Line(At(3, 1, 8), At(3, 5, 18), 0, 1) << Line(At(3, 4, 18), At(3, 5, 18), 0, 1)
+            << int(cfRecTime);
         QTest::newRow("two hours unchanged, on the end time, From computed")
-            << Line(At(3, 1, 8), At(3, 1, 10), 1, 0) << Line(At(3, 1, 8), At(3, 1, 10), 1, 0) << int(cfEndTime);
+            << Line(At(3, 1, 8), At(3, 1, 10), 1, 0) << Line(At(3, 1, 8), At(3, 1, 10), 1, 0)
+            << int(cfEndTime);
         QTest::newRow("From after To: exchanged, then shortened")
             << Line(At(3, 9, 6), At(3, 1), 2, 2) << Line(At(3, 8, 6), At(3, 9, 6), 2, 2) << int(cfStartTime);
         QTest::newRow("indexes out of range are clamped")
@@ -132,11 +127,12 @@ private Q_SLOTS:
         QTest::newRow("unreadable indexes: received time, span computed")
             << Line(At(3, 1), At(3, 2), 0, 0).section(',', 0, 1) + QStringLiteral(",x,y")
             << Line(At(3, 1), At(3, 2), 0, 1) << int(cfRecTime);
-        QTest::newRow("unreadable From: today") << QStringLiteral("abc,%1,1,1").arg(FloatToTextDot(today + 0.5))
-                                                << Line(today, today + 0.5, 1, 1) << int(cfEndTime);
+        QTest::newRow("unreadable From: today")
+            << QStringLiteral("abc,%1,1,1").arg(FloatToTextDot(today + 0.5)) << Line(today, today + 0.5, 1, 1)
+            << int(cfEndTime);
         QTest::newRow("a moment no picker shows: tomorrow")
-            << QStringLiteral("%1,1e9,0,1").arg(FloatToTextDot(today + 0.75)) << Line(today + 0.75, today + 1, 0, 1)
-            << int(cfRecTime);
+            << QStringLiteral("%1,1e9,0,1").arg(FloatToTextDot(today + 0.75))
+            << Line(today + 0.75, today + 1, 0, 1) << int(cfRecTime);
     }
     void intervalStateLines()
     {
@@ -153,9 +149,9 @@ private Q_SLOTS:
         QVERIFY(!page->SelectsNothing());
         // What Calc computes is disabled.
         const int calc = restored.section(',', 3).toInt();
-        QCOMPARE(Find<QDateEdit>(page, "dtpFromDate")->isEnabled(), calc != 0);
-        QCOMPARE(Find<TLabeledUpDownEdit>(page, "ludedtInterval")->isEnabled(), calc != 1);
-        QCOMPARE(Find<QTimeEdit>(page, "dtpToTime")->isEnabled(), calc != 2);
+        QCOMPARE(FindChild<QDateEdit>(page, "dtpFromDate")->isEnabled(), calc != 0);
+        QCOMPARE(FindChild<TLabeledUpDownEdit>(page, "ludedtInterval")->isEnabled(), calc != 1);
+        QCOMPARE(FindChild<QTimeEdit>(page, "dtpToTime")->isEnabled(), calc != 2);
         // The line restores itself.
         auto* again = new TFrameDateTimeSelect(&panel);
         again->LoadState(restored);
@@ -198,8 +194,8 @@ private Q_SLOTS:
         QTest::addColumn<double>("to");
         QTest::addColumn<int>("position");
         QTest::addColumn<QString>("text");
-        QTest::newRow("span computed from a later To") << 1 << "to" << At(3, 5, 21, 30) << At(3, 5, 20)
-                                                       << At(3, 5, 21, 30) << 48 << "1h,30m";
+        QTest::newRow("span computed from a later To")
+            << 1 << "to" << At(3, 5, 21, 30) << At(3, 5, 20) << At(3, 5, 21, 30) << 48 << "1h,30m";
         QTest::newRow("span computed from a later From")
             << 1 << "from" << At(3, 5, 20, 54) << At(3, 5, 20, 54) << At(3, 5, 21) << 29 << "6m";
         QTest::newRow("To computed across midnight")
@@ -224,14 +220,16 @@ private Q_SLOTS:
         auto* page = new TFrameDateTimeSelect(&panel);
         // From 5 March 20:00, span 1 hour, To 21:00.
         page->LoadState(Line(At(3, 5, 20), At(3, 5, 21), 0, calc));
-        auto* span = Find<TLabeledUpDownEdit>(page, "ludedtInterval");
+        auto* span = FindChild<TLabeledUpDownEdit>(page, "ludedtInterval");
         QCOMPARE(span->Position(), 47);
         if (change == QLatin1String("span"))
             span->SetPosition(int(value));
         else if (change == QLatin1String("to"))
-            SetMoment(Find<QDateEdit>(page, "dtpToDate"), Find<QTimeEdit>(page, "dtpToTime"), value);
+            SetMoment(FindChild<QDateEdit>(page, "dtpToDate"), FindChild<QTimeEdit>(page, "dtpToTime"),
+                      value);
         else
-            SetMoment(Find<QDateEdit>(page, "dtpFromDate"), Find<QTimeEdit>(page, "dtpFromTime"), value);
+            SetMoment(FindChild<QDateEdit>(page, "dtpFromDate"), FindChild<QTimeEdit>(page, "dtpFromTime"),
+                      value);
         QCOMPARE(page->From(), from);
         QCOMPARE(page->To(), to);
         QCOMPARE(span->Position(), position);
@@ -256,7 +254,7 @@ private Q_SLOTS:
         TReportControlPanel panel;
         auto* page = new TFrameDateTimeSelect(&panel);
         page->LoadState(Line(At(3, 5, 12), At(3, 5, 13), 0, 2));
-        auto* span = Find<TLabeledUpDownEdit>(page, "ludedtInterval");
+        auto* span = FindChild<TLabeledUpDownEdit>(page, "ludedtInterval");
         TypeInto(span, typed);
         QCOMPARE(span->Position(), position);
         QCOMPARE(page->To(), to);
@@ -270,7 +268,7 @@ private Q_SLOTS:
         page->LoadState(Line(At(3, 5, 12), At(3, 5, 13), 2, 0));
         page->SetPeriod(At(3, 3), At(3, 5));
         QCOMPARE(page->SaveState(), Line(At(3, 3), At(3, 5), 2, 1));
-        QCOMPARE(Find<TLabeledUpDownEdit>(page, "ludedtInterval")->Text(), QStringLiteral("2d"));
+        QCOMPARE(FindChild<TLabeledUpDownEdit>(page, "ludedtInterval")->Text(), QStringLiteral("2d"));
     }
 
     // ---- list pages ----------------------------------------------------------------------
@@ -281,20 +279,17 @@ private Q_SLOTS:
         QTest::addColumn<int>("current");  // -1: no current line
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("after");
-        QTest::newRow("values and the missing value, blanks trimmed")
-            << "True,False" << -1 << "0035, 0044 ,-"
-            << "True,True,+0035,+0044";
-        QTest::newRow("a value there in another case is only ticked")
-            << "True,False,-abc,+x" << -1 << "ABC"
-            << "True,False,+abc,+x";
+        QTest::newRow("values and the missing value, blanks trimmed") << "True,False" << -1 << "0035, 0044 ,-"
+                                                                      << "True,True,+0035,+0044";
+        QTest::newRow("a value there in another case is only ticked") << "True,False,-abc,+x" << -1 << "ABC"
+                                                                      << "True,False,+abc,+x";
         QTest::newRow("empty pieces are skipped") << "True,False" << -1 << " , ,7,"
                                                   << "True,False,+7";
         QTest::newRow("new values go before the current line, in the order typed")
             << "True,False,+x,-y" << 1 << "a,b,X"
             << "True,False,+x,+a,+b,-y";
-        QTest::newRow("without a current line they are appended")
-            << "True,False,+x,-y" << -1 << "b,a"
-            << "True,False,+x,-y,+b,+a";
+        QTest::newRow("without a current line they are appended") << "True,False,+x,-y" << -1 << "b,a"
+                                                                  << "True,False,+x,-y,+b,+a";
     }
     void listAdding()
     {
@@ -412,7 +407,7 @@ private Q_SLOTS:
         QFETCH(QString, condition);
         QFETCH(QString, summary);
         TListPage p(static_cast<TCallFieldId>(field));
-        QCOMPARE(Find<QLabel>(p.Page, "lblEditBox")->text(),
+        QCOMPARE(FindChild<QLabel>(p.Page, "lblEditBox")->text(),
                  QLatin1Char(' ') + FieldInfo(p.Page->FieldId()).Caption() + QLatin1Char(' '));
         p.Page->LoadState(line);
         QCOMPARE(p.Page->GetSQLCondition(), condition);
@@ -459,11 +454,10 @@ private Q_SLOTS:
                                                            << "2,300,60,False"
                                                            << "c.DURATION <= 300"
                                                            << "Duration: at most 5m";
-        QTest::newRow("a value between positions reads as the one below")
-            << int(cfDuration) << "0,61,0,False"
-            << "0,60,0,False"
-            << "c.DURATION >= 60"
-            << "Duration: at least 1m";
+        QTest::newRow("a value between positions reads as the one below") << int(cfDuration) << "0,61,0,False"
+                                                                          << "0,60,0,False"
+                                                                          << "c.DURATION >= 60"
+                                                                          << "Duration: at least 1m";
         QTest::newRow("money") << int(cfTotalCharge) << "0,10.05,0,false"
                                << "0,10,0,False"
                                << "sum(c.CHARGE) >= 10"
@@ -498,14 +492,14 @@ private Q_SLOTS:
         QFETCH(QString, summary);
         TReportControlPanel panel;
         auto* limit = new TFrameQuantityLimit(&panel, static_cast<TCallFieldId>(field));
-        QCOMPARE(Find<QGroupBox>(limit, "GroupBox")->title(),
+        QCOMPARE(FindChild<QGroupBox>(limit, "GroupBox")->title(),
                  QLatin1Char(' ') + FieldInfo(limit->FieldId()).Caption() + QLatin1Char(' '));
         limit->LoadState(line);
         QCOMPARE(limit->SaveState(), restored);
         QCOMPARE(limit->GetConditionValue(), restored);
         QCOMPARE(limit->GetSQLCondition(), condition);
         QCOMPARE(limit->GetSummary(), summary);
-        QCOMPARE(Find<TLabeledUpDownEdit>(limit, "ludedtLimit2")->isVisibleTo(limit),
+        QCOMPARE(FindChild<TLabeledUpDownEdit>(limit, "ludedtLimit2")->isVisibleTo(limit),
                  restored.startsWith(QLatin1Char('1')));
         limit->EnableLimit(false);
         QVERIFY(!limit->IsFilterOn());
@@ -533,7 +527,7 @@ private Q_SLOTS:
         QFETCH(QString, shown);
         TReportControlPanel panel;
         auto* limit = new TFrameQuantityLimit(&panel, static_cast<TCallFieldId>(field));
-        auto* edit = Find<TLabeledUpDownEdit>(limit, "ludedtLimit1");
+        auto* edit = FindChild<TLabeledUpDownEdit>(limit, "ludedtLimit1");
         edit->SetPosition(20);
         TypeInto(edit, typed);
         QCOMPARE(edit->Position(), position);
@@ -562,15 +556,16 @@ private Q_SLOTS:
         QFETCH(QString, where);
         QFETCH(QString, having);
         TQuantityPages p;
-        p.Duration->LoadState(
-            QStringLiteral("%1;False;0,60,0,False;1,3600,300,False").arg(on ? QStringLiteral("True") : QStringLiteral("False")));
+        p.Duration->LoadState(QStringLiteral("%1;False;0,60,0,False;1,3600,300,False")
+                                  .arg(on ? QStringLiteral("True") : QStringLiteral("False")));
         QVERIFY(!p.Duration->Totals()->IsFilterOn());
         p.Duration->SetTotalsAllowed(grouped);
         QCOMPARE(p.Duration->Details()->GetSQLCondition(), where);
         QCOMPARE(p.Duration->Totals()->GetSQLCondition(), having);
-        QCOMPARE(p.Duration->SaveState(), QStringLiteral("%1;%2;0,60,0,False;1,300,3600,False")
-                                              .arg(on ? QStringLiteral("True") : QStringLiteral("False"),
-                                                   grouped ? QStringLiteral("True") : QStringLiteral("False")));
+        QCOMPARE(p.Duration->SaveState(),
+                 QStringLiteral("%1;%2;0,60,0,False;1,300,3600,False")
+                     .arg(on ? QStringLiteral("True") : QStringLiteral("False"),
+                          grouped ? QStringLiteral("True") : QStringLiteral("False")));
         // Back to ungrouped: the totals go off and keep their values.
         p.Duration->SetTotalsAllowed(false);
         QVERIFY(!p.Duration->Totals()->IsFilterOn());
@@ -613,16 +608,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("restored");
         QTest::newRow("VAT") << "True;True;0,10.5,0,False;0,100,0,True;1" << int(cfVat) << int(cfTotalVat)
                              << "True;True;0,10.5,0,False;0,100,0,True;1";
-        QTest::newRow("charge") << "True;False;0,1,0,False;0,2,0,False;2" << int(cfCharge) << int(cfTotalCharge)
-                                << "True;False;0,1,0,False;0,2,0,False;2";
-        QTest::newRow("index above the group: charge") << "True;False;0,1,0,False;0,2,0,False;5" << int(cfCharge)
-                                                       << int(cfTotalCharge)
-                                                       << "True;False;0,1,0,False;0,2,0,False;2";
+        QTest::newRow("charge") << "True;False;0,1,0,False;0,2,0,False;2" << int(cfCharge)
+                                << int(cfTotalCharge) << "True;False;0,1,0,False;0,2,0,False;2";
+        QTest::newRow("index above the group: charge")
+            << "True;False;0,1,0,False;0,2,0,False;5" << int(cfCharge) << int(cfTotalCharge)
+            << "True;False;0,1,0,False;0,2,0,False;2";
         QTest::newRow("a duration page's line: raw charge")
             << "True;False;0,1,0,False;0,2,0,False" << int(cfRawCharge) << int(cfTotalRawCharge)
             << "True;False;0,1,0,False;0,2,0,False;0";
-        QTest::newRow("empty: raw charge, off") << "" << int(cfRawCharge) << int(cfTotalRawCharge)
-                                                << "False;False;0,0,0,False;0,0,0,False;0";
+        QTest::newRow("empty: raw charge, off")
+            << "" << int(cfRawCharge) << int(cfTotalRawCharge) << "False;False;0,0,0,False;0,0,0,False;0";
     }
     void chargeField()
     {
@@ -637,7 +632,7 @@ private Q_SLOTS:
         QCOMPARE(int(p.Charge->Totals()->FieldId()), totals);
         QCOMPARE(p.Charge->SaveState(), restored);
         QCOMPARE(p.Charge->ChargeFieldText(), FieldInfo(p.Charge->Details()->FieldId()).Caption());
-        QCOMPARE(Find<TRadioGroup>(p.Charge, "rgChargeField")->isEnabled(), p.Charge->IsOn());
+        QCOMPARE(FindChild<TRadioGroup>(p.Charge, "rgChargeField")->isEnabled(), p.Charge->IsOn());
     }
 
     // Choosing another charge field keeps the positions and words the limits anew.
@@ -645,7 +640,7 @@ private Q_SLOTS:
     {
         TQuantityPages p;
         p.Charge->LoadState(QStringLiteral("True;True;0,10.5,0,False;0,100,0,False;0"));
-        Find<TRadioGroup>(p.Charge, "rgChargeField")->Button(2)->click();
+        FindChild<TRadioGroup>(p.Charge, "rgChargeField")->Button(2)->click();
         QCOMPARE(p.Charge->Details()->GetSQLCondition(), QStringLiteral("c.CHARGE >= 10.5"));
         QCOMPARE(p.Charge->Totals()->GetSQLCondition(), QStringLiteral("sum(c.CHARGE) >= 100"));
         QCOMPARE(p.Charge->Details()->GetSummary(), QStringLiteral("Charge: at least 10,5 EUR"));
@@ -655,9 +650,9 @@ private Q_SLOTS:
     void countPage()
     {
         TQuantityPages p;
-        auto* onOff = Find<QCheckBox>(p.Count, "chkOnOff");
+        auto* onOff = FindChild<QCheckBox>(p.Count, "chkOnOff");
         QVERIFY(!onOff->isEnabled());
-        QVERIFY(Find<QCheckBox>(p.Count->Totals(), "chkMissingValue")->isHidden());
+        QVERIFY(FindChild<QCheckBox>(p.Count->Totals(), "chkMissingValue")->isHidden());
         QVERIFY(p.Count->Details()->isHidden());
         p.Count->SetTotalsAllowed(true);
         QVERIFY(onOff->isEnabled());
@@ -683,7 +678,7 @@ private Q_SLOTS:
         TReportControlPanel panel;
         auto* page = new TFrameQuantityDoubleLimit(&panel, node, cfTotalPulses, cfPulses);
         QCOMPARE(NodeImageIndex(node), 0);
-        Find<QAction>(page, "aOnOff")->trigger();
+        FindChild<QAction>(page, "aOnOff")->trigger();
         QVERIFY(page->IsOn());
         QCOMPARE(NodeImageIndex(node), 1);
         QCOMPARE(NodeSelectedImageIndex(node), 3);

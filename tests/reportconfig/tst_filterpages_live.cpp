@@ -16,6 +16,7 @@
 #include "shell/base/IniFiles32.h"
 #include "support/DirectSql.h"
 #include "support/FilterPagesFixture.h"
+#include "support/FindChild.h"
 #include "support/LogCapture.h"
 #include "widgets/LabeledUpDownEdit.h"
 #include "widgets/RadioGroup.h"
@@ -35,15 +36,6 @@
 namespace {
 
 const QDate kLastDay(2024, 3, 31);
-
-template <class T>
-T* Find(const QObject* parent, const char* name)
-{
-    T* child = parent->findChild<T*>(QLatin1String(name));
-    if (!child)
-        qFatal("no %s named %s", T::staticMetaObject.className(), name);
-    return child;
-}
 
 QString IntervalLine(const QDateTime& from, const QDateTime& to, int field)
 {
@@ -70,17 +62,18 @@ class TestFilterPagesLive : public QObject {
     QStringList SimpleRows() const
     {
         const TFrameSimpleModeCalls* s = f_->Pages.SimpleMode;
-        const auto* kind = Find<QComboBox>(s, "cmbExtPin");
-        const auto* codes = Find<QComboBox>(s, kind->currentIndex() == 0 ? "cmbExtensions" : "cmbPinCodes");
+        const auto* kind = FindChild<QComboBox>(s, "cmbExtPin");
+        const auto* codes =
+            FindChild<QComboBox>(s, kind->currentIndex() == 0 ? "cmbExtensions" : "cmbPinCodes");
         const QString line = codes->currentText();
-        return {Find<QLabel>(s, "lblInterval")->text() + QLatin1Char(' ') +
-                    Find<QDateEdit>(s, "dtpFromDate")->date().toString(Qt::ISODate) + QStringLiteral("..") +
-                    Find<QDateEdit>(s, "dtpToDate")->date().toString(Qt::ISODate),
+        return {FindChild<QLabel>(s, "lblInterval")->text() + QLatin1Char(' ') +
+                    FindChild<QDateEdit>(s, "dtpFromDate")->date().toString(Qt::ISODate) +
+                    QStringLiteral("..") + FindChild<QDateEdit>(s, "dtpToDate")->date().toString(Qt::ISODate),
                 kind->currentText() + QLatin1Char(':') + line.left(line.indexOf(QStringLiteral(" ("))),
-                Find<QComboBox>(s, "cmbSelective")->currentText() + QLatin1Char(':') +
-                    Find<QLineEdit>(s, "edtSelective")->text(),
-                Find<QComboBox>(s, "cmbQuantitative")->currentText() + QLatin1Char(':') +
-                    QString::number(Find<TLabeledUpDownEdit>(s, "ludedtQuantity")->Position())};
+                FindChild<QComboBox>(s, "cmbSelective")->currentText() + QLatin1Char(':') +
+                    FindChild<QLineEdit>(s, "edtSelective")->text(),
+                FindChild<QComboBox>(s, "cmbQuantitative")->currentText() + QLatin1Char(':') +
+                    QString::number(FindChild<TLabeledUpDownEdit>(s, "ludedtQuantity")->Position())};
     }
 
 private Q_SLOTS:
@@ -91,8 +84,9 @@ private Q_SLOTS:
         logs_ = std::make_unique<TLogCapture>();
         f_ = std::make_unique<TFilterPagesFixture>(kLastDay);
         QVERIFY2(f_->Ready(), qPrintable(f_->Error()));
-        const TDirect pin = RunDirect(f_->Connection.Server.DatabasePath(),
-                                      QStringLiteral("select CODE from PIN_CODE where PBX_ID = 2 order by CODE"));
+        const TDirect pin =
+            RunDirect(f_->Connection.Server.DatabasePath(),
+                      QStringLiteral("select CODE from PIN_CODE where PBX_ID = 2 order by CODE"));
         QVERIFY(!pin.Rows.isEmpty());
         firstPin_ = pin.Rows.first().first().toString();
     }
@@ -108,15 +102,15 @@ private Q_SLOTS:
     void creationOrder()
     {
         const TReportFilterPages& p = f_->Pages;
-        const QList<QWidget*> expected{f_->Empty,  p.Interval, p.Extensions, p.PinCodes, p.Phone,
+        const QList<QWidget*> expected{f_->Empty,  p.Interval, p.Extensions, p.PinCodes,  p.Phone,
                                        p.CallType, p.Trunk,    p.Circuit,    p.ExtraCode, p.Count,
                                        p.Duration, p.Charge,   p.Pulses,     p.SimpleMode};
         QCOMPARE(f_->Panel.Pages(), expected);
         QCOMPARE(f_->Panel.PageIndex(p.SimpleMode), 13);
         QCOMPARE(p.DetailFilters(),
-                 (QList<TReportFilterFrame*>{p.Interval, p.Extensions, p.PinCodes, p.Phone, p.CallType, p.Trunk,
-                                             p.Circuit, p.ExtraCode, p.Duration->Details(), p.Charge->Details(),
-                                             p.Pulses->Details()}));
+                 (QList<TReportFilterFrame*>{p.Interval, p.Extensions, p.PinCodes, p.Phone, p.CallType,
+                                             p.Trunk, p.Circuit, p.ExtraCode, p.Duration->Details(),
+                                             p.Charge->Details(), p.Pulses->Details()}));
         QCOMPARE(p.TotalFilters(), (QList<TReportFilterFrame*>{p.Count->Totals(), p.Duration->Totals(),
                                                                p.Charge->Totals(), p.Pulses->Totals()}));
         QCOMPARE(p.PinCodes->FieldId(), cfPinCode);
@@ -131,7 +125,9 @@ private Q_SLOTS:
     // separate keys.
     void nodesAndKeys()
     {
-        f_->Apply({{"pin", "True|0|True|0|+;False"}, {"circuit", "True,False,+7"}, {"pulses", "True;False;0,1,0,False;0,0,0,False"}});
+        f_->Apply({{"pin", "True|0|True|0|+;False"},
+                   {"circuit", "True,False,+7"},
+                   {"pulses", "True;False;0,1,0,False;0,0,0,False"}});
         QVERIFY(IsNodeMarkedOn(TreeNodeAt(&f_->Tree, 7)));
         QVERIFY(!IsNodeMarkedOn(TreeNodeAt(&f_->Tree, 6)));
         QVERIFY(IsNodeMarkedOn(TreeNodeAt(&f_->Tree, 12)));
@@ -141,10 +137,14 @@ private Q_SLOTS:
         TIniFile32 ini(dir.filePath(QStringLiteral("client.ini")));
         f_->Panel.SaveStates(ini);
         const QString section = QLatin1String(TReportControlPanel::Section);
-        QCOMPARE(ini.ReadString(section, QStringLiteral("control_panels_3"), {}), QStringLiteral("True|0|True|0|+;False"));
-        QCOMPARE(ini.ReadString(section, QStringLiteral("control_panels_2"), {}), QStringLiteral("False|0|True|0|+;True"));
-        QCOMPARE(ini.ReadString(section, QStringLiteral("control_panels_7"), {}), QStringLiteral("True,False,+7"));
-        QCOMPARE(ini.ReadString(section, QStringLiteral("control_panels_13"), {}), f_->Pages.SimpleMode->SaveState());
+        QCOMPARE(ini.ReadString(section, QStringLiteral("control_panels_3"), {}),
+                 QStringLiteral("True|0|True|0|+;False"));
+        QCOMPARE(ini.ReadString(section, QStringLiteral("control_panels_2"), {}),
+                 QStringLiteral("False|0|True|0|+;True"));
+        QCOMPARE(ini.ReadString(section, QStringLiteral("control_panels_7"), {}),
+                 QStringLiteral("True,False,+7"));
+        QCOMPARE(ini.ReadString(section, QStringLiteral("control_panels_13"), {}),
+                 f_->Pages.SimpleMode->SaveState());
         f_->Apply({});
         f_->Panel.LoadStates(ini);
         QCOMPARE(f_->Pages.PinCodes->SaveState(), QStringLiteral("True|0|True|0|+;False"));
@@ -164,16 +164,18 @@ private Q_SLOTS:
         QCOMPARE(ext->Selection().Row(epLimitPlan).size(), 5);
         QCOMPARE(ext->Selection().FindPbx(QStringLiteral("Warehouse Varna"))->ItemCount(), 8);
         // Codes without a plan belong to "Unlimited".
-        const TDirect unlimited = RunDirect(f_->Connection.Server.DatabasePath(),
-                                            QStringLiteral("select count(*) from EXTENSION where LIMIT_PLAN_ID is null"));
+        const TDirect unlimited =
+            RunDirect(f_->Connection.Server.DatabasePath(),
+                      QStringLiteral("select count(*) from EXTENSION where LIMIT_PLAN_ID is null"));
         QCOMPARE(ext->Selection().FindGroup(epLimitPlan, 0)->ItemCount(), unlimited.Rows.at(0).at(0).toInt());
-        const QStringList captions{QStringLiteral("#"), QStringLiteral("Extension"), QStringLiteral("Extension name"),
-                                   QStringLiteral("PBX"), QStringLiteral("Extension group"),
-                                   QStringLiteral("Extension limit")};
-        QTreeWidgetItem* header = Find<QTreeWidget>(ext, "ListView")->headerItem();
+        const QStringList captions{
+            QStringLiteral("#"),   QStringLiteral("Extension"),       QStringLiteral("Extension name"),
+            QStringLiteral("PBX"), QStringLiteral("Extension group"), QStringLiteral("Extension limit")};
+        QTreeWidgetItem* header = FindChild<QTreeWidget>(ext, "ListView")->headerItem();
         for (int c = 0; c < captions.size(); ++c)
             QCOMPARE(header->text(c), captions.at(c));
-        QCOMPARE(Find<QTreeWidget>(f_->Pages.PinCodes, "ListView")->headerItem()->text(2), QStringLiteral("PIN name"));
+        QCOMPARE(FindChild<QTreeWidget>(f_->Pages.PinCodes, "ListView")->headerItem()->text(2),
+                 QStringLiteral("PIN name"));
     }
 
     void extPinStateLines_data()
@@ -194,12 +196,11 @@ private Q_SLOTS:
             << "False|0|True|3|Warehouse Varna:301;True" << false << "";
         QTest::newRow("negative indexes") << "True|-1|True|-3|-;True"
                                           << "True|0|True|0|-;True" << false << "c.EXT_CODE is null";
-        QTest::newRow("nothing selected without the missing value")
-            << "True|0|True|0|-;False"
-            << "True|0|True|0|-;False" << true << "";
-        QTest::newRow("all without the missing value") << "True|4|False|2|+;False"
-                                                       << "True|4|False|2|+;False" << false
-                                                       << "not c.EXT_CODE is null";
+        QTest::newRow("nothing selected without the missing value") << "True|0|True|0|-;False"
+                                                                    << "True|0|True|0|-;False" << true << "";
+        QTest::newRow("all without the missing value")
+            << "True|4|False|2|+;False"
+            << "True|4|False|2|+;False" << false << "not c.EXT_CODE is null";
     }
     void extPinStateLines()
     {
@@ -219,18 +220,18 @@ private Q_SLOTS:
             QCOMPARE(ext->GetSQLCondition(), condition);
         // The row and its first group are shown.
         const int row = restored.section(QLatin1Char('|'), 3, 3).toInt();
-        QCOMPARE(Find<TRadioGroup>(ext, "rgFilter")->ItemIndex(), row);
-        const auto* groups = Find<QListWidget>(ext, "clbListOfEPGroups");
+        QCOMPARE(FindChild<TRadioGroup>(ext, "rgFilter")->ItemIndex(), row);
+        const auto* groups = FindChild<QListWidget>(ext, "clbListOfEPGroups");
         QCOMPARE(groups->count(), int(ext->Selection().Row(static_cast<TEPRow>(row)).size()));
         QCOMPARE(groups->currentRow(), 0);
-        QCOMPARE(Find<QTreeWidget>(ext, "ListView")->topLevelItemCount(),
+        QCOMPARE(FindChild<QTreeWidget>(ext, "ListView")->topLevelItemCount(),
                  ext->Selection().Row(static_cast<TEPRow>(row)).first()->ItemCount());
-        QCOMPARE(Find<QFrame>(ext, "pnlCount")->isVisibleTo(ext), ext->IsFilterOn());
-        QCOMPARE(Find<QAction>(ext, "aSelectAll")->isEnabled(), ext->IsFilterOn());
+        QCOMPARE(FindChild<QFrame>(ext, "pnlCount")->isVisibleTo(ext), ext->IsFilterOn());
+        QCOMPARE(FindChild<QAction>(ext, "aSelectAll")->isEnabled(), ext->IsFilterOn());
         QCOMPARE(IsNodeMarkedOn(TreeNodeAt(&f_->Tree, 6)), ext->IsFilterOn());
         // The summary is the descriptor's.
-        QCOMPARE(ext->GetSummary(), ext->IsFilterOn() ? FieldInfo(cfExtCode).BuildSummary(ext->GetConditionValue())
-                                                      : QString());
+        QCOMPARE(ext->GetSummary(),
+                 ext->IsFilterOn() ? FieldInfo(cfExtCode).BuildSummary(ext->GetConditionValue()) : QString());
     }
 
     // Checking lines of the list, group check boxes and the actions keep the counts, the
@@ -239,10 +240,10 @@ private Q_SLOTS:
     {
         TExtPinFrame* ext = f_->Pages.Extensions;
         ext->LoadState(QStringLiteral("True|0|True|1|-;False"));
-        auto* groups = Find<QListWidget>(ext, "clbListOfEPGroups");
-        auto* list = Find<QTreeWidget>(ext, "ListView");
-        auto* count = Find<QLabel>(ext, "lblCount");
-        auto* total = Find<QLabel>(ext, "lblTotalCount");
+        auto* groups = FindChild<QListWidget>(ext, "clbListOfEPGroups");
+        auto* list = FindChild<QTreeWidget>(ext, "ListView");
+        auto* count = FindChild<QLabel>(ext, "lblCount");
+        auto* total = FindChild<QLabel>(ext, "lblTotalCount");
         QCOMPARE(groups->count(), 3);
         QCOMPARE(groups->item(0)->text(), QStringLiteral("Branch Plovdiv"));  // by name
         QCOMPARE(list->topLevelItemCount(), 14);
@@ -286,14 +287,14 @@ private Q_SLOTS:
         QCOMPARE(names, sorted);
         QVERIFY(ext->SaveState().startsWith(QStringLiteral("True|1|True|1|")));
 
-        Find<QAction>(ext, "aSelectAll")->trigger();
+        FindChild<QAction>(ext, "aSelectAll")->trigger();
         QCOMPARE(total->text(), QStringLiteral("All 50"));
         QCOMPARE(groups->item(1)->checkState(), Qt::Checked);
-        Find<QAction>(ext, "aSelectNone")->trigger();
+        FindChild<QAction>(ext, "aSelectNone")->trigger();
         QCOMPARE(total->text(), QStringLiteral("0/50"));
         QCOMPARE(list->topLevelItem(0)->checkState(0), Qt::Unchecked);
         QVERIFY(ext->SelectsNothing());
-        Find<QCheckBox>(ext, "chkIncludeNull")->click();
+        FindChild<QCheckBox>(ext, "chkIncludeNull")->click();
         QVERIFY(!ext->SelectsNothing());
     }
 
@@ -310,14 +311,16 @@ private Q_SLOTS:
         TExtPinFrame* frame = pins ? f_->Pages.PinCodes : f_->Pages.Extensions;
         frame->LoadState(QStringLiteral("True|0|True|2|-;False"));
         // The first user group with items, filled by its check box.
-        auto* groups = Find<QListWidget>(frame, "clbListOfEPGroups");
+        auto* groups = FindChild<QListWidget>(frame, "clbListOfEPGroups");
         const QList<TEPGroup*>& row = frame->Selection().Row(epUserGroup);
-        const int line = int(std::find_if(row.begin(), row.end(), [](const TEPGroup* g) { return g->ItemCount() > 0; }) -
-                             row.begin());
+        const int line =
+            int(std::find_if(row.begin(), row.end(), [](const TEPGroup* g) { return g->ItemCount() > 0; }) -
+                row.begin());
         groups->item(line)->setCheckState(Qt::Checked);
         const QString group = QString::number(row.at(line)->Id());
-        QVERIFY2(frame->GetSQLCondition().contains(
-                     QStringLiteral("%1.GROUP_ID = '%2'").arg(pins ? QLatin1Char('p') : QLatin1Char('e')).arg(group)),
+        QVERIFY2(frame->GetSQLCondition().contains(QStringLiteral("%1.GROUP_ID = '%2'")
+                                                       .arg(pins ? QLatin1Char('p') : QLatin1Char('e'))
+                                                       .arg(group)),
                  qPrintable(frame->GetSQLCondition()));
         QCOMPARE(frame->GetRequiredJoins(), TJoinSet{pins ? jnPinCode : jnExtension});
         frame->LoadState(QString());
@@ -328,19 +331,20 @@ private Q_SLOTS:
     void simpleModeLists()
     {
         TFrameSimpleModeCalls* s = f_->Pages.SimpleMode;
-        auto* extensions = Find<QComboBox>(s, "cmbExtensions");
-        auto* pins = Find<QComboBox>(s, "cmbPinCodes");
+        auto* extensions = FindChild<QComboBox>(s, "cmbExtensions");
+        auto* pins = FindChild<QComboBox>(s, "cmbPinCodes");
         QCOMPARE(extensions->count(), 51);
         QCOMPARE(pins->count(), 31);
         QCOMPARE(extensions->itemText(0), QStringLiteral("<All>"));
         const TDirect first = RunDirect(
             f_->Connection.Server.DatabasePath(),
-            QStringLiteral("select t.CODE, x.NAME, t.NAME, g.NAME from EXTENSION t join PBX x on x.ID = t.PBX_ID "
-                           "join GROUPS g on g.ID = t.GROUP_ID order by x.NAME, t.CODE limit 1"));
+            QStringLiteral(
+                "select t.CODE, x.NAME, t.NAME, g.NAME from EXTENSION t join PBX x on x.ID = t.PBX_ID "
+                "join GROUPS g on g.ID = t.GROUP_ID order by x.NAME, t.CODE limit 1"));
         const QVariantList& r = first.Rows.at(0);
-        QCOMPARE(extensions->itemText(1), QStringLiteral("%1@%2 (%3 from %4 group)")
-                                              .arg(r.at(0).toString(), r.at(1).toString(), r.at(2).toString(),
-                                                   r.at(3).toString()));
+        QCOMPARE(extensions->itemText(1),
+                 QStringLiteral("%1@%2 (%3 from %4 group)")
+                     .arg(r.at(0).toString(), r.at(1).toString(), r.at(2).toString(), r.at(3).toString()));
         // One code at a time: choosing in one list resets the other.
         pins->setCurrentIndex(3);
         extensions->setCurrentIndex(2);
@@ -348,20 +352,20 @@ private Q_SLOTS:
         pins->setCurrentIndex(1);
         QCOMPARE(extensions->currentIndex(), 0);
         // Only the chosen kind's list is there.
-        auto* kind = Find<QComboBox>(s, "cmbExtPin");
+        auto* kind = FindChild<QComboBox>(s, "cmbExtPin");
         kind->setCurrentIndex(0);
         QVERIFY(!extensions->isHidden() && pins->isHidden());
         kind->setCurrentIndex(1);
         QVERIFY(extensions->isHidden() && !pins->isHidden() && pins->isEnabled());
         // Another list kind starts empty; another quantity at 0.
-        Find<QLineEdit>(s, "edtSelective")->setText(QStringLiteral("1,2"));
-        Find<QComboBox>(s, "cmbSelective")->setCurrentIndex(2);
-        QCOMPARE(Find<QLineEdit>(s, "edtSelective")->text(), QString());
-        auto* quantity = Find<TLabeledUpDownEdit>(s, "ludedtQuantity");
-        Find<QComboBox>(s, "cmbQuantitative")->setCurrentIndex(0);
+        FindChild<QLineEdit>(s, "edtSelective")->setText(QStringLiteral("1,2"));
+        FindChild<QComboBox>(s, "cmbSelective")->setCurrentIndex(2);
+        QCOMPARE(FindChild<QLineEdit>(s, "edtSelective")->text(), QString());
+        auto* quantity = FindChild<TLabeledUpDownEdit>(s, "ludedtQuantity");
+        FindChild<QComboBox>(s, "cmbQuantitative")->setCurrentIndex(0);
         quantity->SetPosition(285);
         QCOMPARE(quantity->Text(), QStringLiteral("$10.5"));
-        Find<QComboBox>(s, "cmbQuantitative")->setCurrentIndex(1);
+        FindChild<QComboBox>(s, "cmbQuantitative")->setCurrentIndex(1);
         QCOMPARE(quantity->Position(), 0);
         QCOMPARE(quantity->Text(), QStringLiteral("0s"));
     }
@@ -374,14 +378,16 @@ private Q_SLOTS:
 
         QTest::newRow("a period of whole days")
             << TLines{{"period", RangeText(DateTimeFromQDateTime(At(3)), DateTimeFromQDateTime(At(5)))}}
-            << QStringList{"Received time: 2024-03-03..2024-03-04", "PIN code:<All>", "Phone:", "Raw charge:0"}
+            << QStringList{"Received time: 2024-03-03..2024-03-04", "PIN code:<All>",
+                           "Phone:", "Raw charge:0"}
             << TLines{{"interval", IntervalLine(At(3), At(5), 0)}, {"phone", "False,False"}};
         QTest::newRow("a period ending at noon ends a day later")
             << TLines{{"interval", IntervalLine(At(5, 6), At(5, 12), 2)}}
             << QStringList{"Start time: 2024-03-05..2024-03-05", "PIN code:<All>", "Phone:", "Raw charge:0"}
             << TLines{{"interval", IntervalLine(At(5), At(6), 2)}};
         QTest::newRow("three extensions map to the first, alone and without missing codes")
-            << TLines{{"ext", "True|0|True|1|Head office Sofia:110,103,105;True"}, {"pin", "True|0|True|0|+;True"}}
+            << TLines{{"ext", "True|0|True|1|Head office Sofia:110,103,105;True"},
+                      {"pin", "True|0|True|0|+;True"}}
             << QStringList{"Received time: " + QDate::currentDate().toString(Qt::ISODate) + ".." +
                                QDate::currentDate().toString(Qt::ISODate),
                            "Extension:103@Head office Sofia", "Phone:", "Raw charge:0"}
@@ -459,19 +465,21 @@ private Q_SLOTS:
         s->MapFrom();
         QCOMPARE(SimpleRows().at(1), QStringLiteral("PIN code:%1@Branch Plovdiv").arg(firstPin_));
         // Choosing an extension instead switches the PIN codes off.
-        Find<QComboBox>(s, "cmbExtPin")->setCurrentIndex(0);
-        Find<QComboBox>(s, "cmbExtensions")->setCurrentIndex(1);
+        FindChild<QComboBox>(s, "cmbExtPin")->setCurrentIndex(0);
+        FindChild<QComboBox>(s, "cmbExtensions")->setCurrentIndex(1);
         s->MapTo();
         QVERIFY(!f_->Pages.PinCodes->IsFilterOn());
         QVERIFY(f_->Pages.Extensions->IsFilterOn());
         QCOMPARE(f_->Pages.Extensions->Selection().AllItems().SelectedCount(), 1);
-        Find<QComboBox>(s, "cmbExtPin")->setCurrentIndex(1);
-        auto* pins = Find<QComboBox>(s, "cmbPinCodes");
-        pins->setCurrentIndex(pins->findText(firstPin_ + QStringLiteral("@Branch Plovdiv"), Qt::MatchStartsWith));
+        FindChild<QComboBox>(s, "cmbExtPin")->setCurrentIndex(1);
+        auto* pins = FindChild<QComboBox>(s, "cmbPinCodes");
+        pins->setCurrentIndex(
+            pins->findText(firstPin_ + QStringLiteral("@Branch Plovdiv"), Qt::MatchStartsWith));
         s->MapTo();
         QVERIFY(!f_->Pages.Extensions->IsFilterOn());
         QVERIFY(f_->Pages.PinCodes->IsFilterOn());
-        QCOMPARE(f_->Pages.PinCodes->GetConditionValue(), QStringLiteral("Branch Plovdiv:%1;False").arg(firstPin_));
+        QCOMPARE(f_->Pages.PinCodes->GetConditionValue(),
+                 QStringLiteral("Branch Plovdiv:%1;False").arg(firstPin_));
     }
 
     void simpleModeSwitch_data()
@@ -493,7 +501,8 @@ private Q_SLOTS:
         s->LoadState(line);
         QCOMPARE(s->IsSimpleMode(), on);
         QCOMPARE(s->SaveState(), on ? QStringLiteral("True") : QStringLiteral("False"));
-        QCOMPARE(node->text(0), on ? QStringLiteral("Filters (simple)") : QStringLiteral("Filters (advanced)"));
+        QCOMPARE(node->text(0),
+                 on ? QStringLiteral("Filters (simple)") : QStringLiteral("Filters (advanced)"));
         QCOMPARE(NodeImageIndex(node), on ? 10 : 11);
         QCOMPARE(NodeSelectedImageIndex(node), on ? 10 : 11);
         QCOMPARE(node->isExpanded(), !on);

@@ -88,7 +88,8 @@ private Q_SLOTS:
             "select CODE from EXTENSION where PBX_ID = 1 and GROUP_ID = "
             "(select GROUP_ID from EXTENSION where PBX_ID = 1 and CODE = '101') order by CODE")));
         QVERIFY(wholeGroup_.size() >= 2);
-        pin_ = FirstColumn(Direct(QStringLiteral("select CODE from PIN_CODE where PBX_ID = 2 order by CODE"))).value(0);
+        pin_ = FirstColumn(Direct(QStringLiteral("select CODE from PIN_CODE where PBX_ID = 2 order by CODE")))
+                   .value(0);
         QVERIFY(!pin_.isEmpty());
     }
     void cleanupTestCase()
@@ -108,7 +109,8 @@ private Q_SLOTS:
         const TIds ids{cfCallId};
         const QStringList byId{QStringLiteral("c.ID")};
         const auto calls = [](const QString& where) {
-            return QStringLiteral("select c.ID from CALL c where %1 and (%2) order by c.ID").arg(kWeekSql, where);
+            return QStringLiteral("select c.ID from CALL c where %1 and (%2) order by c.ID")
+                .arg(kWeekSql, where);
         };
 
         QTest::newRow("an interval on the start time")
@@ -121,30 +123,37 @@ private Q_SLOTS:
             << -1;
         QTest::newRow("a week on the end time")
             << TLines{{"interval", "0,0,1,1"}, {"period", kWeek}} << ids << byId
-            << "select c.ID from CALL c where c.END_DATETIME >= '2024-03-01' and c.END_DATETIME <= '2024-03-08' "
+            << "select c.ID from CALL c where c.END_DATETIME >= '2024-03-01' and c.END_DATETIME <= "
+               "'2024-03-08' "
                "order by c.ID"
             << -1;
         QTest::newRow("extensions by code in two PBXs")
-            << TLines{{"period", kWeek}, {"ext", "True|0|True|0|Head office Sofia:101,102,103,110;Branch Plovdiv:201;False"}}
+            << TLines{{"period", kWeek},
+                      {"ext", "True|0|True|0|Head office Sofia:101,102,103,110;Branch Plovdiv:201;False"}}
             << ids << byId
-            << calls("(c.PBX_ID = 1 and c.EXT_CODE in ('101', '102', '103', '110')) or "
-                     "(c.PBX_ID = 2 and c.EXT_CODE = '201')")
+            << calls(
+                   "(c.PBX_ID = 1 and c.EXT_CODE in ('101', '102', '103', '110')) or "
+                   "(c.PBX_ID = 2 and c.EXT_CODE = '201')")
             << -1;
         QTest::newRow("a whole user group, named by its identifier")
             << TLines{{"period", kWeek},
                       {"ext", QStringLiteral("True|0|True|0|Head office Sofia:%1;Branch Plovdiv:210;False")
                                   .arg(wholeGroup_.join(QLatin1Char(',')))}}
             << ids << byId
-            << calls(QStringLiteral("(c.PBX_ID = 1 and c.EXT_CODE in (%1)) or (c.PBX_ID = 2 and c.EXT_CODE = '210')")
+            << calls(QStringLiteral(
+                         "(c.PBX_ID = 1 and c.EXT_CODE in (%1)) or (c.PBX_ID = 2 and c.EXT_CODE = '210')")
                          .arg(Quoted(wholeGroup_)))
             << -1;
         QTest::newRow("a whole PBX or no extension")
-            << TLines{{"period", kWeek}, {"ext", "True|0|True|0|Warehouse Varna:301,302,303,304,305,306,307,308;True"}}
+            << TLines{{"period", kWeek},
+                      {"ext", "True|0|True|0|Warehouse Varna:301,302,303,304,305,306,307,308;True"}}
             << ids << byId << calls("c.EXT_CODE is null or c.PBX_ID = 3") << -1;
         QTest::newRow("one PIN code or none")
-            << TLines{{"period", kWeek}, {"pin", QStringLiteral("True|0|True|0|Branch Plovdiv:%1;True").arg(pin_)}}
+            << TLines{{"period", kWeek},
+                      {"pin", QStringLiteral("True|0|True|0|Branch Plovdiv:%1;True").arg(pin_)}}
             << ids << byId
-            << calls(QStringLiteral("c.PIN_CODE is null or (c.PBX_ID = 2 and c.PIN_CODE = '%1')").arg(pin_)) << -1;
+            << calls(QStringLiteral("c.PIN_CODE is null or (c.PBX_ID = 2 and c.PIN_CODE = '%1')").arg(pin_))
+            << -1;
         QTest::newRow("every PIN code") << TLines{{"period", kWeek}, {"pin", "True|0|False|0|+;False"}} << ids
                                         << byId << calls("c.PIN_CODE is not null") << -1;
         QTest::newRow("phone prefixes")
@@ -153,30 +162,33 @@ private Q_SLOTS:
         QTest::newRow("typed wildcards match only themselves")
             << TLines{{"period", kWeek}, {"phone", "True,False,+08%,+08_"}} << ids << byId
             << calls("substr(c.PHONE, 1, 3) in ('08%', '08_')") << 2;
-        QTest::newRow("a typed quote") << TLines{{"period", kWeek}, {"phone", "True,False,+0'8"}} << ids << byId
-                                       << calls("substr(c.PHONE, 1, 3) = '0''8'") << 1;
+        QTest::newRow("a typed quote") << TLines{{"period", kWeek}, {"phone", "True,False,+0'8"}} << ids
+                                       << byId << calls("substr(c.PHONE, 1, 3) = '0''8'") << 1;
         QTest::newRow("trunks or none") << TLines{{"period", kWeek}, {"trunk", "True,True,+1,+2,-3"}} << ids
                                         << byId << calls("c.TRUNK in ('1', '2') or c.TRUNK is null") << -1;
         QTest::newRow("circuits and a call type")
-            << TLines{{"period", kWeek}, {"circuit", "True,False,+3,+30"}, {"calltype", "True,False,+O"}} << ids
-            << byId << calls("c.CIRCUIT in ('3', '30') and c.CALL_TYPE = 'O'") << -1;
+            << TLines{{"period", kWeek}, {"circuit", "True,False,+3,+30"}, {"calltype", "True,False,+O"}}
+            << ids << byId << calls("c.CIRCUIT in ('3', '30') and c.CALL_TYPE = 'O'") << -1;
         QTest::newRow("a duration between bounds typed the wrong way round")
             << TLines{{"period", kWeek}, {"duration", "True;False;1,300,60,False;0,0,0,False"}} << ids << byId
             << calls("c.DURATION >= 60 and c.DURATION <= 300") << -1;
         QTest::newRow("VAT at least, or none")
             << TLines{{"period", kWeek}, {"charge", "True;False;0,0.5,0,True;0,0,0,False;1"}} << ids << byId
             << calls("c.VAT >= 0.5 or c.VAT is null") << -1;
-        QTest::newRow("pulses at most") << TLines{{"period", kWeek}, {"pulses", "True;False;2,3,0,False;0,0,0,False"}}
-                                        << ids << byId << calls("c.PULSES <= 3") << -1;
+        QTest::newRow("pulses at most")
+            << TLines{{"period", kWeek}, {"pulses", "True;False;2,3,0,False;0,0,0,False"}} << ids << byId
+            << calls("c.PULSES <= 3") << -1;
 
         const TLines totals{{"period", kWeek},
                             {"count", "True;True;0,0,0,False;0,40,0,False"},
                             {"duration", "True;True;0,0,0,False;1,3000,19800,False"}};
         QTest::newRow("group totals: count and total duration")
-            << totals << TIds{cfExtCode, cfTotalCount, cfTotalDuration} << QStringList{QStringLiteral("c.EXT_CODE")}
-            << QStringLiteral("select c.EXT_CODE, count(c.ID), sum(c.DURATION) from CALL c where %1 and "
-                              "c.DURATION >= 0 group by c.EXT_CODE having count(c.ID) >= 40 and "
-                              "sum(c.DURATION) >= 3000 and sum(c.DURATION) <= 19800 order by c.EXT_CODE")
+            << totals << TIds{cfExtCode, cfTotalCount, cfTotalDuration}
+            << QStringList{QStringLiteral("c.EXT_CODE")}
+            << QStringLiteral(
+                   "select c.EXT_CODE, count(c.ID), sum(c.DURATION) from CALL c where %1 and "
+                   "c.DURATION >= 0 group by c.EXT_CODE having count(c.ID) >= 40 and "
+                   "sum(c.DURATION) >= 3000 and sum(c.DURATION) <= 19800 order by c.EXT_CODE")
                    .arg(kWeekSql)
             << -1;
         QTest::newRow("an ungrouped report ignores the totals")
@@ -184,8 +196,9 @@ private Q_SLOTS:
         QTest::newRow("total VAT by PBX name")
             << TLines{{"period", kWeek}, {"charge", "True;True;0,0,0,False;0,10,0,False;1"}}
             << TIds{cfPbxName, cfTotalVat} << QStringList{QStringLiteral("x.NAME")}
-            << QStringLiteral("select x.NAME, sum(c.VAT) from CALL c, PBX x where x.ID = c.PBX_ID and %1 and "
-                              "c.VAT >= 0 group by x.NAME having sum(c.VAT) >= 10 order by x.NAME")
+            << QStringLiteral(
+                   "select x.NAME, sum(c.VAT) from CALL c, PBX x where x.ID = c.PBX_ID and %1 and "
+                   "c.VAT >= 0 group by x.NAME having sum(c.VAT) >= 10 order by x.NAME")
                    .arg(kWeekSql)
             << -1;
     }
@@ -219,15 +232,19 @@ private Q_SLOTS:
             QVERIFY2(!expected.Rows.isEmpty(), "the demo data should give rows");
         QCOMPARE(dm.cdsResult.FieldCount(), expected.Names.size());
         QVERIFY2(dm.cdsResult.RecordCount() == expected.Rows.size(),
-                 qPrintable(QStringLiteral("%1 rows against %2\n%3").arg(dm.cdsResult.RecordCount()).arg(expected.Rows.size()).arg(report)));
+                 qPrintable(QStringLiteral("%1 rows against %2\n%3")
+                                .arg(dm.cdsResult.RecordCount())
+                                .arg(expected.Rows.size())
+                                .arg(report)));
         for (int r = 0; r < expected.Rows.size(); ++r)
             for (int c = 0; c < expected.Names.size(); ++c) {
                 const QVariant loaded = dm.cdsResult.ValueAt(r, *dm.cdsResult.Field(c));
-                QVERIFY2(SameValue(loaded, expected.Rows.at(r).at(c)),
-                         qPrintable(QStringLiteral("row %1 column %2: %3 against %4\n%5")
-                                        .arg(r)
-                                        .arg(c)
-                                        .arg(VarToStr(loaded), expected.Rows.at(r).at(c).toString(), report)));
+                QVERIFY2(
+                    SameValue(loaded, expected.Rows.at(r).at(c)),
+                    qPrintable(QStringLiteral("row %1 column %2: %3 against %4\n%5")
+                                   .arg(r)
+                                   .arg(c)
+                                   .arg(VarToStr(loaded), expected.Rows.at(r).at(c).toString(), report)));
             }
         QVERIFY(logs_->Entries(QStringLiteral("reports")).isEmpty());
     }

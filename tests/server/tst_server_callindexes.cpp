@@ -67,7 +67,8 @@ class TestServerCallIndexes : public QObject {
         for (const auto& t : times) {
             QTest::addRow("%s, calls in received order", t.Name)
                 << TIds{cfRecTime, cfExtCode, cfPhone, cfDuration, cfCharge, cfExtName} << int(t.Field)
-                << QStringList{QStringLiteral("c.REC_DATETIME"), QStringLiteral("c.ID")} << QString::fromLatin1(t.Index);
+                << QStringList{QStringLiteral("c.REC_DATETIME"), QStringLiteral("c.ID")}
+                << QString::fromLatin1(t.Index);
             QTest::addRow("%s, totals by extension", t.Name)
                 << TIds{cfExtCode, cfExtName, cfTotalCount, cfTotalCharge} << int(t.Field)
                 << QStringList{QStringLiteral("c.EXT_CODE")} << QString::fromLatin1(t.Index);

@@ -71,16 +71,18 @@ public:
                 ReportReadyFlag = true;
         };
         BuildReportTree(Tree);
-        Empty = new QLabel(QStringLiteral("Please, select a more specific item from the tree on the left."), &Panel);
+        Empty = new QLabel(QStringLiteral("Please, select a more specific item from the tree on the left."),
+                           &Panel);
         Pages = CreateReportFilterPages(&Panel, &Tree, ReportRDM());
     }
 
     QMap<QString, TReportBaseFrame*> PagesByName() const
     {
         const TReportFilterPages& p = Pages;
-        return {{"interval", p.Interval}, {"ext", p.Extensions},     {"pin", p.PinCodes},    {"phone", p.Phone},
-                {"calltype", p.CallType}, {"trunk", p.Trunk},        {"circuit", p.Circuit}, {"extra", p.ExtraCode},
-                {"count", p.Count},       {"duration", p.Duration}, {"charge", p.Charge},   {"pulses", p.Pulses}};
+        return {{"interval", p.Interval}, {"ext", p.Extensions},    {"pin", p.PinCodes},
+                {"phone", p.Phone},       {"calltype", p.CallType}, {"trunk", p.Trunk},
+                {"circuit", p.Circuit},   {"extra", p.ExtraCode},   {"count", p.Count},
+                {"duration", p.Duration}, {"charge", p.Charge},     {"pulses", p.Pulses}};
     }
 
     // Every advanced page in its default state, then the lines given; "period" (a range
