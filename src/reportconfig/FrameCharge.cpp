@@ -25,7 +25,7 @@ TFrameChargeLimit::TFrameChargeLimit(QWidget* owner, QTreeWidgetItem* node)
     SideLayout()->addWidget(rgChargeField, 0, Qt::AlignTop);
     connect(rgChargeField, &TRadioGroup::Clicked, this, &TFrameChargeLimit::rgChargeFieldClick);
     rgChargeField->SetItemIndex(0);
-    SetFilterOn(false);
+    TFrameChargeLimit::SetFilterOn(false);
 }
 
 void TFrameChargeLimit::SetFilterOn(bool on)

@@ -9,8 +9,8 @@ TFrameCountLimit::TFrameCountLimit(QWidget* owner, QTreeWidgetItem* node)
 {
     Details()->hide();
     Totals()->HideMissingValue();
-    SetTotalsAllowed(false);
-    SetFilterOn(false);
+    TFrameCountLimit::SetTotalsAllowed(false);
+    TFrameCountLimit::SetFilterOn(false);
 }
 
 void TFrameCountLimit::SetFilterOn(bool on)

@@ -393,7 +393,7 @@ void TExtPinFrame::RefreshCounters()
 
 void TExtPinFrame::UpdateActions()
 {
-    const bool on = IsFilterOn();
+    const bool on = chkOnOff->isChecked();
     for (QAction* action : {aSelectAll, aSelectNone})
         action->setEnabled(on);
     for (QWidget* control :

@@ -284,7 +284,7 @@ void TFrameListChoice::aInvertCheckExecute()
 
 void TFrameListChoice::UpdateActions()
 {
-    const bool on = IsFilterOn();
+    const bool on = chkOnOff->isChecked();
     EditBox->setEnabled(on);
     CheckListBox->setEnabled(on);
     chkMissingValue->setEnabled(on);

@@ -53,7 +53,7 @@ TFrameQuantityLimit::TFrameQuantityLimit(QWidget* owner, TCallFieldId field)
     page->addWidget(GroupBox);
 
     connect(ComboBox, &QComboBox::currentIndexChanged, this, &TFrameQuantityLimit::ComboBoxChange);
-    SetFieldId(field);
+    TFrameQuantityLimit::SetFieldId(field);
     ComboBoxChange();
 }
 

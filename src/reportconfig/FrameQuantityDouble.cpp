@@ -51,7 +51,7 @@ TFrameQuantityDoubleLimit::TFrameQuantityDoubleLimit(QWidget* owner, QTreeWidget
             FrameDetails->FocusLimit();
     });
     MarkFilterNode(node_, false);
-    SetFilterOn(false);
+    TFrameQuantityDoubleLimit::SetFilterOn(false);
 }
 
 bool TFrameQuantityDoubleLimit::IsOn() const
