@@ -1,10 +1,10 @@
 #pragma once
-// Statements run straight on a server's database file with the SQLite C API, beside the
-// server: what the client loads or prints is checked against what the database holds.
+// Statements run straight on a database file with the SQLite C API, beside the server:
+// what a test compares the server's answers with, or how it changes the file under a
+// running server.
 //
-//   const TDirect direct = RunDirect(server.DatabasePath(), sql);
+//   const TDirect direct = RunDirect(server.DatabasePath(), QStringLiteral("select c.ID from CALL c"));
 //   QVERIFY2(direct.Error.isEmpty(), qPrintable(direct.Error));
-//   QCOMPARE(loaded.RecordCount(), direct.Rows.size());
 
 #include <sqlite3.h>
 
@@ -13,13 +13,14 @@
 #include <QStringList>
 #include <QVariant>
 
-// The statement run with the SQLite C API on the database file, read-only.
+// The rows of a statement: integers as qint64, reals as double, text as QString, null.
 struct TDirect {
     QStringList Names;
     QList<QVariantList> Rows;
     QString Error;
 };
 
+// The statement run on the database file, read-only.
 inline TDirect RunDirect(const QString& path, const QString& sql)
 {
     TDirect out;
