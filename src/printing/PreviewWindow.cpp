@@ -32,7 +32,6 @@ namespace {
 // Zoom steps of the combo box and of zooming in and out; 0 stands for the page's width.
 constexpr std::array<double, 8> ZoomSteps = {0, 0.5, 0.75, 1.0, 1.25, 1.5, 2.0, 3.0};
 constexpr int PageMarginPx = 16;  // grey around the page
-constexpr int SliceMs = 25;       // laying out pages between two turns of the event loop
 
 }  // namespace
 
@@ -225,7 +224,7 @@ void TPreviewWindow::LayOutSlice()
         return;
     inSlice_ = true;
     try {
-        const bool done = pages_.LayOutFor(SliceMs);
+        const bool done = pages_.LayOutFor(sliceMs_);
         if (!done && progress_ && !progress_->Advance(pages_.Paginator().RowsDone()))
             layoutStopped_ = true;
         inSlice_ = false;
@@ -257,7 +256,7 @@ void TPreviewWindow::FinishLayout()
     if (!layoutRunning_)
         return;
     try {
-        while (!pages_.LayOutFor(SliceMs))
+        while (!pages_.LayOutFor(sliceMs_))
             if (progress_ && !progress_->Advance(pages_.Paginator().RowsDone())) {
                 layoutStopped_ = true;
                 break;

@@ -42,6 +42,9 @@ public:
     bool LayoutComplete() const;
     // Lays out every page that is left, now.
     void FinishLayout();
+    // How long one slice of the background layout may take before the window turns to its
+    // events again (25 ms unless set).
+    void SetLayoutSliceMs(int ms) { sliceMs_ = ms > 0 ? ms : 1; }
     // The page shown, 0-based; -1 for a report without pages.
     int CurrentPage() const { return current_; }
     void ShowPage(int index);
@@ -83,6 +86,7 @@ private:
     bool layoutRunning_ = false;
     bool layoutStopped_ = false;
     bool inSlice_ = false;
+    int sliceMs_ = 25;  // laying out pages between two turns of the event loop
 
     QTimer* layoutTimer_ = nullptr;
     TPageView* view_ = nullptr;

@@ -555,6 +555,8 @@ private Q_SLOTS:
         auto report = SampleReport(*calls, Titles);
         TRecordingProgress progress(1);
         TPreviewWindow preview(*report, &progress);
+        // Slices short enough that the first one never finishes, however fast the machine.
+        preview.SetLayoutSliceMs(1);
         QSignalSpy finished(&preview, &TPreviewWindow::LayoutFinished);
         QVERIFY(!preview.LayoutComplete());
         QVERIFY(finished.wait(20000));
