@@ -8,6 +8,7 @@
 // with gaps short enough that some calls overlap. The export writes the same result with
 // the catalogue's texts (times, durations and charges through their handlers).
 
+#include "common/ProcessStats.h"
 #include "shell/base/ClientLogs.h"
 #include "core/RegionalSettings.h"
 #include "remote/RemoteDataSet.h"
@@ -25,45 +26,6 @@
 #include <random>
 
 namespace {
-
-// Peak resident memory in kB since the last reset (VmHWM).
-long PeakKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-
-long CurrentKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-
-// Starts a new peak from the current memory (Linux: "5" to clear_refs).
-void ResetPeak()
-{
-    QFile refs(QStringLiteral("/proc/self/clear_refs"));
-    if (refs.open(QIODevice::WriteOnly))
-        refs.write("5");
-}
-
-// Processor time of this process, which other work on a shared machine does not inflate.
-double CpuSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
 
 struct TPhase {
     const char* Name;

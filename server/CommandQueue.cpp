@@ -18,10 +18,13 @@ void Run(TDatabase& db, const QString& sql, const QVariantList& params = {})
 
 }  // namespace
 
-TCommandQueue::TCommandQueue(TDatabase& db, TClientNotifier& notifier, TReceiver& output)
+TCommandQueue::TCommandQueue(TDatabase& db, TClientNotifier& notifier, TReceiver& output, int retryNoticeMs)
     : QObject(nullptr), db_(db), notifier_(notifier), output_(output)
 {
     connect(&retryTimer_, &QTimer::timeout, this, &TCommandQueue::OnRetryTimer);
+    retryNoticeTimer_.setSingleShot(true);
+    retryNoticeTimer_.setInterval(retryNoticeMs);
+    connect(&retryNoticeTimer_, &QTimer::timeout, this, &TCommandQueue::OnRetryNoticeTimer);
     connect(&output_, &TReceiver::ExchangeAttachedChanged, this, [this](bool attached) {
         if (attached)
             SendWaiting();
@@ -150,6 +153,36 @@ void TCommandQueue::OnRetryTimer()
     ++first.RetryCount;
     Run(db_, QStringLiteral("UPDATE COMMAND_QUEUE SET RETRY_COUNT = ? WHERE ID = ?"),
         {first.RetryCount, first.Id});
+    NoteRetry();
+}
+
+void TCommandQueue::NoteRetry()
+{
+    // Retries may come every few milliseconds; the clients need not see each one.
+    if (retryNoticeTimer_.isActive()) {
+        retryNoticePending_ = true;
+        return;
+    }
+    SendRetryCount();
+    retryNoticeTimer_.start();
+}
+
+void TCommandQueue::OnRetryNoticeTimer()
+{
+    if (!retryNoticePending_)
+        return;
+    retryNoticePending_ = false;
+    SendRetryCount();
+    retryNoticeTimer_.start();
+}
+
+void TCommandQueue::SendRetryCount()
+{
+    // Only the first command is retried. Notices go out in order with the removals, so row
+    // 0 is the client's first row too; a queue emptied meanwhile has nothing to report.
+    if (!commands_.isEmpty())
+        notifier_.Broadcast(callback::RetryCountChanged,
+                            {0, VarFromInt16(static_cast<qint16>(commands_.first().RetryCount))});
 }
 
 void TCommandQueue::UpdateTimer()

@@ -4,7 +4,9 @@
 // server is the exchange attached to the receiver: each is written as a line and then
 // leaves the queue. While the queue is enabled and no exchange is attached, the first
 // command's retry count grows at every retry interval. Every change is reported to every
-// client (QueueState, CommandAdded, CommandRemoved, QueueCleared).
+// client (QueueState, CommandAdded, CommandRemoved, QueueCleared, RetryCountChanged); a
+// retry count that grows fast is reported at most once per notice interval, with its
+// latest value.
 
 #include "server/ClientNotifier.h"
 
@@ -29,7 +31,7 @@ public:
     static constexpr int MaxRetryCount = 32767;
     static constexpr int MaxCommandLength = 250;
 
-    TCommandQueue(TDatabase& db, TClientNotifier& notifier, TReceiver& output);
+    TCommandQueue(TDatabase& db, TClientNotifier& notifier, TReceiver& output, int retryNoticeMs);
 
     // Reads the queue and its settings from the database and sends what it can.
     void Load();
@@ -56,6 +58,11 @@ public:
 private:
     void OnRetryTimer();
     void UpdateTimer();
+    // The first command's retry count to every client: at once when none went out within
+    // the notice interval, otherwise once at its end.
+    void NoteRetry();
+    void OnRetryNoticeTimer();
+    void SendRetryCount();
 
     TDatabase& db_;
     TClientNotifier& notifier_;
@@ -63,4 +70,6 @@ private:
     QList<TCommand> commands_;
     bool enabled_ = true;
     QTimer retryTimer_;
+    QTimer retryNoticeTimer_;
+    bool retryNoticePending_ = false;
 };

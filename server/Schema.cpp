@@ -108,7 +108,6 @@ CREATE TABLE CALL (
   PULSES         INTEGER,
   TEXT           VARCHAR(250)
 );
-CREATE INDEX CALL_REC_DATETIME ON CALL (REC_DATETIME);
 CREATE INDEX CALL_EXTENSION ON CALL (PBX_ID, EXT_CODE);
 CREATE INDEX CALL_PIN_CODE ON CALL (PBX_ID, PIN_CODE);
 CREATE INDEX CALL_ARCHIVE ON CALL (ARCHIVE_ID);
@@ -138,6 +137,16 @@ CREATE TABLE COMMAND_QUEUE (
 );
 )SQL";
 
+// The interval filter limits reports by the received, the end or the start time, and
+// each needs its index, or a report over a short period reads every call. Files made
+// before the end and start times had theirs get them when they are opened: creating an
+// index that exists does nothing, so no schema version is needed for it.
+const char* const kCallTimeIndexes = R"SQL(
+CREATE INDEX IF NOT EXISTS CALL_REC_DATETIME ON CALL (REC_DATETIME);
+CREATE INDEX IF NOT EXISTS CALL_END_DATETIME ON CALL (END_DATETIME);
+CREATE INDEX IF NOT EXISTS CALL_START_DATETIME ON CALL (START_DATETIME);
+)SQL";
+
 }  // namespace
 
 bool PrepareSchema(TDatabase& db)
@@ -160,11 +169,15 @@ bool PrepareSchema(TDatabase& db)
             TSettings(db).SetInt(setting::SchemaVersion, SchemaVersion);
             tx.Commit();
         }
+        TTransaction tx(db);
+        db.Exec(QString::fromLatin1(kCallTimeIndexes));
+        tx.Commit();
         return false;
     }
     TTransaction tx(db);
     db.Exec(QString::fromLatin1(kSchema));
     db.Exec(QString::fromLatin1(kCommandQueue));
+    db.Exec(QString::fromLatin1(kCallTimeIndexes));
     TSettings settings(db);
     settings.SetInt(setting::SchemaVersion, SchemaVersion);
     settings.SetInt(setting::Language, 1);

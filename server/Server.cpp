@@ -107,7 +107,7 @@ void TServer::StoreCommandLineSettings()
 void TServer::StartLiveParts()
 {
     receiver_ = std::make_unique<TReceiver>(*db_, options_.ListenAddress, *this, options_.DroppedLogPerMinute);
-    queue_ = std::make_unique<TCommandQueue>(*db_, *this, *receiver_);
+    queue_ = std::make_unique<TCommandQueue>(*db_, *this, *receiver_, options_.RetryNoticeMs);
     queue_->Load();
     // A receiver that ran when the server stopped runs again.
     if (options_.StartReceiver || TSettings(*db_).Int(setting::ReceiverRunning, 0) != 0) {

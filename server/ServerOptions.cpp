@@ -101,7 +101,8 @@ bool ReadServerOptions(const QStringList& arguments, TServerOptions& options, TC
                                   QStringLiteral("The TCP port (default 211; 0 picks a free one)."),
                                   QStringLiteral("N"), QString::number(DefaultListenPort));
     const QCommandLineOption listen(QStringLiteral("listen"),
-                                    QStringLiteral("The address to listen on (default: all)."),
+                                    QStringLiteral("The address to listen on, for clients and the receiver "
+                                                   "(default: all; with --demo, 127.0.0.1)."),
                                     QStringLiteral("ADDRESS"));
     const QCommandLineOption demo(QStringLiteral("demo"),
                                   QStringLiteral("Seeds a new database with demo data."));
@@ -174,6 +175,9 @@ bool ReadServerOptions(const QStringList& arguments, TServerOptions& options, TC
         all.append(limit.Option);
     if (!line.Parse(arguments, all) || !ReadLimitOptions(limits, options, line))
         return false;
+    // Started without a word: what it needs is the usage, not one complaint.
+    if (arguments.isEmpty())
+        return line.Fail(line.Parser().helpText());
     qint64 value = 0;
     if (!line.ReadInteger(port, 0, 65535, value))
         return false;
@@ -220,6 +224,10 @@ bool ReadServerOptions(const QStringList& arguments, TServerOptions& options, TC
     options.StartReceiver = line.IsSet(startReceiver);
     if (line.IsSet(listen) && !options.ListenAddress.setAddress(line.Value(listen)))
         return line.Fail(QStringLiteral("--listen needs an IP address."));
+    // The demo's passwords are in every copy of the documentation: it stays on this
+    // machine unless the user asks for another address.
+    if (line.IsSet(demo) && !line.IsSet(listen))
+        options.ListenAddress = QHostAddress::LocalHost;
     if (line.IsSet(demoDate)) {
         options.DemoDate = QDate::fromString(line.Value(demoDate), Qt::ISODate);
         if (!options.DemoDate.isValid())

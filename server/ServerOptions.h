@@ -67,6 +67,8 @@ struct TServerOptions {
     std::optional<int> ReceiverConnections;        // --receiver-connections
     std::optional<int> ReceiverPauseKb;            // --receiver-pause, KiB
     std::optional<int> ReceiverResumeKb;           // --receiver-resume, KiB
+    // Retry counts reach the clients at most once per this many milliseconds.
+    int RetryNoticeMs = 1000;
 
     QString EffectiveLogPath() const;
 };

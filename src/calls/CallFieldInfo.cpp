@@ -375,7 +375,7 @@ QString TCallPhoneFieldInfo::BuildCondition(const QString& value) const
     const TListItems items = ReadList(value);
     TStringArray prefixes;
     for (const QString& prefix : items.Values)
-        prefixes << QStringLiteral("(%1 like %2)").arg(SqlExpression(), SqlQuoted(prefix + QLatin1Char('%')));
+        prefixes << PrefixCondition(SqlExpression(), prefix);
     const QString condition = JoinTexts(QStringLiteral(" or "), prefixes);
     return items.Missing ? NullCondition(condition, SqlExpression()) : condition;
 }

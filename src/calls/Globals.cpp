@@ -560,6 +560,24 @@ QString ListCondition(const QString& expression, const TStringArray& values)
     return QStringLiteral("%1 in (%2)").arg(expression, quoted.join(QLatin1String(", ")));
 }
 
+QString PrefixCondition(const QString& expression, const QString& prefix)
+{
+    constexpr QChar escape = QLatin1Char('\\');
+    const auto isWildcard = [escape](QChar c) {
+        return c == QLatin1Char('%') || c == QLatin1Char('_') || c == escape;
+    };
+    if (std::none_of(prefix.begin(), prefix.end(), isWildcard))
+        return QStringLiteral("(%1 like %2)").arg(expression, SqlQuoted(prefix + QLatin1Char('%')));
+    QString escaped;
+    for (const QChar c : prefix) {
+        if (isWildcard(c))
+            escaped += escape;
+        escaped += c;
+    }
+    return QStringLiteral("(%1 like %2 escape '%3')")
+        .arg(expression, SqlQuoted(escaped + QLatin1Char('%')), escape);
+}
+
 QString NullCondition(const QString& condition, const QString& expression)
 {
     if (condition.isEmpty())

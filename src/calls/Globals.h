@@ -45,6 +45,10 @@ qint16 ValueToCountScale(double value);
 QString SqlDateTime(TDateTime value);
 QString SqlQuoted(const QString& value);  // 'O''Brien'
 QString ListCondition(const QString& expression, const TStringArray& values);
+// "(expression like 'prefix%')": values that begin with the prefix. A "%" or "_" in the
+// prefix stands for itself (escaped, with an escape clause), so a typed prefix never
+// widens the match; quotes are doubled.
+QString PrefixCondition(const QString& expression, const QString& prefix);
 QString NullCondition(const QString& condition, const QString& expression);
 QString AndConditions(const TStringArray& conditions);
 QString Clause(const QString& prefix, const QString& body, const QString& suffix);

@@ -23,10 +23,8 @@ TCallSession::TCallSession(QTcpSocket* socket, quint32 maxFrameSize) : socket_(s
     socket_->setParent(this);
     socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connect(socket_, &QTcpSocket::readyRead, this, &TCallSession::Pump);
-    connect(socket_, &QTcpSocket::disconnected, this, [this] {
-        MarkLost(Tr("The server closed the connection."));
-        SchedulePump();  // what came before the end is still handled
-    });
+    connect(socket_, &QTcpSocket::disconnected, this,
+            [this] { MarkLost(Tr("The server closed the connection.")); });
     connect(socket_, &QAbstractSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
         if (socket_ && socket_->state() != QAbstractSocket::ConnectedState)
             MarkLost(socket_->errorString());
@@ -62,12 +60,17 @@ void TCallSession::Close()
     }
 }
 
-void TCallSession::ThrowDisconnected() const
+EOleSysError TCallSession::DisconnectedError() const
 {
     QString message = Tr("The object invoked has disconnected from its clients.");
     if (!lostReason_.isEmpty() && !closed_)
         message += QStringLiteral(" (%1)").arg(lostReason_);
-    throw EOleSysError(message, hr::RPC_E_DISCONNECTED_);
+    return EOleSysError(message, hr::RPC_E_DISCONNECTED_);
+}
+
+void TCallSession::ThrowDisconnected() const
+{
+    throw DisconnectedError();
 }
 
 void TCallSession::MarkLost(const QString& reason)
@@ -76,6 +79,9 @@ void TCallSession::MarkLost(const QString& reason)
         return;
     lost_ = true;
     lostReason_ = reason;
+    // The pump goes first into the event queue: the server's last notices (a shutdown
+    // notice right before it closed) are handled before whatever reacts to the loss.
+    SchedulePump();
     Q_EMIT ConnectionLost(reason);
 }
 

@@ -9,6 +9,7 @@
 // wait then reads the frames the outer wait would have read, and the outer wait finds its
 // answer stored when it resumes.
 
+#include "core/Errors.h"
 #include "remote/Protocol.h"
 #include "remote/RemoteModule.h"
 
@@ -31,6 +32,9 @@ public:
     bool Connected() const;
     // Ends the conversation from this side; waiting and later requests fail with 0x80010108.
     void Close();
+    // The error with which requests fail once the connection has ended: 0x80010108 with
+    // the reason the end was seen. Never raises.
+    EOleSysError DisconnectedError() const;
 
     TRemoteModule AttachMain(const QString& programId, const QString& guid);
     TRemoteModule AttachChild(const QString& childName, const TRemoteModule& parent);
@@ -47,7 +51,8 @@ Q_SIGNALS:
     // A request went out (its frame is handed to the socket); the answer is awaited next.
     void RequestSent(quint32 id, TMessageKind kind);
     // The connection ended without Close (the server closed it, the network failed or the
-    // server broke the protocol).
+    // server broke the protocol). What arrived before the end is handled by the event loop
+    // before anything queued in reply to this signal runs.
     void ConnectionLost(const QString& reason);
 
 private:

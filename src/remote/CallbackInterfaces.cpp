@@ -52,7 +52,8 @@ const QList<TCallbackInterface>& CallbackInterfaces()
              {{callback::QueueState, {A::Bool16}},
               {callback::CommandAdded, {A::String, A::Int16}},
               {callback::CommandRemoved, {A::Int32}},
-              {callback::QueueCleared, {}}}),
+              {callback::QueueCleared, {}},
+              {callback::RetryCountChanged, {A::Int32, A::Int16}}}),
         Make("IClientReport", iid::ClientReport,
              {{callback::ReportReady, {}}, {callback::LogsReportReady, {}}}),
     };

@@ -51,6 +51,8 @@ inline constexpr TCallbackName QueueState{TCallbackTarget::Commands, "QueueState
 inline constexpr TCallbackName CommandAdded{TCallbackTarget::Commands, "CommandAdded"};
 inline constexpr TCallbackName CommandRemoved{TCallbackTarget::Commands, "CommandRemoved"};
 inline constexpr TCallbackName QueueCleared{TCallbackTarget::Commands, "QueueCleared"};
+// Added after the interface's first four methods, so that they keep their identifiers.
+inline constexpr TCallbackName RetryCountChanged{TCallbackTarget::Commands, "RetryCountChanged"};
 inline constexpr TCallbackName ReportReady{TCallbackTarget::Report, "ReportReady"};
 inline constexpr TCallbackName LogsReportReady{TCallbackTarget::Report, "LogsReportReady"};
 }  // namespace callback

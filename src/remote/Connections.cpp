@@ -7,13 +7,37 @@
 #include <QHostAddress>
 #include <QTcpSocket>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 namespace {
+
+EOleSysError NotConnectedError()
+{
+    return EOleSysError(
+        QCoreApplication::translate("TCallSession", "The object invoked has disconnected from its clients."),
+        hr::RPC_E_DISCONNECTED_);
+}
 
 [[noreturn]] void ThrowNotConnected()
 {
-    throw EOleSysError(
-        QCoreApplication::translate("TCallSession", "The object invoked has disconnected from its clients."),
-        hr::RPC_E_DISCONNECTED_);
+    throw NotConnectedError();
+}
+
+void SetKeepAlive(QTcpSocket& socket)
+{
+    socket.setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    const auto fd = static_cast<int>(socket.socketDescriptor());
+    const struct {
+        int Option;
+        int Value;
+    } options[] = {{TCP_KEEPIDLE, TSocketConnection::KeepAliveIdleSeconds},
+                   {TCP_KEEPINTVL, TSocketConnection::KeepAliveIntervalSeconds},
+                   {TCP_KEEPCNT, TSocketConnection::KeepAliveProbes}};
+    // Without them the system's defaults apply (hours): worse, but no reason to give up.
+    for (const auto& o : options)
+        ::setsockopt(fd, IPPROTO_TCP, o.Option, &o.Value, sizeof o.Value);
 }
 
 }  // namespace
@@ -85,6 +109,7 @@ void TSocketConnection::Open()
         throw ESocketError(message);
     }
 
+    SetKeepAlive(*socket);
     auto session = std::make_shared<TCallSession>(socket);
     connect(session.get(), &TCallSession::ConnectionLost, this, &TSocketConnection::ConnectionLost);
     try {
@@ -104,6 +129,11 @@ void TSocketConnection::Close()
         session_->Close();
         session_.reset();
     }
+}
+
+EOleSysError TSocketConnection::DisconnectedError() const
+{
+    return session_ ? session_->DisconnectedError() : NotConnectedError();
 }
 
 bool TSocketConnection::Connected() const

@@ -13,6 +13,7 @@
 //   scAdmin.SetChildName(QLatin1String(module::AdminRDM));
 //   const QString format = scAdmin.AppServer().Call(dispid::AdminRDM::DataFormatInUse).toString();
 
+#include "core/Errors.h"
 #include "remote/RemoteModule.h"
 
 #include <QObject>
@@ -77,6 +78,17 @@ public:
     void Close();
     bool Connected() const override;
     TRemoteModule AppServer() override;
+
+    // The error with which calls fail while the connection is not open: 0x80010108 with
+    // the reason a lost connection ended. Never raises.
+    EOleSysError DisconnectedError() const;
+
+    // A silent peer (power lost, cable pulled) sends no end of connection: an idle
+    // connection is probed after this many seconds, and given up after the probes go
+    // unanswered, which ends it like any other loss.
+    static constexpr int KeepAliveIdleSeconds = 30;
+    static constexpr int KeepAliveIntervalSeconds = 10;
+    static constexpr int KeepAliveProbes = 3;
 
     // The current conversation (null before the first Open); for diagnostics and benchmarks.
     std::shared_ptr<TCallSession> Session() const { return session_; }

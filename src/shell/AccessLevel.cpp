@@ -15,12 +15,6 @@ namespace {
 quint8 g_level = TAccess::Admin;
 QPointer<TClientMainForm> g_form;
 
-void Show(QAction* action, bool shown)
-{
-    action->setVisible(shown);
-    action->setEnabled(shown);
-}
-
 }  // namespace
 
 quint8 TAccess::GetLevel()
@@ -73,12 +67,12 @@ void TAccess::ApplyLayout(TClientMainForm& f, quint8 level)
 {
     const bool user = level >= User;
     const bool admin = level == Admin;
-    Show(f.actReport, user);
+    f.ShowAction(f.actReport, user);
     for (QAction* a : {f.actAdmin, f.actArchives, f.actLogsReport, f.actQueue, f.actEnableQueue,
                        f.actReceiver, f.actOptions})
-        Show(a, admin);
-    Show(f.actClearLiveLog, user);
-    Show(f.actClearRawInput, user);
+        f.ShowAction(a, admin);
+    f.ShowAction(f.actClearLiveLog, user);
+    f.ShowAction(f.actClearRawInput, user);
     f.ddmPBX->menuAction()->setVisible(admin);
     f.ddmWindow->menuAction()->setVisible(user);
     TidyToolBarSeparators(f);

@@ -175,6 +175,12 @@ void TChildFormQueue::ClearCommands()
     UpdateActions();
 }
 
+void TChildFormQueue::SetRetryCount(int row, int retryCount)
+{
+    if (QTableWidgetItem* retry = ListView->item(row, 1))
+        retry->setText(QString::number(retryCount));
+}
+
 void TChildFormQueue::UpdateActions()
 {
     actDelete->setEnabled(!ListView->selectionModel()->selectedRows().isEmpty());

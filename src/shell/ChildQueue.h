@@ -29,6 +29,8 @@ public:
     void AddCommand(const QString& text, int retryCount);
     void RemoveCommand(int row);
     void ClearCommands();
+    // A row the list does not have changes nothing.
+    void SetRetryCount(int row, int retryCount);
 
     QTableWidget* ListView;
     QToolBar* ToolBar;

@@ -25,7 +25,7 @@ const TChildWindowRow ChildWindowRows[] = {
          return new TChildFormQueue(owner, action, connection.CommandsRDM);
      }},
     // actReport (reports/), actAdmin (admin/), actArchives (archives/) and actLogsReport
-    // (logs/) bind here as their windows land.
+    // (logs/) bind here as their windows land; until then they are disabled.
 };
 
 // A modal dialog: made with its parent and the connection.
@@ -43,7 +43,7 @@ const TDialogRow DialogRows[] = {
      [](QWidget* parent, TClientMainDM&) -> std::unique_ptr<QDialog> {
          return std::make_unique<TSplashForm>(false, parent);
      }},
-    // actOptions (options/) binds here as the options dialog lands.
+    // actOptions (options/) binds here as the options dialog lands; until then it is disabled.
 };
 
 TClientMainDM& Live(const QPointer<TClientMainDM>& connection)
@@ -66,4 +66,6 @@ void BindChildWindows(TClientMainForm& form, TClientMainDM& connection)
     for (const TDialogRow& row : DialogRows)
         form.BindDialog(QLatin1String(row.Action),
                         [live, create = row.Create](QWidget* parent) { return create(parent, Live(live)); });
+    // The actions of the windows still missing say so instead of doing nothing.
+    form.DisableMissingActions();
 }

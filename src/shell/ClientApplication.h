@@ -26,6 +26,8 @@ public:
     void TooManyUsers();
 
     const QString& PendingShutdownMessage() const { return pendingShutdownMessage_; }
+    // The server announced the end of the connection (shutdown, too many users).
+    bool EndAnnounced() const { return !pendingShutdownMessage_.isEmpty(); }
 
     // On the main thread: closes the connection, tells the user why and ends the main loop.
     void LogOff();

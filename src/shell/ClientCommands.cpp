@@ -10,6 +10,7 @@ TClientCommands::TClientCommands(const TTypeLibrary& library, TMainFormServices*
     Bind(QLatin1String(callback::CommandAdded.Method), &TClientCommands::CommandAdded);
     Bind(QLatin1String(callback::CommandRemoved.Method), &TClientCommands::CommandRemoved);
     Bind(QLatin1String(callback::QueueCleared.Method), &TClientCommands::QueueCleared);
+    Bind(QLatin1String(callback::RetryCountChanged.Method), &TClientCommands::RetryCountChanged);
 }
 
 void TClientCommands::QueueState(bool enabled)
@@ -34,4 +35,10 @@ void TClientCommands::QueueCleared()
 {
     if (TChildFormQueue* queue = TChildFormQueue::Instance())
         queue->ClearCommands();
+}
+
+void TClientCommands::RetryCountChanged(int row, qint16 retryCount)
+{
+    if (TChildFormQueue* queue = TChildFormQueue::Instance())
+        queue->SetRetryCount(row, retryCount);
 }

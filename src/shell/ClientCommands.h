@@ -15,6 +15,7 @@ public:
     void CommandAdded(const QString& text, qint16 retryCount);
     void CommandRemoved(int row);
     void QueueCleared();
+    void RetryCountChanged(int row, qint16 retryCount);
 
 private:
     TMainFormServices* form_;

@@ -42,6 +42,18 @@ TClientMainDM::TClientMainDM(TMainFormServices* form, QObject* parent)
     receiver_ = std::make_unique<TClientReceiver>(typeLibrary_, form_);
     commands_ = std::make_unique<TClientCommands>(typeLibrary_, form_);
     report_ = std::make_unique<TClientReport>(typeLibrary_);
+    // Queued: the server's last frames are handled first, and a shutdown notice among
+    // them makes the end expected.
+    connect(&sktServer, &TSocketConnection::ConnectionLost, this, &TClientMainDM::CheckLostConnection,
+            Qt::QueuedConnection);
+}
+
+QString TClientMainDM::VersionText()
+{
+    return QStringLiteral("%1.%2.%3")
+        .arg(ClientVersion / 100)
+        .arg(ClientVersion / 10 % 10)
+        .arg(ClientVersion % 10);
 }
 
 TClientMainDM::~TClientMainDM()
@@ -121,6 +133,14 @@ void TClientMainDM::CheckServerSetup()
         hints += tr("Configure tariff rules.") + QLatin1Char('\n');
     if (!hints.isEmpty() && form_)
         form_->AddLiveLogMessage(hints);
+}
+
+void TClientMainDM::CheckLostConnection()
+{
+    // Closed on purpose (refused handshake, log-off), or the server said goodbye first.
+    if (!sktServer.Session() || sktServer.Connected() || application_->EndAnnounced())
+        return;
+    Q_EMIT ConnectionLost();
 }
 
 TClientMainDM* ClientMainDM()

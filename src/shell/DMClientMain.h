@@ -27,6 +27,8 @@ class TClientMainDM : public QObject {
 
 public:
     static constexpr int ClientVersion = 320;
+    // The version as people read it: "3.2.0".
+    static QString VersionText();
 
     // Loads the type library beside the program and creates the callback objects, which
     // show what the server pushes on the main window (null: nowhere). A type library that
@@ -65,7 +67,16 @@ public:
     TRemoteModule ReportRDM;
     TRemoteModule LogsReportRDM;
 
+Q_SIGNALS:
+    // The connection ended without the server's notice (the server was killed, its machine
+    // lost power, the network failed): seen from the main loop while no call waits, after
+    // whatever the server sent before the end was handled. The program treats it as it
+    // treats a call that finds the connection lost.
+    void ConnectionLost();
+
 private:
+    void CheckLostConnection();
+
     // Opens the socket; false (after the warning) when it cannot be opened.
     bool OpenSocket();
     void Refused(int serverVersion);

@@ -6,6 +6,7 @@
 #include "shell/DMClientMain.h"
 #include "shell/Gauge.h"
 #include "shell/ImageLists.h"
+#include "shell/StatusPanel.h"
 #include "shell/base/AppDirs.h"
 #include "shell/base/ClientLogs.h"
 #include "shell/base/ExecExtern.h"
@@ -15,6 +16,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCursor>
 #include <QDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -29,6 +31,7 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -251,6 +254,9 @@ void TClientMainForm::CreateMenus()
     miAbout->setShortcutContext(Qt::WidgetShortcut);
     miAbout->setStatusTip(actAbout->statusTip());
     connect(miAbout, &QAction::triggered, actAbout, &QAction::trigger);
+    // A disabled entry gets no hover and so no status hint: its tool tip says why.
+    for (QMenu* menu : {ddmFile, ddmPBX, ddmTools, ddmWindow, ddmHelp})
+        menu->setToolTipsVisible(true);
 }
 
 QToolButton* TClientMainForm::AddToolButton(QAction* action, const char* name, bool pressable)
@@ -258,8 +264,14 @@ QToolButton* TClientMainForm::AddToolButton(QAction* action, const char* name, b
     auto* button = new TActionToolButton(action, pressable, ToolBar);
     button->setObjectName(QLatin1String(name));
     QAction* item = ToolBar->addWidget(button);
-    item->setVisible(action->isVisible());
-    connect(action, &QAction::changed, item, [item, action] { item->setVisible(action->isVisible()); });
+    // The tool bar hands its item's state on to the button at every change: the item
+    // mirrors the action, or a visible but disabled action would get an enabled button.
+    const auto mirror = [item, action] {
+        item->setVisible(action->isVisible());
+        item->setEnabled(action->isEnabled());
+    };
+    mirror();
+    connect(action, &QAction::changed, item, mirror);
     ToolBarEntries.append({item, button});
     return button;
 }
@@ -380,15 +392,22 @@ void TClientMainForm::CreateStatusBar()
 {
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("sbStatus"));
-    const int widths[] = {200, 150, 0};
-    for (int i = 0; i < 3; ++i) {
-        statusPanels_[i] = new QLabel(bar);
+    const int widths[] = {200, 150};
+    for (int i = 0; i < 2; ++i) {
+        statusPanels_[i] = new TStatusPanel(bar);
         statusPanels_[i]->setObjectName(QStringLiteral("sbStatusPanel%1").arg(i));
-        statusPanels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        if (widths[i] > 0)
-            statusPanels_[i]->setFixedWidth(widths[i]);
-        bar->addWidget(statusPanels_[i], widths[i] > 0 ? 0 : 1);
+        statusPanels_[i]->setFixedWidth(widths[i]);
+        bar->addWidget(statusPanels_[i]);
     }
+    // The running activities, and the hover hint over them while there is one.
+    activitiesOrHint_ = new QStackedWidget(bar);
+    statusPanels_[2] = new TStatusPanel(activitiesOrHint_);
+    statusPanels_[2]->setObjectName(QStringLiteral("sbStatusPanel2"));
+    activitiesOrHint_->addWidget(statusPanels_[2]);
+    lblHint_ = new TStatusPanel(activitiesOrHint_);
+    lblHint_->setObjectName(QStringLiteral("sbStatusHint"));
+    activitiesOrHint_->addWidget(lblHint_);
+    bar->addWidget(activitiesOrHint_, 1);
 }
 
 // ---- child windows ----
@@ -433,12 +452,16 @@ QAction* TClientMainForm::ActionNamed(const QList<QAction*>& actions, const QStr
 
 void TClientMainForm::BindChildWindow(const QString& actionName, TChildFactory create)
 {
-    childFactories_.insert(ActionNamed(OpeningActions(), actionName), std::move(create));
+    QAction* action = ActionNamed(OpeningActions(), actionName);
+    childFactories_.insert(action, std::move(create));
+    SetAvailable(action, true);
 }
 
 void TClientMainForm::BindDialog(const QString& actionName, TDialogFactory create)
 {
-    dialogFactories_.insert(ActionNamed(DialogActions(), actionName), std::move(create));
+    QAction* action = ActionNamed(DialogActions(), actionName);
+    dialogFactories_.insert(action, std::move(create));
+    SetAvailable(action, true);
 }
 
 void TClientMainForm::OpenBoundChildWindow(QAction* action)
@@ -556,18 +579,51 @@ void TClientMainForm::ShowStatus()
     QString text;
     for (const QString& item : StatusTexts())
         text += QLatin1Char(' ') + item;
-    statusPanels_[2]->setText(text);
+    statusPanels_[2]->SetText(text);
     statusBar()->repaint();
 }
 
 QString TClientMainForm::StatusPanelText(int panel) const
 {
-    return statusPanels_[panel]->text();
+    return statusPanels_[panel]->Text();
 }
 
 void TClientMainForm::SetStatusPanelText(int panel, const QString& text)
 {
-    statusPanels_[panel]->setText(text);
+    statusPanels_[panel]->SetText(text);
+}
+
+QString TClientMainForm::StatusHint() const
+{
+    return activitiesOrHint_->currentWidget() == lblHint_ ? lblHint_->Text() : QString();
+}
+
+void TClientMainForm::ShowHint(const QString& hint)
+{
+    lblHint_->SetText(hint);
+    activitiesOrHint_->setCurrentWidget(hint.isEmpty() ? static_cast<QWidget*>(statusPanels_[2]) : lblHint_);
+}
+
+bool TClientMainForm::HintUnderPointer() const
+{
+    const QString hint = StatusHint();
+    for (QWidget* w = QApplication::widgetAt(QCursor::pos()); w; w = w->parentWidget()) {
+        if (w->statusTip() == hint)
+            return true;
+        if (const auto* menu = qobject_cast<const QMenu*>(w))
+            return menu->activeAction() && menu->activeAction()->statusTip() == hint;
+    }
+    return false;
+}
+
+bool TClientMainForm::event(QEvent* event)
+{
+    // Not QStatusBar's temporary message, which would hide every panel.
+    if (event->type() == QEvent::StatusTip) {
+        ShowHint(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+    return QMainWindow::event(event);
 }
 
 // ---- live displays ----
@@ -700,7 +756,58 @@ void TClientMainForm::UpdateActions()
     const bool children = !mdiArea_->subWindowList().isEmpty();
     for (QAction* a : {actWindowCascade, actWindowTileHorizontal, actWindowTileVertical})
         a->setEnabled(children);
-    actOptions->setEnabled(optionsAllowed_);
+    actOptions->setEnabled(optionsAllowed_ && ActionAvailable(actOptions));
+    // A hint whose source went away without telling (hidden, disabled or covered by a
+    // dialog while the pointer was on it) does not stay.
+    if (!StatusHint().isEmpty() && !HintUnderPointer())
+        ShowHint(QString());
+}
+
+// ---- actions whose windows are missing ----
+
+QString TClientMainForm::MissingHint(const QString& hint)
+{
+    return hint.isEmpty() ? tr("Not available in this version.")
+                          : tr("%1 - not available in this version.").arg(hint);
+}
+
+bool TClientMainForm::ActionAvailable(QAction* action) const
+{
+    return !missing_.contains(action);
+}
+
+void TClientMainForm::SetAvailable(QAction* action, bool available)
+{
+    if (available == ActionAvailable(action))
+        return;
+    QString hint;
+    if (available) {
+        hint = missing_.take(action);
+    } else {
+        missing_.insert(action, action->statusTip());
+        hint = MissingHint(action->statusTip());
+    }
+    action->setStatusTip(hint);
+    action->setToolTip(hint);
+    action->setEnabled(available && action->isVisible());
+}
+
+void TClientMainForm::DisableMissingActions()
+{
+    for (QAction* action : OpeningActions())
+        if (!childFactories_.contains(action))
+            SetAvailable(action, false);
+    for (QAction* action : DialogActions())
+        if (!dialogFactories_.contains(action))
+            SetAvailable(action, false);
+    if (!QFileInfo::exists(HelpFile()))
+        SetAvailable(actHelp, false);
+}
+
+void TClientMainForm::ShowAction(QAction* action, bool shown)
+{
+    action->setVisible(shown);
+    action->setEnabled(shown && ActionAvailable(action));
 }
 
 bool TClientMainForm::ActionsBlocked() const

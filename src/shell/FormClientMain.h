@@ -39,6 +39,7 @@ class TChildFormBlank;
 class TClientMainDM;
 class TGauge;
 class TImageList;
+class TStatusPanel;
 class TWallpaperArea;
 
 class TClientMainForm : public QMainWindow, public TMainFormServices {
@@ -81,6 +82,16 @@ public:
     // dialog, which runs modally with the action checked. An unbound one does nothing.
     // Raises Exception for a name that is no dialog action.
     void BindDialog(const QString& actionName, TDialogFactory create);
+    // Disables, with a hint saying so, each opening and dialog action with nothing bound to
+    // it, and actHelp while the help file is missing. Binding a window to one of them later
+    // enables it again with its own hint.
+    void DisableMissingActions();
+    // False for an action DisableMissingActions disabled and nothing bound since.
+    bool ActionAvailable(QAction* action) const;
+    // Shows or hides an action as the access level wants it; a shown action is enabled
+    // only while it is available.
+    void ShowAction(QAction* action, bool shown);
+
     // The connection whose modules actReceiver and actEnableQueue call; until it is set,
     // and after it is gone, they do nothing.
     void SetConnection(TClientMainDM* connection);
@@ -98,8 +109,11 @@ public:
 
     const TImageList& ImageList() const;
     QMdiArea* MdiArea() const override;
+    // A panel's whole text, also when it shows only part of it.
     QString StatusPanelText(int panel) const;
     void SetStatusPanelText(int panel, const QString& text) override;
+    // The hover hint shown over the running activities; empty when none is.
+    QString StatusHint() const;
 
     // The state images and captions the callbacks set.
     void SetReceiverRunning(bool running) override;
@@ -109,6 +123,7 @@ public:
 
     // The idle update (also run by a short timer): tool buttons of open windows pressed,
     // window actions enabled while a child exists, actOptions only for administrators.
+    // A hover hint whose action or widget is no longer under the pointer goes too.
     void UpdateActions();
     // True while a modal dialog of the client is open: actions are swallowed then.
     bool ActionsBlocked() const;
@@ -179,6 +194,7 @@ Q_SIGNALS:
     void Closed();
 
 protected:
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -193,6 +209,15 @@ private:
     QToolButton* AddToolButton(QAction* action, const char* name, bool toggle);
     void AddToolBarSeparator();
     void ShowStatus();
+    // Hover hints go over the running activities only, never over the receiver's state
+    // and the access mode.
+    void ShowHint(const QString& hint);
+    bool HintUnderPointer() const;
+    // Disabled with MissingHint, or enabled again with the action's own hint.
+    void SetAvailable(QAction* action, bool available);
+    // The hint of an action whose window is missing: "Call reports - not available in this
+    // version."
+    static QString MissingHint(const QString& hint);
     void TileChildWindows(Qt::Orientation orientation);
     // The actions whose child windows the window tracks, in closing order.
     QList<QAction*> OpeningActions() const;
@@ -215,13 +240,17 @@ private:
     QStackedWidget* clientArea_;
     TWallpaperArea* mdiArea_;
     QWidget* rawInputHolder_;
-    QLabel* statusPanels_[3];
+    TStatusPanel* statusPanels_[3];
+    TStatusPanel* lblHint_;
+    QStackedWidget* activitiesOrHint_;
     QTimer* idleTimer_;
     bool receiverRunning_ = false;
     bool optionsAllowed_ = true;
     QPointer<TClientMainDM> connection_;
     QHash<QAction*, TChildFactory> childFactories_;
     QHash<QAction*, TDialogFactory> dialogFactories_;
+    // Actions disabled for a missing window, with the hints they had.
+    QHash<QAction*, QString> missing_;
 
     mutable QMutex statusLock_;
     QList<QPair<QString, int>> statusItems_;

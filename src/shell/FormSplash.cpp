@@ -61,7 +61,14 @@ TSplashForm::TSplashForm(bool connectMode, QWidget* parent)
     pnlBottom = new QWidget(this);
     pnlBottom->setObjectName(QStringLiteral("pnlBottom"));
     pnlBottom->setAutoFillBackground(true);
-    pnlBottom->setPalette(QApplication::palette());
+    // The strip keeps the desktop's colours whatever the logo's: the countdown reddens the
+    // Connect caption from black, which only shows on a light background. Each role is set
+    // on its own, because a palette equal to the application's would count as not set and
+    // the window's colour would show through.
+    QPalette bottomPalette = pnlBottom->palette();
+    for (const QPalette::ColorRole role : {QPalette::Window, QPalette::WindowText, QPalette::ButtonText})
+        bottomPalette.setColor(role, QApplication::palette().color(role));
+    pnlBottom->setPalette(bottomPalette);
     pnlBottom->setFixedHeight(kBottomHeight);
     auto* bottom = new QHBoxLayout(pnlBottom);
     bottom->setContentsMargins(6, 3, 3, 3);
@@ -108,7 +115,7 @@ TSplashForm::TSplashForm(bool connectMode, QWidget* parent)
         watched->installEventFilter(this);
 
     // Creation proper.
-    lblVersion->setText(QStringLiteral("v3.2.0 "));
+    lblVersion->setText(QStringLiteral("v%1 ").arg(TClientMainDM::VersionText()));
     QSize size(DesignedWidth, DesignedHeight);
     pictureLoaded_ = TClientMainForm::LoadPicture(ImagesDir() + QStringLiteral("logo"), logo_);
     if (pictureLoaded_) {

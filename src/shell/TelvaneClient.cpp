@@ -3,6 +3,7 @@
 #include "calls/CallFieldInfo.h"
 #include "shell/AppException.h"
 #include "shell/ChildWindows.h"
+#include "shell/ClientCommandLine.h"
 #include "shell/DMClientMain.h"
 #include "shell/FormClientMain.h"
 #include "shell/FormSplash.h"
@@ -10,6 +11,8 @@
 #include "shell/base/ProcessLife.h"
 
 #include <QTimer>
+
+#include <cstdio>
 
 namespace {
 
@@ -39,7 +42,13 @@ int RunClient(TTelvaneApplication& app)
     }
     if (ClientMainDM() && ClientMainDM()->Connected()) {
         TClientMainForm& form = *ClientMainForm();
-        BindChildWindows(form, *ClientMainDM());
+        TClientMainDM& connection = *ClientMainDM();
+        BindChildWindows(form, connection);
+        // A connection lost while the client waits for the user ends it as a lost
+        // connection found by a call does.
+        QObject::connect(&connection, &TClientMainDM::ConnectionLost, &connection, [&connection] {
+            HandleAppException(&connection, connection.sktServer.DisconnectedError());
+        });
         QObject::connect(&form, &TClientMainForm::Closed, &app, &QCoreApplication::quit,
                          Qt::QueuedConnection);
         form.showMaximized();
@@ -51,12 +60,38 @@ int RunClient(TTelvaneApplication& app)
     return 0;
 }
 
+// Answers --help and --version, refuses what cannot run; false when the program ends here.
+bool MayStart(const TClientStart& start)
+{
+    if (start.Kind == TClientStart::Run)
+        return true;
+    std::fputs(start.Text.toLocal8Bit().constData(), start.Kind == TClientStart::Refused ? stderr : stdout);
+    return false;
+}
+
+QStringList ArgumentList(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    // First of all, so that every error from here on reaches the handler.
+    // Before the application object, which needs a display.
+    const TClientStart start =
+        ReadClientCommandLine(ArgumentList(argc, argv), QProcessEnvironment::systemEnvironment());
+    if (!MayStart(start))
+        return start.ExitCode;
+    // Then, so that every error from here on reaches the handler. It takes Qt's own
+    // options out of the command line.
     TTelvaneApplication app(argc, argv);
+    const TClientStart rest = CheckRemainingArguments(ArgumentList(argc, argv));
+    if (!MayStart(rest))
+        return rest.ExitCode;
     // The main window's close ends the main loop, not the last of the client's windows.
     app.setQuitOnLastWindowClosed(false);
     try {

@@ -92,6 +92,10 @@ public:
     // Clamps, shows the position's text (also when it does not change) and emits
     // PositionChanged when it changed.
     void SetPosition(int position);
+    // The position last set or stepped, whatever has been typed since; what a get-text
+    // handler starts from when its own reading of the text keeps the value (a handler may
+    // read it, unlike Position()).
+    int LastPosition() const { return position_; }
     // The text shown in the edit, as typed or as last set.
     QString Text() const;
 

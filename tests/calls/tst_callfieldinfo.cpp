@@ -355,6 +355,16 @@ private Q_SLOTS:
         QTest::newRow("prefix quotes doubled") << int(cfPhone) << "1' or '1'='1"
                                                << "(c.PHONE like '1'' or ''1''=''1%')"
                                                << "Phone: 1' or '1'='1";
+        QTest::newRow("prefix percent stands for itself") << int(cfPhone) << "12%"
+                                                          << "(c.PHONE like '12\\%%' escape '\\')"
+                                                          << "Phone: 12%";
+        QTest::newRow("prefix underscore and escape character")
+            << int(cfPhone) << "0_\\,35"
+            << "(c.PHONE like '0\\_\\\\%' escape '\\') or (c.PHONE like '35%')"
+            << "Phone: 0_\\, 35";
+        QTest::newRow("prefix quote beside a wildcard") << int(cfPhone) << "'_"
+                                                        << "(c.PHONE like '''\\_%' escape '\\')"
+                                                        << "Phone: '_";
 
         QTest::newRow("span between and missing") << int(cfDuration) << "1,60,300,True"
                                                   << "c.DURATION between 60 and 300 or c.DURATION is null"

@@ -8,6 +8,7 @@
 #include "remote/Connections.h"
 #include "calls/DMReport.h"
 #include "support/ClientFixture.h"
+#include "support/DirectSql.h"
 #include "support/LogCapture.h"
 #include "core/RegionalSettings.h"
 #include "calls/ReportQuery.h"
@@ -15,8 +16,6 @@
 #include "support/TestServer.h"
 #include "remote/TypeLibrary.h"
 #include "core/Variants.h"
-
-#include <sqlite3.h>
 
 #include <QTest>
 #include <QTimer>
@@ -74,76 +73,6 @@ struct TClient {
                LogIn(Socket.AppServer(), false);
     }
 };
-
-// The statement run with the SQLite C API on the database file, read-only.
-struct TDirect {
-    QStringList Names;
-    QList<QVariantList> Rows;
-    QString Error;
-};
-
-TDirect RunDirect(const QString& path, const QString& sql)
-{
-    TDirect out;
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        out.Error = QString::fromUtf8(sqlite3_errmsg(db));
-        sqlite3_close(db);
-        return out;
-    }
-    sqlite3_stmt* stmt = nullptr;
-    const QByteArray text = sql.toUtf8();
-    if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &stmt, nullptr) != SQLITE_OK) {
-        out.Error = QString::fromUtf8(sqlite3_errmsg(db));
-    } else {
-        for (int c = 0; c < sqlite3_column_count(stmt); ++c)
-            out.Names << QString::fromUtf8(sqlite3_column_name(stmt, c));
-        int rc = SQLITE_ROW;
-        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-            QVariantList row;
-            for (int c = 0; c < out.Names.size(); ++c) {
-                switch (sqlite3_column_type(stmt, c)) {
-                    case SQLITE_INTEGER:
-                        row << QVariant(qint64(sqlite3_column_int64(stmt, c)));
-                        break;
-                    case SQLITE_FLOAT:
-                        row << QVariant(sqlite3_column_double(stmt, c));
-                        break;
-                    case SQLITE_NULL:
-                        row << QVariant();
-                        break;
-                    default:
-                        row << QVariant(
-                            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, c))));
-                }
-            }
-            out.Rows << row;
-        }
-        if (rc != SQLITE_DONE)
-            out.Error = QString::fromUtf8(sqlite3_errmsg(db));
-    }
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return out;
-}
-
-// Runs one statement on the database file with a connection of its own that may write.
-QString ExecDirect(const QString& path, const QString& sql)
-{
-    sqlite3* db = nullptr;
-    QString error;
-    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
-        sqlite3_busy_timeout(db, 5000);
-        char* message = nullptr;
-        if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &message) != SQLITE_OK)
-            error = QString::fromUtf8(message);
-        sqlite3_free(message);
-    } else {
-        error = QString::fromUtf8(sqlite3_errmsg(db));
-    }
-    sqlite3_close(db);
-    return error;
-}
 
 // A loaded value against the stored one: points in time are stored as the same text as
 // the client's SQL literals.

@@ -108,6 +108,7 @@ private Q_SLOTS:
         row(callback::CommandAdded, 202);
         row(callback::CommandRemoved, 203);
         row(callback::QueueCleared, 204);
+        row(callback::RetryCountChanged, 205);
         row(callback::ReportReady, 201);
         row(callback::LogsReportReady, 202);
     }

@@ -88,6 +88,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("message");
         QTest::newRow("no database") << QStringList{"--port", "0"} << "--db FILE is required";
+        // Without a word it shows how to start it.
+        QTest::newRow("no arguments") << QStringList{} << "telvane-server [options]";
         QTest::newRow("port not a number")
             << QStringList{"--db", "x.db", "--port", "x"} << "--port needs a number";
         QTest::newRow("port too large")
@@ -130,6 +132,34 @@ private Q_SLOTS:
         const QString err = QString::fromUtf8(p.readAllStandardError());
         QVERIFY2(err.contains(message), qPrintable(err));
         QVERIFY(!QFile::exists(QStringLiteral("x.db")));
+    }
+
+    // The demo's passwords are well known: it listens on this machine only, unless the
+    // user names an address.
+    void listenAddress_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("address");
+        QTest::newRow("an installation") << QStringList{"--db", "x.db"} << "any";
+        QTest::newRow("the demo") << QStringList{"--db", "x.db", "--demo"} << "127.0.0.1";
+        QTest::newRow("the demo on every address")
+            << QStringList{"--db", "x.db", "--demo", "--listen", "0.0.0.0"} << "0.0.0.0";
+        QTest::newRow("the demo on a named address")
+            << QStringList{"--listen", "192.168.1.20", "--db", "x.db", "--demo"} << "192.168.1.20";
+        QTest::newRow("an installation on IPv6 loopback")
+            << QStringList{"--db", "x.db", "--listen", "::1"} << "::1";
+    }
+    void listenAddress()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, address);
+        TServerOptions options;
+        QString message;
+        bool help = false;
+        QVERIFY2(ParseServerOptions(arguments, options, message, help), qPrintable(message));
+        QCOMPARE(options.ListenAddress == QHostAddress::Any ? QStringLiteral("any")
+                                                            : options.ListenAddress.toString(),
+                 address);
     }
 
     void help()

@@ -38,6 +38,16 @@ bool Queue(TWireClient& c, const QString& text)
     return c.Call(kCommands, 313, {text}).Kind == TMessageKind::Reply;
 }
 
+// A server whose queue has no exchange to send to: the first command is retried every
+// retryMs, and its count reaches the clients at most every noticeMs.
+bool StartRetrying(TTestServer& server, int retryMs, int noticeMs)
+{
+    server.Options().ReceiverPort = 0;
+    server.Options().CommandRetryMs = retryMs;
+    server.Options().RetryNoticeMs = noticeMs;
+    return server.Start();
+}
+
 }  // namespace
 
 class TestServerQueue : public QObject {
@@ -265,6 +275,48 @@ private Q_SLOTS:
         QVERIFY(exchange.Connect(ReceiverPort(server)));
         QVERIFY(exchange.WaitForReceived("BLOCK 102\r\n"));
         QCOMPARE(exchange.Received, QByteArray("BLOCK 101\r\nBLOCK 102\r\n"));
+    }
+
+    // The retry count reaches every client as it grows, at most once per notice interval:
+    // the first retry at once, the ones within the interval folded into one notice.
+    void retryCountsReachTheClients()
+    {
+        TTestServer server;
+        QVERIFY(StartRetrying(server, 10, 3600000));
+        TWireClient admin, watcher;
+        QVERIFY(admin.OpenAsAdministrator(server.Port()));
+        QVERIFY(watcher.Open(server.Port()));
+        QVERIFY(Queue(admin, QStringLiteral("BLOCK 101")));
+        QVERIFY(Queue(admin, QStringLiteral("BLOCK 102")));
+        QTRY_VERIFY_WITH_TIMEOUT(ReadQueue(admin).Retries.value(0) >= 5, 30000);
+        // Every notice of the retries so far reaches the watcher before this answer.
+        QCOMPARE(watcher.Call(kMain, dispid::MainRDM::GetLanguage).Kind, TMessageKind::Reply);
+        const QList<QVariantList> notices = watcher.CallbackArgs(QStringLiteral("RetryCountChanged"));
+        QCOMPARE(notices.size(), 1);
+        QCOMPARE(notices.first().at(0).toInt(), 0);
+        QCOMPARE(notices.first().at(1).metaType().id(), int(QMetaType::Short));
+        QCOMPARE(notices.first().at(1).toInt(), 1);
+    }
+
+    void retryCountsKeepComing()
+    {
+        TTestServer server;
+        QVERIFY(StartRetrying(server, 10, 40));
+        TWireClient admin;
+        QVERIFY(admin.OpenAsAdministrator(server.Port()));
+        QVERIFY(Queue(admin, QStringLiteral("BLOCK 101")));
+        QVERIFY(admin.WaitUntil([&] {
+            const QList<QVariantList> notices = admin.CallbackArgs(QStringLiteral("RetryCountChanged"));
+            return !notices.isEmpty() && notices.last().at(1).toInt() >= 4;
+        }));
+        int previous = 0;
+        for (const QVariantList& notice : admin.CallbackArgs(QStringLiteral("RetryCountChanged"))) {
+            QCOMPARE(notice.at(0).toInt(), 0);
+            QVERIFY(notice.at(1).toInt() > previous);
+            previous = notice.at(1).toInt();
+        }
+        // The count shown is never ahead of the server's.
+        QVERIFY(ReadQueue(admin).Retries.value(0) >= previous);
     }
 
     void controlProtocol_data()

@@ -146,6 +146,101 @@ private Q_SLOTS:
         QVERIFY(!TChildFormBlank::OfAction(form->actReport));
     }
 
+    // Until its window lands an action is disabled and says why, in the tool tip that a
+    // disabled menu entry or tool button still shows.
+    void missingWindowsSaySo_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("button");  // its tool bar button, if it has one
+        QTest::addColumn<QString>("hint");    // empty: the action works
+        QTest::newRow("queue") << "actQueue"
+                               << "tbQueue"
+                               << "";
+        QTest::newRow("access level") << "actAccessLevel"
+                                      << "tbAccessLevel"
+                                      << "";
+        QTest::newRow("about") << "actAbout"
+                               << ""
+                               << "";
+        QTest::newRow("reports") << "actReport"
+                                 << "tbCalls"
+                                 << "Call reports - not available in this version.";
+        QTest::newRow("administration")
+            << "actAdmin"
+            << "tbAdmin"
+            << "Manage extensions, PINs, limits, tariffs etc. - not available in this version.";
+        QTest::newRow("archives") << "actArchives"
+                                  << "tbArchives"
+                                  << "Create and import archives - not available in this version.";
+        QTest::newRow("logs") << "actLogsReport"
+                              << "tbLogsReport"
+                              << "View and print log reports - not available in this version.";
+        QTest::newRow("options") << "actOptions"
+                                 << "tbOptions"
+                                 << "Configure Telvane Control - not available in this version.";
+        // No help file is installed yet.
+        QTest::newRow("help contents") << "actHelp"
+                                       << ""
+                                       << "Not available in this version.";
+    }
+    void missingWindowsSaySo()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, button);
+        QFETCH(QString, hint);
+        QAction* a = Action(action);
+        QVERIFY(a);
+        // Whatever the access level shows and the idle update decides.
+        TAccess::SetLevel(TAccess::Locked);
+        TAccess::SetLevel(TAccess::Admin);
+        form->UpdateActions();
+        QCOMPARE(a->isEnabled(), hint.isEmpty());
+        QCOMPARE(form->ActionAvailable(a), hint.isEmpty());
+        if (!button.isEmpty()) {
+            auto* b = form->findChild<QToolButton*>(button);
+            QVERIFY(b && b->isVisible());
+            QCOMPARE(b->isEnabled(), hint.isEmpty());
+            if (!hint.isEmpty())
+                QCOMPARE(b->toolTip(), hint);
+        }
+        if (hint.isEmpty())
+            return;
+        QCOMPARE(a->toolTip(), hint);
+        QCOMPARE(a->statusTip(), hint);
+        // Its shortcut does nothing either.
+        a->trigger();
+        QCoreApplication::processEvents();
+        QVERIFY(!QApplication::activeModalWidget());
+        QVERIFY(form->MdiArea()->subWindowList().isEmpty());
+    }
+
+    // A later window enables its action by its binding alone, with the action's own hint;
+    // the access level still decides whether it is shown.
+    void bindingEnablesAMissingWindow()
+    {
+        QVERIFY(!form->actArchives->isEnabled());
+        form->BindChildWindow(QStringLiteral("actArchives"),
+                              [](TMainFormServices* o, QAction* a) { return new TTestChild(o, a); });
+        QVERIFY(form->actArchives->isEnabled());
+        QCOMPARE(form->actArchives->toolTip(), QStringLiteral("Create and import archives"));
+        QCOMPARE(form->actArchives->statusTip(), QStringLiteral("Create and import archives"));
+        QVERIFY(form->tbArchives->isEnabled());
+        TAccess::SetLevel(TAccess::User);
+        QVERIFY(!form->actArchives->isEnabled());
+        TAccess::SetLevel(TAccess::Admin);
+        QVERIFY(form->actArchives->isEnabled());
+        form->actArchives->trigger();
+        QVERIFY(TChildFormBlank::OfAction(form->actArchives));
+
+        form->BindDialog(QStringLiteral("actOptions"),
+                         [](QWidget* parent) { return std::make_unique<QDialog>(parent); });
+        form->UpdateActions();
+        QVERIFY(form->actOptions->isEnabled());
+        TAccess::SetLevel(TAccess::User);
+        form->UpdateActions();
+        QVERIFY(!form->actOptions->isEnabled());
+    }
+
     void bindingNamesAnActionOfItsKind_data()
     {
         QTest::addColumn<bool>("childWindow");

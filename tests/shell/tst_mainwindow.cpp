@@ -18,6 +18,8 @@
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QCursor>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -28,6 +30,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSplitter>
+#include <QStatusTipEvent>
 #include <QTabWidget>
 #include <QTcpSocket>
 #include <QTest>
@@ -175,6 +178,11 @@ private Q_SLOTS:
         QFETCH(QString, mode);
         QFETCH(QStringList, fileMenu);
         QFETCH(bool, pbxMenu);
+        // With their windows bound, as they will be, the level alone decides.
+        form->BindChildWindow(QStringLiteral("actReport"),
+                              [this](TMainFormServices*, QAction* a) { return new TTestChild(form, a); });
+        form->BindDialog(QStringLiteral("actOptions"),
+                         [](QWidget* parent) { return std::make_unique<QDialog>(parent); });
         bool passwordShown = false;
         QVERIFY(WithAccessDialog([&](TDlgFormAccessLevel* d) {
             d->rgAccessLevelButtons->button(level)->click();
@@ -728,6 +736,77 @@ private Q_SLOTS:
             QCOMPARE(form->StatusPanelText(0), QStringLiteral("Receiver on port 2101"));
     }
 
+    // Hover hints show over the running activities, never over the receiver's state or
+    // the access mode, and go when their source does.
+    void hintsLeaveTheStatePanels()
+    {
+        form->SetStatusPanelText(0, QStringLiteral("Receiver stopped"));
+        const int id = form->AddStatus(QStringLiteral("Loading report..."));
+        QStatusTipEvent tip(QStringLiteral("Call reports"));
+        QCoreApplication::sendEvent(form->tbCalls, &tip);
+        QCOMPARE(form->StatusHint(), QStringLiteral("Call reports"));
+        for (const char* panel : {"sbStatusPanel0", "sbStatusPanel1"}) {
+            auto* label = form->findChild<QLabel*>(QLatin1String(panel));
+            QVERIFY(label && label->isVisible());
+        }
+        QCOMPARE(form->StatusPanelText(0), QStringLiteral("Receiver stopped"));
+        QCOMPARE(form->StatusPanelText(1), QStringLiteral("Locked mode"));
+        QVERIFY(!form->findChild<QLabel*>(QStringLiteral("sbStatusPanel2"))->isVisible());
+        QVERIFY(form->findChild<QLabel*>(QStringLiteral("sbStatusHint"))->isVisible());
+        // The end of the hover brings the running activities back.
+        QStatusTipEvent none{QString()};
+        QCoreApplication::sendEvent(form->tbCalls, &none);
+        QCOMPARE(form->StatusHint(), QString());
+        QVERIFY(form->findChild<QLabel*>(QStringLiteral("sbStatusPanel2"))->isVisible());
+        QCOMPARE(form->StatusPanelText(2), QStringLiteral(" Loading report..."));
+        form->ClearStatus(id);
+    }
+
+    void staleHintGoes_data()
+    {
+        QTest::addColumn<bool>("overItsButton");
+        QTest::newRow("pointer on its button") << true;
+        QTest::newRow("pointer elsewhere") << false;
+    }
+    void staleHintGoes()
+    {
+        QFETCH(bool, overItsButton);
+        QToolButton* button = form->tbAccessLevel;
+        QVERIFY(button->isVisible());
+        QCursor::setPos(overItsButton ? button->mapToGlobal(button->rect().center())
+                                      : form->memoLiveLog->mapToGlobal(QPoint(5, 5)));
+        // A hint whose end never came (the button was hidden or a dialog opened under the
+        // pointer).
+        QStatusTipEvent tip(button->statusTip());
+        QCoreApplication::sendEvent(button, &tip);
+        form->UpdateActions();
+        QCOMPARE(form->StatusHint(), overItsButton ? button->statusTip() : QString());
+    }
+
+    void longStateTextsShowWhole_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("fits");
+        QTest::newRow("short") << "Receiver stopped" << true;
+        QTest::newRow("long") << "Receiver on port 9100: exchange connected from 192.168.100.200:50122"
+                              << false;
+    }
+    void longStateTextsShowWhole()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, fits);
+        auto* panel = form->findChild<QLabel*>(QStringLiteral("sbStatusPanel0"));
+        QVERIFY(panel);
+        const int width = panel->width();
+        form->SetStatusPanelText(0, text);
+        QCOMPARE(form->StatusPanelText(0), text);
+        QCOMPARE(panel->width(), width);
+        QCOMPARE(panel->text() == text, fits);
+        QCOMPARE(panel->toolTip(), fits ? QString() : text);
+        if (!fits)
+            QVERIFY2(panel->text().endsWith(QChar(0x2026)), qPrintable(panel->text()));
+    }
+
     void applicationCallbacks()
     {
         f->Notify(TCallbackTarget::Application, QStringLiteral("StatusAdded"),
@@ -774,6 +853,20 @@ private Q_SLOTS:
         QVERIFY(f->LogEntries().contains(QStringLiteral(
             "2: Too many users have connected to Telvane Server. Telvane Client will now close.")));
         QVERIFY(!form->memoLiveLog->toPlainText().contains(QStringLiteral("Too many users")));
+    }
+
+    // A server that says goodbye before it closes has not lost the connection: the user
+    // sees its notice, not the lost-connection error.
+    void announcedEndIsNoLoss()
+    {
+        QSignalSpy lost(ClientMainDM(), &TClientMainDM::ConnectionLost);
+        f->Server.Stop();
+        QTRY_COMPARE_WITH_TIMEOUT(f->Answerer.Asked().size(), 1, 10000);
+        QCOMPARE(f->Answerer.Asked().first().Text,
+                 QStringLiteral("Telvane Server has been shut down.\nTelvane Client will now close."));
+        QTRY_VERIFY(!f->Connected());
+        Flush();
+        QCOMPARE(lost.count(), 0);
     }
 
     void tooManyUsers()

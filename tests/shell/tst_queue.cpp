@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -66,6 +67,21 @@ private:
     {
         form->actQueue->trigger();
         return TChildFormQueue::Instance();
+    }
+    // A fresh fixture on the server's own queue, set up by configure, with the
+    // administrator's queue window open.
+    TChildFormQueue* OpenTheServersQueue(const std::function<void(TServerOptions&)>& configure)
+    {
+        cleanup();
+        f = std::make_unique<TShellFixture>();
+        configure(f->Server.Options());
+        if (!f->StartServer())
+            return nullptr;
+        form = f->Connect();
+        if (!ClientMainDM()->MainRDM.Call(307, {true, QStringLiteral("admin")}).toBool())
+            return nullptr;
+        TAccess::SetLevel(TAccess::Admin);
+        return OpenQueue();
     }
     static QStringList Rows(const TChildFormQueue* queue)
     {
@@ -190,6 +206,45 @@ private Q_SLOTS:
         QVERIFY(!queue->actClear->isEnabled());
     }
 
+    void retryCountChanges_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QStringList>("rows");
+        QTest::newRow("first row") << 0 << QStringList{"A|7", "B|0"};
+        QTest::newRow("last row") << 1 << QStringList{"A|1", "B|7"};
+        // A row the list does not have changes nothing.
+        QTest::newRow("beyond the list") << 2 << QStringList{"A|1", "B|0"};
+        QTest::newRow("negative") << -1 << QStringList{"A|1", "B|0"};
+    }
+    void retryCountChanges()
+    {
+        QFETCH(int, row);
+        QFETCH(QStringList, rows);
+        InstallQueue(QVariant(QVariantList{QStringLiteral("A"), QStringLiteral("B")}),
+                     QVariant(QVariantList{1, 0}), 0);
+        TChildFormQueue* queue = OpenQueue();
+        f->Notify(TCallbackTarget::Commands, QStringLiteral("RetryCountChanged"),
+                  {row, QVariant::fromValue(qint16(7))});
+        QCOMPARE(Rows(queue), rows);
+    }
+
+    // The server's own queue without an exchange: the first command's retry count grows in
+    // the open window, without reopening it.
+    void retryCountsFollowTheServer()
+    {
+        TChildFormQueue* queue = OpenTheServersQueue([](TServerOptions& options) {
+            options.ReceiverPort = 0;
+            options.CommandRetryMs = 10;
+            options.RetryNoticeMs = 20;
+        });
+        QVERIFY(queue);
+        ClientMainDM()->CommandsRDM.Call(313, {QStringLiteral("BLOCK 101")});
+        ClientMainDM()->CommandsRDM.Call(313, {QStringLiteral("BLOCK 102")});
+        QTRY_COMPARE_WITH_TIMEOUT(queue->ListView->rowCount(), 2, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(queue->ListView->item(0, 1)->text().toInt() >= 3, 30000);
+        QCOMPARE(queue->ListView->item(1, 1)->text(), QStringLiteral("0"));
+    }
+
     void deleteSendsTheSelectedRow()
     {
         InstallQueue(QVariant(QVariantList{QStringLiteral("A"), QStringLiteral("B")}),
@@ -229,14 +284,9 @@ private Q_SLOTS:
 
     void theServersQueue()
     {
-        cleanup();
-        f = std::make_unique<TShellFixture>();
-        f->Server.Options().ControlProtocol = 3;
-        QVERIFY(f->StartServer());
-        form = f->Connect();
-        QVERIFY(ClientMainDM()->MainRDM.Call(307, {true, QStringLiteral("admin")}).toBool());
-        TAccess::SetLevel(TAccess::Admin);
-        TChildFormQueue* queue = OpenQueue();
+        TChildFormQueue* queue =
+            OpenTheServersQueue([](TServerOptions& options) { options.ControlProtocol = 3; });
+        QVERIFY(queue);
         QVERIFY(queue->pnlCustomCommand->isVisibleTo(queue));
         QCOMPARE(queue->ListView->rowCount(), 0);
         queue->edtCustomCommand->setText(QStringLiteral("  ATDT 0888"));

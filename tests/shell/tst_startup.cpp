@@ -420,6 +420,67 @@ private Q_SLOTS:
         const QColor window = splash.palette().color(QPalette::Window);
         QVERIFY(qAbs(window.green() - 120) <= 4 && qAbs(window.red() - 10) <= 4);
     }
+
+    // The pictures the build ships beside the program decode through the JPEG plugin and
+    // are what the windows expect of them.
+    void shippedPictures_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("logo") << "logo" << QSize(480, 270);
+        QTest::newRow("wallpaper") << "wallpaper" << QSize(1280, 720);
+    }
+    void shippedPictures()
+    {
+        QFETCH(QString, name);
+        QFETCH(QSize, size);
+        const QString base = qEnvironmentVariable("TELVANE_BIN_DIR") + QStringLiteral("/images/") + name;
+        QImageReader reader(base + QStringLiteral(".jpg"));
+        QCOMPARE(reader.format(), QByteArray("jpeg"));
+        QImage image;
+        QVERIFY(TClientMainForm::LoadPicture(base, image));
+        QCOMPARE(image.size(), size);
+        const int right = size.width() - 1, bottom = size.height() - 1;
+        const QColor corners[] = {image.pixelColor(0, 0), image.pixelColor(right, 0),
+                                  image.pixelColor(0, bottom), image.pixelColor(right, bottom)};
+        // Dark blue, under white text (the version, the name).
+        for (const QColor& c : corners)
+            QVERIFY2(c.blue() > c.red() + 20 && c.lightness() < 110, qPrintable(c.name()));
+        if (name == QLatin1String("wallpaper")) {
+            // Its edges fade into the colour the main window fills the rest with.
+            for (const QColor& c : corners)
+                QVERIFY2(qAbs(c.red() - corners[0].red()) <= 3 && qAbs(c.green() - corners[0].green()) <= 3 &&
+                             qAbs(c.blue() - corners[0].blue()) <= 3,
+                         qPrintable(c.name() + QLatin1Char(' ') + corners[0].name()));
+            // Something is drawn in the middle.
+            const QColor middle = image.pixelColor(size.width() / 2, size.height() / 2 - 60);
+            QVERIFY2(middle != corners[0], qPrintable(middle.name()));
+        }
+    }
+
+    void splashShowsTheShippedLogo()
+    {
+        QVERIFY(QDir().mkpath(ImagesDir()));
+        QVERIFY(QFile::copy(qEnvironmentVariable("TELVANE_BIN_DIR") + QStringLiteral("/images/logo.jpg"),
+                            ImagesDir() + QStringLiteral("logo.jpg")));
+        TSplashForm splash(true);
+        splash.StopCountdown();
+        QVERIFY(splash.PictureLoaded());
+        QCOMPARE(splash.size(), QSize(480, 270 + splash.pnlBottom->height()));
+        QCOMPARE(splash.lblVersion->text(), QStringLiteral("v3.2.0 "));
+        // The server strip keeps the desktop's light colours under the dark logo, where the
+        // countdown's caption, black at first, can be seen.
+        QVERIFY(splash.palette().color(QPalette::Window).lightness() < 128);
+        QCOMPARE(splash.pnlBottom->palette().color(QPalette::Window), QApplication::palette().color(QPalette::Window));
+        QCOMPARE(splash.lblServer->palette().color(QPalette::WindowText),
+                 QApplication::palette().color(QPalette::WindowText));
+        splash.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&splash));
+        // The version sits at the top right, over the picture.
+        const QRect version =
+            splash.lblVersion->geometry().translated(splash.lblVersion->parentWidget()->pos());
+        QVERIFY(version.right() > 480 - 40 && version.top() < 30);
+    }
 };
 
 QTEST_MAIN(TestStartup)
