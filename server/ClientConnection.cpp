@@ -498,6 +498,7 @@ void TClientConnection::SendDataSet(quint32 id, TDataSetResultPtr result)
     meta.Kind = TMessageKind::Meta;
     meta.Id = id;
     meta.Fields = result->Fields;
+    meta.Count = result->RowCount;  // lets the client make room for the rows at once
     Send(meta);
     if (closing_)
         return;

@@ -7,19 +7,6 @@
 
 namespace {
 
-// A rough size of a value on the wire, enough to cut packets near the target size.
-qsizetype EstimatedBytes(const QVariant& v)
-{
-    switch (v.metaType().id()) {
-        case QMetaType::QString:
-            return 3 + v.toString().size() * 2;
-        case QMetaType::QByteArray:
-            return 5 + v.toByteArray().size();
-        default:
-            return 9;
-    }
-}
-
 QByteArray Encode(const QList<QVariantList>& rows, quint32 id)
 {
     TMessage m;
@@ -43,57 +30,120 @@ qsizetype IdOffset()
     return offset;
 }
 
+// A packet is laid out as EncodeMessage lays out a "rows" message with request number 0
+// and its rows last, so that the number can be put in the same way; the rows then follow as
+// an array of indefinite length, and what closes the message follows when the packet is
+// closed.
+struct TPacketFrame {
+    QByteArray Head;  // up to the rows array
+    QByteArray Tail;  // after it
+};
+
+const TPacketFrame& PacketFrame()
+{
+    static const TPacketFrame frame = [] {
+        const QByteArray empty = Encode({}, 0);
+        const qsizetype rows = empty.lastIndexOf(char(0x80));  // the empty rows array
+        return TPacketFrame{empty.left(rows), empty.mid(rows + 1)};
+    }();
+    return frame;
+}
+
+void StartPacket(TCborWriter& w)
+{
+    const QByteArray& head = PacketFrame().Head;
+    w.Raw(head.constData(), head.size());
+    w.IndefiniteArray();
+}
+
+void EndPacket(TCborWriter& w)
+{
+    w.Break();
+    const QByteArray& tail = PacketFrame().Tail;
+    w.Raw(tail.constData(), tail.size());
+}
+
+void WriteRow(TCborWriter& w, const QVariantList& row)
+{
+    w.ArrayHead(static_cast<quint64>(row.size()));
+    for (const QVariant& v : row) {
+        const QByteArray value = EncodeValue(v);
+        w.Raw(value.constData(), value.size());
+    }
+}
+
+// A client drops a connection whose frame exceeds its limit; one huge row must fail its
+// own transfer instead. The margin leaves room for the request number.
+void CheckPacketSize(qsizetype bytes)
+{
+    constexpr qsizetype kIdMargin = 16;
+    if (bytes > qsizetype(DefaultMaxFrameSize) - kIdMargin)
+        throw Exception(QStringLiteral("A row is too large to be sent: its packet holds %1 bytes, a client "
+                                       "takes at most %2.")
+                            .arg(bytes)
+                            .arg(qsizetype(DefaultMaxFrameSize) - kIdMargin));
+}
+
 }  // namespace
 
 TRowsPacker::TRowsPacker(qsizetype packetBytes) : packetBytes_(packetBytes) {}
 
-void TRowsPacker::Add(QVariantList row)
+void TRowsPacker::Add(const QVariantList& row)
 {
-    for (const QVariant& v : row)
-        pendingBytes_ += EstimatedBytes(v);
-    pending_.append(std::move(row));
+    if (writer_.Size() == 0)
+        StartPacket(writer_);
+    WriteRow(writer_, row);
+    EndRow();
+}
+
+TCborWriter& TRowsPacker::BeginRow(int columns)
+{
+    if (writer_.Size() == 0) {
+        writer_.Reserve(packetBytes_ + packetBytes_ / 4);
+        StartPacket(writer_);
+    }
+    writer_.ArrayHead(static_cast<quint64>(columns));
+    return writer_;
+}
+
+void TRowsPacker::EndRow()
+{
     ++count_;
-    if (pendingBytes_ >= packetBytes_)
+    if (writer_.Size() >= packetBytes_)
         Flush();
 }
 
 void TRowsPacker::Finish()
 {
-    if (!pending_.isEmpty())
+    if (writer_.Size() > 0)
         Flush();
 }
 
 void TRowsPacker::Flush()
 {
-    QByteArray packet = Encode(pending_, 0);
-    // A client drops a connection whose frame exceeds its limit; one huge row must fail
-    // its own transfer instead. The margin leaves room for the request number.
-    constexpr qsizetype kIdMargin = 16;
-    if (packet.size() > qsizetype(DefaultMaxFrameSize) - kIdMargin)
-        throw Exception(QStringLiteral("A row is too large to be sent: its packet holds %1 bytes, a client "
-                                       "takes at most %2.")
-                            .arg(packet.size())
-                            .arg(qsizetype(DefaultMaxFrameSize) - kIdMargin));
-    bytes_ += packet.size();
-    packets_.append(std::move(packet));
-    pending_.clear();
-    pendingBytes_ = 0;
+    EndPacket(writer_);
+    CheckPacketSize(writer_.Size());
+    bytes_ += writer_.Size();
+    packets_.append(writer_.Bytes());
+    writer_.Clear();
 }
 
 void TRowsPacker::ConvertColumn(int column, TFieldType type)
 {
-    auto convert = [&](QList<QVariantList>& rows) {
-        for (QVariantList& row : rows)
-            if (column < row.size())
-                row[column] = ConvertToFieldType(row.at(column), type);
-    };
-    convert(pending_);
+    Finish();
     for (QByteArray& packet : packets_) {
         TMessage m = DecodeMessage(packet);
-        convert(m.Rows);
-        bytes_ -= packet.size();
-        packet = Encode(m.Rows, 0);
-        bytes_ += packet.size();
+        for (QVariantList& row : m.Rows)
+            if (column < row.size())
+                row[column] = ConvertToFieldType(row.at(column), type);
+        TCborWriter w;
+        StartPacket(w);
+        for (const QVariantList& row : m.Rows)
+            WriteRow(w, row);
+        EndPacket(w);
+        CheckPacketSize(w.Size());
+        bytes_ += w.Size() - packet.size();
+        packet = w.Bytes();
     }
 }
 

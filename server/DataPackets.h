@@ -1,9 +1,12 @@
 #pragma once
-// Dataset rows as ready-encoded "rows" messages of about 256 KiB each. A result is
-// encoded once, where it is read, and streamed from these packets as often as it is
-// opened; only the request number is put in when a packet is sent.
+// Dataset rows as ready-encoded "rows" messages of about 256 KiB of encoded bytes each. A
+// result is encoded once, where it is read, and streamed from these packets as often as
+// it is opened; only the request number is put in when a packet is sent. Rows are written
+// straight into the packet being filled, either from values (Add) or value by value by a
+// caller that encodes them itself (BeginRow ... EndRow).
 
 #include "remote/Protocol.h"
+#include "server/CborWriter.h"
 #include "server/ResultBudget.h"
 
 #include <QByteArray>
@@ -19,8 +22,14 @@ class TRowsPacker {
 public:
     explicit TRowsPacker(qsizetype packetBytes = DefaultPacketBytes);
 
-    void Add(QVariantList row);
-    // Encodes what is pending; call once after the last row.
+    // Raises EProtocolError for a value of a type that cannot be sent.
+    void Add(const QVariantList& row);
+    // A row written by the caller: exactly `columns` values in the wire's value encoding
+    // go to the writer, then EndRow.
+    TCborWriter& BeginRow(int columns);
+    void EndRow();
+    // Closes the packet being filled; call once after the last row. Raises Exception when
+    // one packet grew beyond what a client takes (a single huge row).
     void Finish();
     // Converts one column of every row packed so far (used when a column's type is only
     // known after its first values have been encoded).
@@ -29,14 +38,13 @@ public:
     const QList<QByteArray>& Packets() const { return packets_; }
     qint64 RowCount() const { return count_; }
     qint64 EncodedBytes() const { return bytes_; }
-    // The memory the packer holds: its packets and an estimate of the rows not yet packed.
-    qint64 Footprint() const { return bytes_ + pendingBytes_; }
+    // The memory the packer holds: its packets and the one being filled.
+    qint64 Footprint() const { return bytes_ + writer_.Size(); }
 
 private:
     void Flush();
     qsizetype packetBytes_;
-    QList<QVariantList> pending_;
-    qsizetype pendingBytes_ = 0;
+    TCborWriter writer_;  // the packet being filled; empty between packets
     QList<QByteArray> packets_;
     qint64 count_ = 0;
     qint64 bytes_ = 0;

@@ -21,6 +21,8 @@ public:
 
     // A new record with every value null.
     quint32 AddSlot();
+    // Makes room for this many more records, so that loading them does not copy columns.
+    void Reserve(qint64 more);
     // Gives back spare capacity once loading is done.
     void Squeeze();
 
