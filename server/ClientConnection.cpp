@@ -526,7 +526,7 @@ void TClientConnection::Pump()
                 SendError(id, hr::DISP_E_EXCEPTION_, e.Message());
                 return;
             }
-            socket_->write(FrameBytes(RowsPayloadWithId(packet, front.Id)));
+            socket_->write(RowsFrameWithId(packet, front.Id));
             continue;
         }
         TMessage eof;

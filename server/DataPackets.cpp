@@ -4,6 +4,10 @@
 
 #include <QDir>
 #include <QTemporaryFile>
+#include <QtEndian>
+
+#include <cstring>
+#include <utility>
 
 namespace {
 
@@ -86,7 +90,15 @@ void CheckPacketSize(qsizetype bytes)
 
 }  // namespace
 
-TRowsPacker::TRowsPacker(qsizetype packetBytes) : packetBytes_(packetBytes) {}
+TRowsPacker::TRowsPacker(qsizetype packetBytes, qint64 spillAbove)
+    : packetBytes_(packetBytes), spillAbove_(spillAbove)
+{
+}
+
+std::shared_ptr<const TSpilledPackets> TRowsPacker::Spilled() const
+{
+    return spilled_;
+}
 
 void TRowsPacker::Add(const QVariantList& row)
 {
@@ -123,28 +135,55 @@ void TRowsPacker::Flush()
 {
     EndPacket(writer_);
     CheckPacketSize(writer_.Size());
-    bytes_ += writer_.Size();
-    packets_.append(writer_.Bytes());
+    Keep(writer_.Data(), writer_.Size());
     writer_.Clear();
+}
+
+void TRowsPacker::Keep(const char* data, qsizetype size)
+{
+    if (!spilled_ && spillAbove_ > 0 && bytes_ + size > spillAbove_) {
+        try {
+            spilled_ = TSpilledPackets::Create();
+            for (const QByteArray& packet : std::as_const(packets_))
+                spilled_->Append(packet.constData(), packet.size());
+            packets_.clear();
+        } catch (const Exception&) {
+            spilled_.reset();  // kept in memory, as far as the budget allows
+        }
+    }
+    bytes_ += size;
+    if (spilled_)
+        spilled_->Append(data, size);
+    else
+        packets_.append(QByteArray(data, size));
 }
 
 void TRowsPacker::ConvertColumn(int column, TFieldType type)
 {
     Finish();
-    for (QByteArray& packet : packets_) {
+    QList<QByteArray> packets;
+    if (spilled_) {
+        for (qsizetype i = 0; i < spilled_->Count(); ++i)
+            packets.append(spilled_->Packet(i));
+        spilled_.reset();
+    } else {
+        packets = std::exchange(packets_, {});
+    }
+    bytes_ = 0;
+    for (const QByteArray& packet : std::as_const(packets)) {
         TMessage m = DecodeMessage(packet);
         for (QVariantList& row : m.Rows)
             if (column < row.size())
                 row[column] = ConvertToFieldType(row.at(column), type);
-        TCborWriter w;
-        StartPacket(w);
-        for (const QVariantList& row : m.Rows)
-            WriteRow(w, row);
-        EndPacket(w);
-        CheckPacketSize(w.Size());
-        bytes_ += w.Size() - packet.size();
-        packet = w.Bytes();
+        writer_.Clear();
+        StartPacket(writer_);
+        for (const QVariantList& row : std::as_const(m.Rows))
+            WriteRow(writer_, row);
+        EndPacket(writer_);
+        CheckPacketSize(writer_.Size());
+        Keep(writer_.Data(), writer_.Size());
     }
+    writer_.Clear();
 }
 
 QByteArray RowsPayloadWithId(const QByteArray& packet, quint32 id)
@@ -161,7 +200,22 @@ QByteArray RowsPayloadWithId(const QByteArray& packet, quint32 id)
     return out;
 }
 
-std::shared_ptr<const TSpilledPackets> TSpilledPackets::Write(const QList<QByteArray>& packets)
+QByteArray RowsFrameWithId(const QByteArray& packet, quint32 id)
+{
+    const qsizetype offset = IdOffset();
+    const QByteArray head = Encode({}, id);
+    const qsizetype idBytes = head.size() - Encode({}, 0).size() + 1;
+    const qsizetype payload = packet.size() - 1 + idBytes;
+    QByteArray out(4 + payload, Qt::Uninitialized);
+    char* p = out.data();
+    qToBigEndian<quint32>(static_cast<quint32>(payload), p);
+    std::memcpy(p + 4, head.constData(), static_cast<size_t>(offset + idBytes));
+    std::memcpy(p + 4 + offset + idBytes, packet.constData() + offset + 1,
+                static_cast<size_t>(packet.size() - offset - 1));
+    return out;
+}
+
+std::shared_ptr<TSpilledPackets> TSpilledPackets::Create()
 {
     auto spilled = std::make_shared<TSpilledPackets>();
     QTemporaryFile file(QDir::tempPath() + QStringLiteral("/telvane-result-XXXXXX"));
@@ -171,20 +225,27 @@ std::shared_ptr<const TSpilledPackets> TSpilledPackets::Write(const QList<QByteA
     const QString path = file.fileName();
     file.close();
     spilled->file_.setFileName(path);
-    const bool opened = spilled->file_.open(QIODevice::ReadWrite);
+    const bool opened = spilled->file_.open(QIODevice::ReadWrite | QIODevice::Unbuffered);
     QFile::remove(path);  // the open file lives on without a name
     if (!opened)
         throw Exception(QStringLiteral("A result cannot be kept in a temporary file: %1")
                             .arg(spilled->file_.errorString()));
-    for (const QByteArray& packet : packets) {
-        if (spilled->file_.write(packet) != packet.size())
-            throw Exception(QStringLiteral("A result cannot be kept in a temporary file: %1")
-                                .arg(spilled->file_.errorString()));
-        spilled->offsets_.append(spilled->offsets_.last() + packet.size());
-    }
-    if (!spilled->file_.flush())
-        throw Exception(QStringLiteral("A result cannot be kept in a temporary file: %1")
-                            .arg(spilled->file_.errorString()));
+    return spilled;
+}
+
+void TSpilledPackets::Append(const char* data, qsizetype size)
+{
+    if (!file_.seek(offsets_.last()) || file_.write(data, size) != size)
+        throw Exception(
+            QStringLiteral("A result cannot be kept in a temporary file: %1").arg(file_.errorString()));
+    offsets_.append(offsets_.last() + size);
+}
+
+std::shared_ptr<const TSpilledPackets> TSpilledPackets::Write(const QList<QByteArray>& packets)
+{
+    const std::shared_ptr<TSpilledPackets> spilled = Create();
+    for (const QByteArray& packet : packets)
+        spilled->Append(packet.constData(), packet.size());
     return spilled;
 }
 

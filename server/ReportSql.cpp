@@ -217,23 +217,9 @@ TStatement TReportConnection::Prepare(const QString& sql, TReadScope scope)
 
 namespace {
 
-// A result larger than this is kept in a temporary file once it has been read, so that
-// the results kept for opening take no memory; smaller ones stay in memory, within the
-// budget.
+// A result larger than this goes to a temporary file as it is read, so that the results
+// kept for opening take no memory; smaller ones stay in memory, within the budget.
 constexpr qint64 kSpillAbove = 1024 * 1024;
-
-void KeepOnDisk(TDataSetResult& result)
-{
-    if (result.Lease->Bytes() <= kSpillAbove)
-        return;
-    try {
-        result.Spilled = TSpilledPackets::Write(result.Packets);
-    } catch (const Exception&) {
-        return;  // kept in memory, as the budget allowed
-    }
-    result.Packets.clear();
-    result.Lease->GrowTo(0);
-}
 
 // The result's share of the server's memory grows with every row packed.
 void Charge(TResultBudget::TLease& lease, const TRowsPacker& packer)
@@ -258,7 +244,7 @@ TDataSetResult RunReportStatement(TStatement& stmt, const TReportConnection& con
         declared.append(f.DataType != TFieldType::Unknown);
         result.Fields.append(f);
     }
-    TRowsPacker packer;
+    TRowsPacker packer(DefaultPacketBytes, kSpillAbove);
     try {
         while (stmt.Step()) {
             // Widened before the row is begun: converting packs what was written so far.
@@ -284,6 +270,8 @@ TDataSetResult RunReportStatement(TStatement& stmt, const TReportConnection& con
         }
         packer.Finish();
         Charge(*lease, packer);
+        if (packer.Spilled())
+            lease->GrowTo(0);  // kept in its file from now on
     } catch (const Exception& e) {
         const QString stopped = connection.StopReason();
         result.Error = stopped.isEmpty() ? e.Message() : stopped;
@@ -295,8 +283,8 @@ TDataSetResult RunReportStatement(TStatement& stmt, const TReportConnection& con
         f.ReadOnly = true;
     }
     result.Packets = packer.Packets();
+    result.Spilled = packer.Spilled();
     result.RowCount = packer.RowCount();
     result.Lease = std::move(lease);
-    KeepOnDisk(result);
     return result;
 }

@@ -240,6 +240,71 @@ private Q_SLOTS:
         QCOMPARE(DecodeMessage(RowsPayloadWithId(packets.at(1), 70000)).Rows, DecodeMessage(packets.at(1)).Rows);
     }
 
+    // Past its limit the packer keeps its packets in a file as it closes them: the same
+    // packets, none in memory, and a later widening still converts them.
+    void spillsAsItPacks_data()
+    {
+        QTest::addColumn<qint64>("spillAbove");
+        QTest::addColumn<bool>("spilled");
+        QTest::newRow("kept in memory") << qint64(0) << false;
+        QTest::newRow("spilled after the first packets") << qint64(10000) << true;
+        QTest::newRow("spilled from the first packet") << qint64(1) << true;
+    }
+    void spillsAsItPacks()
+    {
+        QFETCH(qint64, spillAbove);
+        QFETCH(bool, spilled);
+        TRowsPacker packer(4096, spillAbove);
+        for (int i = 0; i < 2000; ++i)
+            packer.Add({i, QStringLiteral("call %1").arg(i)});
+        QCOMPARE(packer.Packets().isEmpty(), spilled);
+        packer.ConvertColumn(0, TFieldType::Float);
+        for (int i = 2000; i < 2100; ++i)
+            packer.Add({double(i) + 0.5, QStringLiteral("call %1").arg(i)});
+        packer.Finish();
+        TDataSetResult result;
+        result.Packets = packer.Packets();
+        result.Spilled = packer.Spilled();
+        QCOMPARE(bool(result.Spilled), spilled);
+        QCOMPARE(result.Packets.isEmpty(), spilled);
+        QVERIFY(result.PacketCount() > 2);
+        QList<QVariantList> rows;
+        qint64 bytes = 0;
+        for (qsizetype p = 0; p < result.PacketCount(); ++p) {
+            bytes += result.Packet(p).size();
+            rows += DecodeMessage(result.Packet(p)).Rows;
+        }
+        QCOMPARE(bytes, packer.EncodedBytes());
+        QCOMPARE(rows.size(), 2100);
+        QCOMPARE(rows.at(7).at(0).metaType().id(), int(QMetaType::Double));
+        QCOMPARE(rows.at(7).at(0).toDouble(), 7.0);
+        QCOMPARE(rows.at(2050).at(0).toDouble(), 2050.5);
+        QCOMPARE(rows.at(1999).at(1).toString(), QStringLiteral("call 1999"));
+    }
+
+    // A frame made in one copy equals the frame of the payload with its number put in.
+    void framesWithTheirNumber_data()
+    {
+        QTest::addColumn<quint32>("id");
+        QTest::newRow("zero") << 0u;
+        QTest::newRow("one byte") << 23u;
+        QTest::newRow("two bytes") << 24u;
+        QTest::newRow("three bytes") << 65535u;
+        QTest::newRow("five bytes") << 4294967295u;
+    }
+    void framesWithTheirNumber()
+    {
+        QFETCH(quint32, id);
+        TRowsPacker packer;
+        packer.Add({1, QStringLiteral("x")});
+        packer.Finish();
+        const QByteArray& packet = packer.Packets().at(0);
+        QCOMPARE(RowsFrameWithId(packet, id), FrameBytes(RowsPayloadWithId(packet, id)));
+        quint32 read = 0;
+        QVERIFY(PeekRowsId(RowsPayloadWithId(packet, id), read));
+        QCOMPARE(read, id);
+    }
+
     // The budget counts the packet being filled as well as the finished ones.
     void budgetCountsEncodedRows()
     {
