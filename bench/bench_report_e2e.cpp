@@ -135,7 +135,7 @@ TSizeFigures MeasureSize(const QString& dir, qint64 rows, int rounds, const QStr
 }
 
 struct TGroupedFigures {
-    double Shell = 0, Client = 0;
+    double Shell = 0, Client = 0, Statement = 0;
     qint64 Rows = 0;
 };
 
@@ -146,16 +146,18 @@ TGroupedFigures MeasureGrouped(TReportClient& client, const QString& db, const Q
     result.setObjectName(QStringLiteral("cdsResult"));
     result.SetRemoteServer(&client.report);
     result.SetProviderName(QStringLiteral("dspResult"));
-    QList<double> shell, e2e;
+    QList<double> shell, e2e, statement;
     TGroupedFigures f;
     for (int round = 0; round < rounds; ++round) {
         shell << SqliteShellSeconds(db, sql, QDir(work).filePath(QStringLiteral("grouped.tsv")));
         const TEndToEnd e = RunReport(client, result, sql);
         e2e << e.Total;
+        statement << e.Statement;
         f.Rows = e.Rows;
     }
     f.Shell = Median(shell);
     f.Client = Median(e2e);
+    f.Statement = Median(statement);
     return f;
 }
 
@@ -229,11 +231,11 @@ int main(int argc, char** argv)
                                       {QStringLiteral("x.NAME"), QStringLiteral("eg.NAME")});
     const TGroupedFigures m = MeasureGrouped(client, groupedDb, month, rounds, temporary.path());
     const TGroupedFigures y = MeasureGrouped(client, groupedDb, year, rounds, temporary.path());
-    std::printf("grouped reports on %lld calls: month by extension %lld rows, shell %.3f s, client %.3f s; "
-                "year by exchange and group %lld rows, shell %.3f s, client %.3f s\n",
-                static_cast<long long>(groupedRows > 0 ? groupedRows : sizes.last()),
-                static_cast<long long>(m.Rows), m.Shell, m.Client, static_cast<long long>(y.Rows), y.Shell,
-                y.Client);
+    std::printf("grouped reports on %lld calls:\n", static_cast<long long>(groupedRows > 0 ? groupedRows : sizes.last()));
+    std::printf("  month by extension       %4lld rows: shell %.3f s, client %.3f s (statement %.3f s)\n",
+                static_cast<long long>(m.Rows), m.Shell, m.Client, m.Statement);
+    std::printf("  year by exchange, group  %4lld rows: shell %.3f s, client %.3f s (statement %.3f s)\n",
+                static_cast<long long>(y.Rows), y.Shell, y.Client, y.Statement);
     std::printf("ratios: e2e=%.2f export=%.2f grouped_month=%.2f grouped_year=%.2f\n", last.Total / last.Shell,
                 last.Export / last.Shell, m.Client / m.Shell, y.Client / y.Shell);
     ReleaseClientLogs();

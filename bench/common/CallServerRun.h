@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTimer>
 
 #include <malloc.h>
 #include <unistd.h>
@@ -159,13 +160,19 @@ public:
                                        TByRef(result)});
         socket_.AppServer().Call(307, {false, QStringLiteral("user")});
     }
-    // Runs the statement and waits (sleeping) for its ready callback.
+    // Runs the statement and waits for its ready callback, sleeping: processEvents with a
+    // time limit never blocks and would spin a core that the server's worker needs.
     void RunStatement(const QString& sql)
     {
         report_.Ready = false;
         report.AppServer().Call(301, {sql});
-        while (!report_.Ready)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        QTimer wake;  // so that a server that never answers ends the wait
+        wake.start(1000);
+        const QDeadlineTimer deadline(30 * 60 * 1000);
+        while (!report_.Ready && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (!report_.Ready)
+            qFatal("the statement's ready callback never came");
     }
     qint64 BytesReceived() const { return socket_.Session()->BytesReceived(); }
     // The status bar's updates off or on again.
