@@ -241,14 +241,6 @@ void TSpilledPackets::Append(const char* data, qsizetype size)
     offsets_.append(offsets_.last() + size);
 }
 
-std::shared_ptr<const TSpilledPackets> TSpilledPackets::Write(const QList<QByteArray>& packets)
-{
-    const std::shared_ptr<TSpilledPackets> spilled = Create();
-    for (const QByteArray& packet : packets)
-        spilled->Append(packet.constData(), packet.size());
-    return spilled;
-}
-
 QByteArray TSpilledPackets::Packet(qsizetype index) const
 {
     const qint64 size = offsets_.at(index + 1) - offsets_.at(index);

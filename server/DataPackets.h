@@ -71,8 +71,6 @@ class TSpilledPackets {
 public:
     // An empty file; raises Exception when none can be made.
     static std::shared_ptr<TSpilledPackets> Create();
-    // Raises Exception when the file cannot be written.
-    static std::shared_ptr<const TSpilledPackets> Write(const QList<QByteArray>& packets);
     // Adds a packet at the end; raises Exception when the file cannot be written.
     void Append(const char* data, qsizetype size);
 
