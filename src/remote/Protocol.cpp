@@ -123,6 +123,14 @@ void WriteKey(QCborStreamWriter& w, const char* key)
 
 // ---- reading -------------------------------------------------------------------------
 
+// Moves past the value just read. A reader that meets damaged or truncated input stays
+// where it is, so every step checks: a loop over a container must end in an error.
+void Advance(QCborStreamReader& r)
+{
+    if (!r.next() || r.lastError() != QCborError::NoError)
+        Fail(QStringLiteral("a value is damaged or truncated"));
+}
+
 QString ReadString(QCborStreamReader& r)
 {
     if (!r.isString())
@@ -157,14 +165,14 @@ qint64 ReadInteger(QCborStreamReader& r)
         const quint64 u = r.toUnsignedInteger();
         if (u > static_cast<quint64>(std::numeric_limits<qint64>::max()))
             Fail(QStringLiteral("an integer is out of range"));
-        r.next();
+        Advance(r);
         return static_cast<qint64>(u);
     }
     if (r.isNegativeInteger()) {
         const quint64 u = quint64(r.toNegativeInteger());
         if (u > static_cast<quint64>(std::numeric_limits<qint64>::max()) + 1)
             Fail(QStringLiteral("an integer is out of range"));
-        r.next();
+        Advance(r);
         return static_cast<qint64>(~u + 1);
     }
     Fail(QStringLiteral("an integer was expected"));
@@ -174,17 +182,17 @@ double ReadNumber(QCborStreamReader& r)
 {
     if (r.isDouble()) {
         const double d = r.toDouble();
-        r.next();
+        Advance(r);
         return d;
     }
     if (r.isFloat()) {
         const double d = r.toFloat();
-        r.next();
+        Advance(r);
         return d;
     }
     if (r.isFloat16()) {
         const double d = r.toFloat16();
-        r.next();
+        Advance(r);
         return d;
     }
     return static_cast<double>(ReadInteger(r));
@@ -260,7 +268,7 @@ QVariant ReadValue(QCborStreamReader& r, int depth, bool* undefined)
     case QCborStreamReader::Array: return QVariant(ReadValues(r, depth));
     case QCborStreamReader::SimpleType: {
         const QCborSimpleType s = r.toSimpleType();
-        r.next();
+        Advance(r);
         switch (s) {
         case QCborSimpleType::False: return QVariant(false);
         case QCborSimpleType::True: return QVariant(true);
@@ -274,7 +282,7 @@ QVariant ReadValue(QCborStreamReader& r, int depth, bool* undefined)
     }
     case QCborStreamReader::Tag: {
         const quint64 tag = quint64(r.toTag());
-        r.next();
+        Advance(r);
         if (tag == kTagInt16) {
             const qint64 i = ReadInteger(r);
             if (i < std::numeric_limits<qint16>::min() || i > std::numeric_limits<qint16>::max())
@@ -328,6 +336,7 @@ void SkipValue(QCborStreamReader& r, int depth)
             SkipValue(r, depth + 1);
             if (map && r.hasNext())
                 SkipValue(r, depth + 1);
+            CheckReader(r);
         }
         LeaveContainer(r);
         return;
@@ -780,7 +789,7 @@ void ReadRowValue(QCborStreamReader& r, TRowValueSink& sink, QByteArray& buffer)
         if (r.isTrue() || r.isFalse()) {
             v.Kind = K::Boolean;
             v.Integer = r.isTrue() ? 1 : 0;
-            r.next();
+            Advance(r);
             break;
         }
         v.Other = ReadValue(r, 1);
@@ -789,7 +798,7 @@ void ReadRowValue(QCborStreamReader& r, TRowValueSink& sink, QByteArray& buffer)
     case QCborStreamReader::Tag: {
         const quint64 tag = quint64(r.toTag());
         if (tag == kTagInt16 || tag == kTagInt64 || tag == kTagDateTime) {
-            r.next();
+            Advance(r);
             if (tag == kTagDateTime) {
                 v.Kind = K::DateTime;
                 v.Real = ReadNumber(r);
