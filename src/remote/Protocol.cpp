@@ -741,12 +741,16 @@ TMessage DecodeMessage(const QByteArray& payload)
 namespace {
 
 // Text and byte strings as their bytes, chunk by chunk, into a buffer kept between values.
-qsizetype ReadStringBytes(QCborStreamReader& r, QByteArray& buffer)
+// payloadSize bounds a chunk: its announced length is checked before anything is reserved
+// for it, since a damaged packet may announce more bytes than a machine has.
+qsizetype ReadStringBytes(QCborStreamReader& r, QByteArray& buffer, qsizetype payloadSize)
 {
     qsizetype size = 0;
     for (;;) {
         // -1 once the chunks are over: the read then ends the string and moves on.
         const qsizetype chunk = qMax<qsizetype>(0, r.currentStringChunkSize());
+        if (chunk > payloadSize - r.currentOffset())
+            Fail(QStringLiteral("a string is longer than its message"));
         if (buffer.size() < size + chunk)
             buffer.resize(qMax(size + chunk, buffer.size() * 2));
         const auto result = r.readStringChunk(buffer.data() + size, chunk);
@@ -760,7 +764,7 @@ qsizetype ReadStringBytes(QCborStreamReader& r, QByteArray& buffer)
     return size;
 }
 
-void ReadRowValue(QCborStreamReader& r, TRowValueSink& sink, QByteArray& buffer)
+void ReadRowValue(QCborStreamReader& r, TRowValueSink& sink, QByteArray& buffer, qsizetype payloadSize)
 {
     using K = TRowValueSink::TKind;
     TRowValueSink::TValue v;
@@ -782,7 +786,7 @@ void ReadRowValue(QCborStreamReader& r, TRowValueSink& sink, QByteArray& buffer)
     case QCborStreamReader::String:
     case QCborStreamReader::ByteArray:
         v.Kind = r.isString() ? K::Text : K::Bytes;
-        v.Size = ReadStringBytes(r, buffer);
+        v.Size = ReadStringBytes(r, buffer, payloadSize);
         v.Data = buffer.constData();
         break;
     case QCborStreamReader::SimpleType:
@@ -863,7 +867,7 @@ void DecodeRows(const QByteArray& payload, TRowValueSink& sink)
                 EnterArray(r);
                 sink.BeginRow();
                 while (r.hasNext())
-                    ReadRowValue(r, sink, buffer);
+                    ReadRowValue(r, sink, buffer, payload.size());
                 LeaveContainer(r);
                 sink.EndRow();
             }

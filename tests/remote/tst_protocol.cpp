@@ -305,6 +305,25 @@ private Q_SLOTS:
         }
     }
 
+    // A value of a rows packet that announces more bytes than the packet holds is refused
+    // before anything is reserved for it.
+    void oversizedStringsInRowsAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("value");
+        QTest::newRow("text of 2^62 bytes") << QByteArray("\x7b\x40\0\0\0\0\0\0\0abc", 12);
+        QTest::newRow("bytes of 2^62 bytes") << QByteArray("\x5b\x40\0\0\0\0\0\0\0abc", 12);
+        QTest::newRow("text one byte longer than the rest") << QByteArray("\x64" "abc", 4);
+    }
+    void oversizedStringsInRowsAreRefused()
+    {
+        QFETCH(QByteArray, value);
+        const QByteArray payload = RawMap({{"k", QStringLiteral("rows")}, {"id", 1}}, "rows",
+                                          QByteArray("\x81\x81", 2) + value);
+        TCollectedRows sink;
+        QVERIFY_THROWS_EXCEPTION(EProtocolError, DecodeRows(payload, sink));
+        QVERIFY_THROWS_EXCEPTION(EProtocolError, DecodeMessage(payload));
+    }
+
     // The refusal of a huge kind quotes only its beginning: the text goes to the logs.
     void refusalsQuoteAShortPrefix()
     {
