@@ -33,7 +33,7 @@ struct TServerOptions {
     // connection has for an accepted handshake; how many connections may be without one.
     quint32 MaxLoginFrame = 64 * 1024;
     int HandshakeTimeoutMs = 30000;
-    int MaxPendingConnections = 32;
+    int MaxPendingConnections = 256;
     // A frame that gets no byte for this long drops its connection; so does one that is not
     // complete within this time plus its length at MinFrameRate bytes a second.
     int FrameTimeoutMs = 60000;

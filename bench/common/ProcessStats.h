@@ -6,27 +6,34 @@
 
 #include <ctime>
 
+// A "key: N kB" line of a process's /proc status; -1 when it cannot be read.
+inline long StatusKb(const QString& statusPath, const char* key)
+{
+    QFile status(statusPath);
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray prefix = QByteArray(key) + ':';
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
 // Peak resident memory in kB since the last reset (VmHWM).
 inline long PeakKb()
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
+    return StatusKb(QStringLiteral("/proc/self/status"), "VmHWM");
+}
+
+// The same of another process, e.g. a server the benchmark started.
+inline long PeakKbOf(qint64 pid)
+{
+    return StatusKb(QStringLiteral("/proc/%1/status").arg(pid), "VmHWM");
 }
 
 inline long CurrentKb()
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
+    return StatusKb(QStringLiteral("/proc/self/status"), "VmRSS");
 }
 
 // Starts a new peak from the current memory (Linux: "5" to clear_refs).

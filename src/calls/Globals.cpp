@@ -252,7 +252,9 @@ double ParseCount(const QString& text, double previous)
         ++i;
     if (i == digitsStart)
         return RoundEven(previous);
-    return text.mid(start, i - start).toDouble() + 0.0;
+    // Digits beyond a double's range do not read as a count.
+    const double value = text.mid(start, i - start).toDouble();
+    return std::isfinite(value) ? value + 0.0 : RoundEven(previous);
 }
 
 // A negative value shows its magnitude rather than the huge unsigned number it would wrap to.

@@ -123,6 +123,14 @@ void WriteKey(QCborStreamWriter& w, const char* key)
 
 // ---- reading -------------------------------------------------------------------------
 
+// Moves past the value just read. A reader that meets damaged or truncated input stays
+// where it is, so every step checks: a loop over a container must end in an error.
+void Advance(QCborStreamReader& r)
+{
+    if (!r.next() || r.lastError() != QCborError::NoError)
+        Fail(QStringLiteral("a value is damaged or truncated"));
+}
+
 QString ReadString(QCborStreamReader& r)
 {
     if (!r.isString())
@@ -157,14 +165,14 @@ qint64 ReadInteger(QCborStreamReader& r)
         const quint64 u = r.toUnsignedInteger();
         if (u > static_cast<quint64>(std::numeric_limits<qint64>::max()))
             Fail(QStringLiteral("an integer is out of range"));
-        r.next();
+        Advance(r);
         return static_cast<qint64>(u);
     }
     if (r.isNegativeInteger()) {
         const quint64 u = quint64(r.toNegativeInteger());
         if (u > static_cast<quint64>(std::numeric_limits<qint64>::max()) + 1)
             Fail(QStringLiteral("an integer is out of range"));
-        r.next();
+        Advance(r);
         return static_cast<qint64>(~u + 1);
     }
     Fail(QStringLiteral("an integer was expected"));
@@ -174,17 +182,17 @@ double ReadNumber(QCborStreamReader& r)
 {
     if (r.isDouble()) {
         const double d = r.toDouble();
-        r.next();
+        Advance(r);
         return d;
     }
     if (r.isFloat()) {
         const double d = r.toFloat();
-        r.next();
+        Advance(r);
         return d;
     }
     if (r.isFloat16()) {
         const double d = r.toFloat16();
-        r.next();
+        Advance(r);
         return d;
     }
     return static_cast<double>(ReadInteger(r));
@@ -260,7 +268,7 @@ QVariant ReadValue(QCborStreamReader& r, int depth, bool* undefined)
     case QCborStreamReader::Array: return QVariant(ReadValues(r, depth));
     case QCborStreamReader::SimpleType: {
         const QCborSimpleType s = r.toSimpleType();
-        r.next();
+        Advance(r);
         switch (s) {
         case QCborSimpleType::False: return QVariant(false);
         case QCborSimpleType::True: return QVariant(true);
@@ -274,7 +282,7 @@ QVariant ReadValue(QCborStreamReader& r, int depth, bool* undefined)
     }
     case QCborStreamReader::Tag: {
         const quint64 tag = quint64(r.toTag());
-        r.next();
+        Advance(r);
         if (tag == kTagInt16) {
             const qint64 i = ReadInteger(r);
             if (i < std::numeric_limits<qint16>::min() || i > std::numeric_limits<qint16>::max())
@@ -328,6 +336,7 @@ void SkipValue(QCborStreamReader& r, int depth)
             SkipValue(r, depth + 1);
             if (map && r.hasNext())
                 SkipValue(r, depth + 1);
+            CheckReader(r);
         }
         LeaveContainer(r);
         return;
@@ -778,12 +787,16 @@ bool IsValidUtf8(const uchar* p, qsizetype size)
 }
 
 // Text and byte strings as their bytes, chunk by chunk, into a buffer kept between values.
-qsizetype ReadStringBytes(QCborStreamReader& r, QByteArray& buffer)
+// payloadSize bounds a chunk: its announced length is checked before anything is reserved
+// for it, since a damaged packet may announce more bytes than a machine has.
+qsizetype ReadStringBytes(QCborStreamReader& r, QByteArray& buffer, qsizetype payloadSize)
 {
     qsizetype size = 0;
     for (;;) {
         // -1 once the chunks are over: the read then ends the string and moves on.
         const qsizetype chunk = qMax<qsizetype>(0, r.currentStringChunkSize());
+        if (chunk > payloadSize - r.currentOffset())
+            Fail(QStringLiteral("a string is longer than its message"));
         if (buffer.size() < size + chunk)
             buffer.resize(qMax(size + chunk, buffer.size() * 2));
         const auto result = r.readStringChunk(buffer.data() + size, chunk);
@@ -797,7 +810,7 @@ qsizetype ReadStringBytes(QCborStreamReader& r, QByteArray& buffer)
     return size;
 }
 
-void ReadRowValue(QCborStreamReader& r, TRowValueSink& sink, QByteArray& buffer)
+void ReadRowValue(QCborStreamReader& r, TRowValueSink& sink, QByteArray& buffer, qsizetype payloadSize)
 {
     using K = TRowValueSink::TKind;
     TRowValueSink::TValue v;
@@ -819,7 +832,7 @@ void ReadRowValue(QCborStreamReader& r, TRowValueSink& sink, QByteArray& buffer)
     case QCborStreamReader::String:
     case QCborStreamReader::ByteArray:
         v.Kind = r.isString() ? K::Text : K::Bytes;
-        v.Size = ReadStringBytes(r, buffer);
+        v.Size = ReadStringBytes(r, buffer, payloadSize);
         v.Data = buffer.constData();
         if (v.Kind == K::Text && !IsValidUtf8(reinterpret_cast<const uchar*>(v.Data), v.Size))
             Fail(QStringLiteral("a text string is damaged"));
@@ -828,7 +841,7 @@ void ReadRowValue(QCborStreamReader& r, TRowValueSink& sink, QByteArray& buffer)
         if (r.isTrue() || r.isFalse()) {
             v.Kind = K::Boolean;
             v.Integer = r.isTrue() ? 1 : 0;
-            r.next();
+            Advance(r);
             break;
         }
         v.Other = ReadValue(r, 1);
@@ -837,7 +850,7 @@ void ReadRowValue(QCborStreamReader& r, TRowValueSink& sink, QByteArray& buffer)
     case QCborStreamReader::Tag: {
         const quint64 tag = quint64(r.toTag());
         if (tag == kTagInt16 || tag == kTagInt64 || tag == kTagDateTime) {
-            r.next();
+            Advance(r);
             if (tag == kTagDateTime) {
                 v.Kind = K::DateTime;
                 v.Real = ReadNumber(r);
@@ -1196,7 +1209,7 @@ private:
         }
         p_ = at;
         QCborStreamReader r = ReaderHere(3);
-        ReadRowValue(r, sink_, buffer_);
+        ReadRowValue(r, sink_, buffer_, qsizetype(end_ - at));
         Advance(r);
     }
 

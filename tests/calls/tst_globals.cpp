@@ -126,6 +126,8 @@ private Q_SLOTS:
         QTest::newRow("sign alone") << "-" << 5.0 << 5.0;
         QTest::newRow("number after word") << "x12" << 1.0 << 1.0;
         QTest::newRow("fraction ignored") << "3.9" << 0.0 << 3.0;
+        QTest::newRow("beyond a double keeps rounded previous") << QString(400, QLatin1Char('9')) << 6.5 << 6.0;
+        QTest::newRow("largest finite digits") << QString(300, QLatin1Char('9')) << 0.0 << 1e300;
     }
     void parseCount()
     {

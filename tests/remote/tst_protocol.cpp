@@ -329,6 +329,10 @@ private Q_SLOTS:
         deep += QByteArray(100, char(0x81));
         deep += char(0x01);
         QTest::newRow("too deep") << deep;
+        // Under a skipped key, an array announcing 1.7 billion values holds an empty text
+        // and a stray break; the reader stops advancing there and must not be looped on.
+        QTest::newRow("stray break in a skipped array")
+            << QByteArray("\xbf\x61\x65\x9a\x65\x77\x00\x00\x7f\xff\xff", 11);
     }
     void badPayloadsAreRefused()
     {
@@ -367,6 +371,25 @@ private Q_SLOTS:
             TCollectedRows sink;
             QVERIFY_THROWS_EXCEPTION(EProtocolError, DecodeRows(payload, sink));
         }
+    }
+
+    // A value of a rows packet that announces more bytes than the packet holds is refused
+    // before anything is reserved for it.
+    void oversizedStringsInRowsAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("value");
+        QTest::newRow("text of 2^62 bytes") << QByteArray("\x7b\x40\0\0\0\0\0\0\0abc", 12);
+        QTest::newRow("bytes of 2^62 bytes") << QByteArray("\x5b\x40\0\0\0\0\0\0\0abc", 12);
+        QTest::newRow("text one byte longer than the rest") << QByteArray("\x64" "abc", 4);
+    }
+    void oversizedStringsInRowsAreRefused()
+    {
+        QFETCH(QByteArray, value);
+        const QByteArray payload = RawMap({{"k", QStringLiteral("rows")}, {"id", 1}}, "rows",
+                                          QByteArray("\x81\x81", 2) + value);
+        TCollectedRows sink;
+        QVERIFY_THROWS_EXCEPTION(EProtocolError, DecodeRows(payload, sink));
+        QVERIFY_THROWS_EXCEPTION(EProtocolError, DecodeMessage(payload));
     }
 
     // The refusal of a huge kind quotes only its beginning: the text goes to the logs.
