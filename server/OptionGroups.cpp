@@ -151,7 +151,7 @@ QString Checked(const TOptionValue& value, const QVariant& v)
                 if (value.Elements[i] == 'S')
                     array.append(VarToStr(list[i]));
                 else
-                    array.append(qBound<qint64>(INT_MIN, Integer(value, list[i]), INT_MAX));
+                    array.append(qBound(qint64(INT_MIN), Integer(value, list[i]), qint64(INT_MAX)));
             }
             return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
         }
