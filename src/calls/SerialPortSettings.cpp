@@ -106,6 +106,9 @@ QString TSerialPortSettings::Save() const
 
 int TSerialPortSettings::Baud() const
 {
+    // Qt reads a number with blanks around it; a port takes no such rate.
+    if (BaudRate != BaudRate.trimmed())
+        return -1;
     return StateToInt(BaudRate, -1);
 }
 
