@@ -2,6 +2,8 @@
 
 #include "calls/Globals.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 constexpr int kMinBaud = 110;
@@ -115,10 +117,10 @@ int TSerialPortSettings::Baud() const
 QString TSerialPortSettings::Problem() const
 {
     if (PortName.trimmed().isEmpty())
-        return QStringLiteral("Please, enter a valid port name");
+        return QString::fromLatin1(QT_TRANSLATE_NOOP("TSerialPortFrame", "Please, enter a valid port name"));
     const int baud = Baud();
     if (baud < kMinBaud || baud > kMaxBaud)
-        return QStringLiteral("Please, enter a valid baud rate.");
+        return QString::fromLatin1(QT_TRANSLATE_NOOP("TSerialPortFrame", "Please, enter a valid baud rate."));
     return QString();
 }
 
