@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStackedWidget>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -380,6 +381,28 @@ private Q_SLOTS:
         QCOMPARE(end, QLocale::system().toString(QDate(2031, 5, 6), QLocale::LongFormat) + QStringLiteral(" 02:30:00"));
         QCOMPARE(start, QLocale::system().toString(QDate(2031, 5, 5), QLocale::LongFormat) + QStringLiteral(" 02:30:00"));
         QCOMPARE(Find<QDateEdit>(form.get(), "dtpNextArchiveDate")->date(), QDate(2031, 5, 6));
+    }
+
+    // Every page has its help in both languages among the pages shipped in help/.
+    void everyPageHasItsHelp()
+    {
+        const QString root = qEnvironmentVariable("TELVANE_SOURCE_DIR");
+        QVERIFY2(!root.isEmpty(), "TELVANE_SOURCE_DIR is not set");
+        const QString helpDir = root + QStringLiteral("/src/resources/help/");
+        TOptionsFixture f;
+        QVERIFY2(f.C.Ready(), qPrintable(f.C.Error()));
+        auto form = f.Open();
+        auto* pages = form->findChild<QStackedWidget*>(QStringLiteral("pgcOptions"));
+        QCOMPARE(pages->count(), 16);
+        for (int i = 0; i < pages->count(); ++i) {
+            const QString name = pages->widget(i)->objectName().mid(2);
+            for (bool bulgarian : {false, true})
+                QVERIFY2(TOptionsForm::HelpFileOf(helpDir, name, bulgarian)
+                             .endsWith((bulgarian ? QStringLiteral("bg/options/") : QStringLiteral("en/options/")) +
+                                       name + QStringLiteral(".html")),
+                         qPrintable(name));
+        }
+        QVERIFY(QFileInfo::exists(helpDir + QStringLiteral("TelvaneControl.html")));
     }
 
     void helpFile_data()
