@@ -178,7 +178,7 @@ void TOptionsForm::CreatePages()
     tvOptions = new QTreeWidget(this);
     tvOptions->setObjectName(QStringLiteral("tvOptions"));
     tvOptions->setHeaderHidden(true);
-    tvOptions->setMinimumWidth(170);
+    tvOptions->setMinimumWidth(210);
     pgcOptions = new QStackedWidget(this);
     pgcOptions->setObjectName(QStringLiteral("pgcOptions"));
     grpHelp = new QGroupBox(tr(" Help "), this);
@@ -516,6 +516,9 @@ void TOptionsForm::BuildTree()
 {
     QList<QTreeWidgetItem*> parents;
     for (const TPage& page : std::as_const(pages_)) {
+        // Controls keep their heights; the room left stays below them.
+        if (auto* column = qobject_cast<QBoxLayout*>(page.Page->layout()))
+            column->addStretch(1);
         while (!parents.isEmpty() && parents.size() >= page.Level)
             parents.removeLast();
         auto* item = parents.isEmpty() ? new QTreeWidgetItem(tvOptions) : new QTreeWidgetItem(parents.last());
