@@ -109,8 +109,11 @@ void TControlPort::Close()
     ready_ = false;
     steps_.clear();
     if (device_) {
+        // Close may run inside one of the device's own signals.
+        device_->disconnect(this);
         device_->close();
-        delete device_;
+        device_->deleteLater();
+        device_ = nullptr;
     }
 }
 
@@ -126,6 +129,8 @@ void TControlPort::Open()
         auto* socket = new QTcpSocket(this);
         device_ = socket;
         connect(socket, &QTcpSocket::connected, this, &TControlPort::Opened);
+        // An exchange that hangs up is connected to again with the next command.
+        connect(socket, &QTcpSocket::disconnected, this, &TControlPort::Close);
         connect(socket, &QTcpSocket::errorOccurred, this, [this, socket] {
             if (device_ == socket)
                 Fail(QStringLiteral("%1:%2: %3").arg(address_).arg(port_).arg(socket->errorString()));

@@ -46,7 +46,7 @@ TReceiver::TReceiver(TDatabase& db, const QHostAddress& serverAddress, TClientNo
     connect(&inactivityTimer_, &QTimer::timeout, this, &TReceiver::OnInactivityTimer);
     reconnectTimer_.setSingleShot(true);
     reconnectTimer_.setInterval(kReconnectMs);
-    connect(&reconnectTimer_, &QTimer::timeout, this, &TReceiver::ConnectToExchange);
+    connect(&reconnectTimer_, &QTimer::timeout, this, &TReceiver::Reconnect);
     levels_ = TExchangeLink::LevelsOf(TSettings(db).Int(setting::ReceiverBufferSize, DefaultReceiverBufferSize),
                                       DefaultReceiverPauseKb, DefaultReceiverResumeKb);
 }
@@ -225,6 +225,25 @@ void TReceiver::ConnectToExchange()
     socket->connectToHost(exchangeAddress_, quint16(port_));
 }
 
+// A connection or serial line that ended is made again while the receiver runs.
+void TReceiver::Reconnect()
+{
+    if (!running_ || !links_.isEmpty())
+        return;
+    if (mode_ == TMode::TcpClient) {
+        ConnectToExchange();
+        return;
+    }
+    if (mode_ != TMode::Serial)
+        return;
+    try {
+        OpenSerialPort();
+    } catch (const Exception& e) {
+        refused_.Add(QStringLiteral("The receiver cannot open %1: %2").arg(Where(), e.Message()));
+        reconnectTimer_.start();
+    }
+}
+
 void TReceiver::OpenSerialPort()
 {
     QSerialPort* port = OpenSerialDevice(serialSettings_, this);
@@ -385,8 +404,8 @@ void TReceiver::Detach(TExchangeLink* link, const QString& reason, bool tell)
     BroadcastState();
     ReportLevel();
     Q_EMIT ExchangeAttachedChanged(!links_.isEmpty());
-    // A receiver that made the connection makes it again.
-    if (running_ && mode_ == TMode::TcpClient)
+    // A receiver that made the connection or opened the line makes it again.
+    if (running_ && mode_ != TMode::TcpServer)
         reconnectTimer_.start();
 }
 

@@ -2,7 +2,8 @@
 // The receiver: where the exchange's call lines arrive. Over TCP/IP as a server (below),
 // as a client that connects to the exchange's address (receiver_exchange_address,
 // receiver_port) and connects again a few seconds after a failure or the end of its
-// connection, or over a serial port (receiver_serial_port). As a server it listens on the configured address (receiver_listen_address, else the server's), takes up
+// connection, or over a serial port (receiver_serial_port), opened again a few seconds
+// after it failed. As a server it listens on the configured address (receiver_listen_address, else the server's), takes up
 // to receiver_max_connections exchange connections from the allowed addresses
 // (receiver_allowed_addresses) and refuses others; a newcomer never replaces a connection
 // it has. Each connection reads with flow control (TExchangeLink): nothing is dropped, a
@@ -79,6 +80,7 @@ private:
     void ReadSettings();
     void Listen();
     void ConnectToExchange();
+    void Reconnect();
     void OpenSerialPort();
     void Failed(const QString& why);
     QString Where() const;
