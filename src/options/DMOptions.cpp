@@ -38,11 +38,6 @@ TGroupCalls CallsOf(TOptionsDM::TGroup group)
 
 }  // namespace
 
-int TOptionsDM::ValueCount(TGroup group)
-{
-    return CallsOf(group).Count;
-}
-
 TOptionsDM::TOptionsDM(TRemoteModule mainRDM, TRemoteModule receiverRDM, TRemoteModule archivesRDM,
                        TRemoteModule commandsRDM)
     : main_(mainRDM), receiver_(receiverRDM), archives_(archivesRDM), commands_(commandsRDM)

@@ -17,8 +17,6 @@ class TOptionsDM {
 public:
     // The groups in the order the dialog sends them after the language.
     enum class TGroup { Receiver, Limits, Definity, HiPath, Modem, Direct, Archiving };
-    // How many values each group has.
-    static int ValueCount(TGroup group);
 
     TOptionsDM(TRemoteModule mainRDM, TRemoteModule receiverRDM, TRemoteModule archivesRDM,
                TRemoteModule commandsRDM);
