@@ -44,12 +44,15 @@ TOptionsDM::TOptionsDM(TRemoteModule mainRDM, TRemoteModule receiverRDM, TRemote
 {
 }
 
+const TRemoteModule& TOptionsDM::ModuleOf(TGroup group) const
+{
+    return group == TGroup::Receiver ? receiver_ : group == TGroup::Archiving ? archives_ : commands_;
+}
+
 QVariantList TOptionsDM::Fetch(TGroup group) const
 {
     const TGroupCalls calls = CallsOf(group);
-    const TRemoteModule& module = group == TGroup::Receiver    ? receiver_
-                                  : group == TGroup::Archiving ? archives_
-                                                               : commands_;
+    const TRemoteModule& module = ModuleOf(group);
     QVariantList values(calls.Count);
     QList<TCallArg> args;
     for (QVariant& value : values)
@@ -61,9 +64,7 @@ QVariantList TOptionsDM::Fetch(TGroup group) const
 void TOptionsDM::Send(TGroup group, const QVariantList& values) const
 {
     const TGroupCalls calls = CallsOf(group);
-    const TRemoteModule& module = group == TGroup::Receiver    ? receiver_
-                                  : group == TGroup::Archiving ? archives_
-                                                               : commands_;
+    const TRemoteModule& module = ModuleOf(group);
     QList<TCallArg> args;
     for (const QVariant& value : values)
         args << value;

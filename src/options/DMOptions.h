@@ -44,5 +44,7 @@ public:
     static void SaveReportSettings(const TReportSettings& settings);
 
 private:
+    const TRemoteModule& ModuleOf(TGroup group) const;
+
     TRemoteModule main_, receiver_, archives_, commands_;
 };
