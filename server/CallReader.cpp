@@ -69,7 +69,7 @@ void TCallReader::Reload()
         id > 0 && db_.Scalar(QStringLiteral("SELECT count(*) FROM PBX WHERE ID = ?"), {id}).toInt() > 0;
     pbxId_ = pbxOk ? id : 0;
     rules_ = LoadTariffRules(db_);
-    vatPercent_ = settings.Double(setting::VatPercent, 0);
+    vatPercent_ = settings.Double(setting::VatPercent, DefaultVatPercent);
     if (!formatOk)
         notConfigured_ = text.isEmpty() ? QStringLiteral("no data format is in use")
                                         : QStringLiteral("the data format in use is not valid");

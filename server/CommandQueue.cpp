@@ -19,16 +19,13 @@ void Run(TDatabase& db, const QString& sql, const QVariantList& params = {})
 }  // namespace
 
 TCommandQueue::TCommandQueue(TDatabase& db, TClientNotifier& notifier, TReceiver& output, int retryNoticeMs)
-    : QObject(nullptr), db_(db), notifier_(notifier), output_(output)
+    : QObject(nullptr), db_(db), notifier_(notifier), output_(db, output, notifier)
 {
     connect(&retryTimer_, &QTimer::timeout, this, &TCommandQueue::OnRetryTimer);
     retryNoticeTimer_.setSingleShot(true);
     retryNoticeTimer_.setInterval(retryNoticeMs);
     connect(&retryNoticeTimer_, &QTimer::timeout, this, &TCommandQueue::OnRetryNoticeTimer);
-    connect(&output_, &TReceiver::ExchangeAttachedChanged, this, [this](bool attached) {
-        if (attached)
-            SendWaiting();
-    });
+    connect(&output_, &TControlPort::Ready, this, &TCommandQueue::SendWaiting);
 }
 
 void TCommandQueue::Load()
@@ -50,6 +47,12 @@ int TCommandQueue::ControlProtocol() const
     const int value = TSettings(db_).Int(setting::ControlProtocol, protocol::AvayaDefinity);
     return value >= protocol::AvayaDefinity && value <= protocol::DirectCommands ? value
                                                                                  : protocol::AvayaDefinity;
+}
+
+void TCommandQueue::ControlSettingsChanged()
+{
+    output_.Reload();
+    SendWaiting();
 }
 
 void TCommandQueue::SetEnabled(bool enabled)

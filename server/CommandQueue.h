@@ -1,14 +1,14 @@
 #pragma once
 // The queue of commands for the exchange, kept in COMMAND_QUEUE so that it survives a
-// restart. Commands go out in order through the control protocol's output, which in this
-// server is the exchange attached to the receiver: each is written as a line and then
-// leaves the queue. While the queue is enabled and no exchange is attached, the first
+// restart. Commands go out in order through the control protocol's port (TControlPort):
+// each is written as a line and then leaves the queue. While the queue is enabled and no exchange is attached, the first
 // command's retry count grows at every retry interval. Every change is reported to every
 // client (QueueState, CommandAdded, CommandRemoved, QueueCleared, RetryCountChanged); a
 // retry count that grows fast is reported at most once per notice interval, with its
 // latest value.
 
 #include "server/ClientNotifier.h"
+#include "server/ControlPort.h"
 
 #include <QList>
 #include <QObject>
@@ -40,6 +40,8 @@ public:
     void SetEnabled(bool enabled);
     const QList<TCommand>& Commands() const { return commands_; }
     int ControlProtocol() const;
+    // The exchange control options have changed: the control port opens again with them.
+    void ControlSettingsChanged();
 
     // Why the text cannot be queued; empty when it can. A command is one line of
     // single-byte text without control characters.
@@ -66,7 +68,7 @@ private:
 
     TDatabase& db_;
     TClientNotifier& notifier_;
-    TReceiver& output_;
+    TControlPort output_;
     QList<TCommand> commands_;
     bool enabled_ = true;
     QTimer retryTimer_;

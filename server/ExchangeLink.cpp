@@ -38,21 +38,52 @@ TExchangeLink::TLevels TExchangeLink::LevelsOf(qsizetype capacity, int pauseKb, 
 
 TExchangeLink::TExchangeLink(QTcpSocket* socket, const TLevels& levels, QObject* parent)
     : QObject(parent),
+      device_(socket),
       socket_(socket),
       peer_(QStringLiteral("%1:%2").arg(socket->peerAddress().toString()).arg(socket->peerPort())),
       levels_(levels),
       buffer_(levels.Capacity)
 {
-    socket_->setParent(this);
     // What Qt reads ahead of the buffer stays small, so a paused link leaves the rest in the
     // network, where it makes the sender wait.
     socket_->setReadBufferSize(qMin<qint64>(levels.Capacity, 64 * 1024));
     EnableKeepAlive(*socket_);
+    connect(socket_, &QTcpSocket::disconnected, this, [this] { Q_EMIT Disconnected(this); });
+    Connect();
+}
+
+TExchangeLink::TExchangeLink(QIODevice* device, const QString& peer, const TLevels& levels, QObject* parent)
+    : QObject(parent), device_(device), peer_(peer), levels_(levels), buffer_(levels.Capacity)
+{
+    Connect();
+}
+
+void TExchangeLink::Connect()
+{
+    device_->setParent(this);
     carriageReturn_.setSingleShot(true);
     carriageReturn_.setInterval(kCarriageReturnWaitMs);
     connect(&carriageReturn_, &QTimer::timeout, this, [this] { Q_EMIT CarriageReturnWaited(this); });
-    connect(socket_, &QTcpSocket::readyRead, this, [this] { Q_EMIT ReadyRead(this); });
-    connect(socket_, &QTcpSocket::disconnected, this, [this] { Q_EMIT Disconnected(this); });
+    connect(device_, &QIODevice::readyRead, this, [this] { Q_EMIT ReadyRead(this); });
+}
+
+bool TExchangeLink::Connected() const
+{
+    if (socket_)
+        return socket_->state() == QAbstractSocket::ConnectedState;
+    return device_->isOpen();
+}
+
+void TExchangeLink::CloseAndDelete()
+{
+    if (socket_ && socket_->state() != QAbstractSocket::UnconnectedState) {
+        // Commands written last still reach the exchange.
+        connect(socket_, &QTcpSocket::disconnected, this, &QObject::deleteLater);
+        socket_->disconnectFromHost();
+        return;
+    }
+    device_->close();
+    deleteLater();
 }
 
 void TExchangeLink::UpdatePause()
@@ -67,7 +98,7 @@ QByteArray TExchangeLink::Take(qsizetype room)
 {
     if (room <= 0)
         return QByteArray();
-    QByteArray data = socket_->read(room);
+    QByteArray data = device_->read(room);
     buffer_.Append(data);  // fits: no more than the room was read
     UpdatePause();
     return data;

@@ -6,13 +6,15 @@
 // sender wait; reading resumes once the buffer is below the resume level. Nothing that
 // arrives is dropped. A line longer than the pause level is still read up to the buffer's
 // capacity, where the receiver cuts it. Keep-alive probes end a connection whose exchange
-// has gone without closing it, so that it does not hold a place for ever.
+// has gone without closing it, so that it does not hold a place for ever. The same link
+// reads a serial port (QSerialPort) or a connection the receiver made to the exchange.
 
 #include "server/LineBuffer.h"
 
 #include <QObject>
 #include <QTimer>
 
+class QIODevice;
 class QTcpSocket;
 
 class TExchangeLink : public QObject {
@@ -30,9 +32,18 @@ public:
 
     // Takes the socket over (as a child).
     TExchangeLink(QTcpSocket* socket, const TLevels& levels, QObject* parent);
+    // Takes an open device over (as a child); peer names it in messages. The owner calls
+    // Ended() when the device's input has ended.
+    TExchangeLink(QIODevice* device, const QString& peer, const TLevels& levels, QObject* parent);
 
     const QString& Peer() const { return peer_; }
-    QTcpSocket& Socket() { return *socket_; }
+    QIODevice& Device() { return *device_; }
+    // True while the device can be read and written (a socket is connected).
+    bool Connected() const;
+    // What the owner calls when the device has ended; Disconnected follows.
+    void Ended() { Q_EMIT Disconnected(this); }
+    // Closes the device; the link deletes itself once what was written last has gone.
+    void CloseAndDelete();
     TLineBuffer& Buffer() { return buffer_; }
     bool Paused() const { return paused_; }
 
@@ -53,7 +64,10 @@ private:
     QByteArray Take(qsizetype room);
     void UpdatePause();
 
-    QTcpSocket* socket_;
+    void Connect();
+
+    QIODevice* device_;
+    QTcpSocket* socket_ = nullptr;  // when the device is a socket
     QString peer_;
     TLevels levels_;
     TLineBuffer buffer_;

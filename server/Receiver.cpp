@@ -1,8 +1,11 @@
 #include "server/Receiver.h"
 
+#include "calls/SerialPortSettings.h"
 #include "server/EventLog.h"
+#include "server/SerialDevice.h"
 #include "server/Settings.h"
 
+#include <QSerialPort>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -14,6 +17,11 @@ constexpr int kLinesPerTurn = 500;
 // What an ending connection may still deliver: a peer that keeps sending while the
 // receiver stops must not keep it from stopping.
 constexpr qint64 kMaxDrainBytes = 64 * 1024 * 1024;
+// A receiver that connects to the exchange tries again this long after a failure.
+constexpr int kReconnectMs = 5000;
+// Long inactivity time-outs are checked at least this often (timers take int milliseconds).
+constexpr qint64 kMaxTimerMs = 3600 * 1000;
+
 
 }  // namespace
 
@@ -32,6 +40,13 @@ TReceiver::TReceiver(TDatabase& db, const QHostAddress& serverAddress, TClientNo
     processTimer_.setSingleShot(true);
     processTimer_.setInterval(0);
     connect(&processTimer_, &QTimer::timeout, this, &TReceiver::ProcessTurn);
+    pendingTimer_.setSingleShot(true);
+    connect(&pendingTimer_, &QTimer::timeout, this, &TReceiver::Flush);
+    inactivityTimer_.setSingleShot(true);
+    connect(&inactivityTimer_, &QTimer::timeout, this, &TReceiver::OnInactivityTimer);
+    reconnectTimer_.setSingleShot(true);
+    reconnectTimer_.setInterval(kReconnectMs);
+    connect(&reconnectTimer_, &QTimer::timeout, this, &TReceiver::Reconnect);
     levels_ = TExchangeLink::LevelsOf(TSettings(db).Int(setting::ReceiverBufferSize, DefaultReceiverBufferSize),
                                       DefaultReceiverPauseKb, DefaultReceiverResumeKb);
 }
@@ -40,7 +55,9 @@ TReceiver::~TReceiver() = default;
 
 quint16 TReceiver::Port() const
 {
-    return listener_ ? listener_->serverPort() : 0;
+    if (listener_)
+        return listener_->serverPort();
+    return running_ && mode_ == TMode::TcpClient ? quint16(port_) : 0;
 }
 
 qsizetype TReceiver::BufferLevel() const
@@ -51,12 +68,38 @@ qsizetype TReceiver::BufferLevel() const
     return level;
 }
 
+// Where the receiver takes its lines from, for its messages.
+QString TReceiver::Where() const
+{
+    switch (mode_) {
+        case TMode::TcpServer:
+            return QStringLiteral("port %1").arg(Port());
+        case TMode::TcpClient:
+            return QStringLiteral("%1:%2").arg(exchangeAddress_).arg(port_);
+        case TMode::Serial:
+            break;
+    }
+    TSerialPortSettings settings;
+    settings.Load(serialSettings_);
+    return QStringLiteral("serial port %1").arg(settings.SystemPortName());
+}
+
 QString TReceiver::StateText() const
 {
     if (!Running())
         return QStringLiteral("Receiver stopped");
-    if (links_.isEmpty())
-        return QStringLiteral("Receiver listening on port %1").arg(Port());
+    if (links_.isEmpty()) {
+        switch (mode_) {
+            case TMode::TcpServer:
+                return QStringLiteral("Receiver listening on port %1").arg(Port());
+            case TMode::TcpClient:
+                return QStringLiteral("Receiver connecting to the exchange at %1").arg(Where());
+            case TMode::Serial:
+                return QStringLiteral("Receiver on %1").arg(Where());
+        }
+    }
+    if (mode_ != TMode::TcpServer)
+        return QStringLiteral("Receiver: exchange connected at %1").arg(Where());
     if (links_.size() == 1)
         return QStringLiteral("Receiver on port %1: exchange connected from %2").arg(Port()).arg(links_.first()->Peer());
     QStringList peers;
@@ -75,6 +118,15 @@ void TReceiver::ReadSettings()
                                       settings.Int(setting::ReceiverPauseKb, DefaultReceiverPauseKb),
                                       settings.Int(setting::ReceiverResumeKb, DefaultReceiverResumeKb));
     maxConnections_ = qMax(1, settings.Int(setting::ReceiverConnections, DefaultReceiverConnections));
+    port_ = settings.Int(setting::ReceiverPort, DefaultReceiverPort);
+    mode_ = settings.Int(setting::ReceiverTcpIp, 1) == 0           ? TMode::Serial
+            : settings.Int(setting::ReceiverIsServer, 1) != 0 ? TMode::TcpServer
+                                                                : TMode::TcpClient;
+    exchangeAddress_ = settings.String(setting::ReceiverExchangeAddress).trimmed();
+    serialSettings_ = settings.String(setting::ReceiverSerialPort, TSerialPortSettings().Save());
+    maxPending_ = qMax(1, settings.Int(setting::ReceiverPendingCalls, DefaultReceiverPendingCalls));
+    pendingDelayMs_ = qBound(1, settings.Int(setting::ReceiverPendingDelay, DefaultReceiverPendingDelay), 86400) * 1000;
+    restartTimeoutMs_ = qint64(qMax(0, settings.Int(setting::ReceiverRestartTimeout, DefaultReceiverRestartTimeout))) * 1000;
     QString why;
     if (!TAddressList::Parse(settings.String(setting::ReceiverAllowed), allowed_, &why))
         throw Exception(QStringLiteral("The receiver's allowed addresses are not valid: %1").arg(why));
@@ -84,35 +136,132 @@ void TReceiver::Start()
 {
     if (Running())
         return;
-    TSettings settings(db_);
-    const int port = settings.Int(setting::ReceiverPort, DefaultReceiverPort);
-    QHostAddress address = serverAddress_;
-    const QString configured = settings.String(setting::ReceiverListenAddress).trimmed();
-    auto* listener = new QTcpServer(this);
-    QString why;
     try {
         ReadSettings();
-        if (!configured.isEmpty() && !address.setAddress(configured))
-            why = QStringLiteral("\"%1\" is no IP address").arg(ShortQuote(configured));
+        switch (mode_) {
+            case TMode::TcpServer:
+                Listen();
+                break;
+            case TMode::TcpClient:
+                if (QHostAddress(exchangeAddress_).isNull())
+                    throw Exception(QStringLiteral("\"%1\" is no IP address").arg(ShortQuote(exchangeAddress_)));
+                if (port_ < 1 || port_ > 65535)
+                    throw Exception(QStringLiteral("%1 is no port to connect to").arg(port_));
+                break;
+            case TMode::Serial:
+                break;
+        }
     } catch (const Exception& e) {
-        why = e.Message();
+        Failed(e.Message());
     }
-    if (why.isEmpty() && (port < 0 || port > 65535 || !listener->listen(address, static_cast<quint16>(port))))
-        why = listener->errorString();
-    if (!why.isEmpty()) {
-        delete listener;
-        const QString text = QStringLiteral("The receiver cannot listen on port %1: %2").arg(port).arg(why);
-        notifier_.Notice(category::Receiver, TSeverity::Error, text);
-        throw Exception(text);
-    }
-    listener_ = listener;
-    connect(listener_, &QTcpServer::newConnection, this, &TReceiver::OnNewConnection);
+    running_ = true;
     readerStale_ = true;
+    if (mode_ == TMode::Serial) {
+        try {
+            OpenSerialPort();
+        } catch (const Exception& e) {
+            running_ = false;
+            Failed(e.Message());
+        }
+    }
     notifier_.Notice(category::Receiver, TSeverity::Information,
-                     QStringLiteral("Receiver started: listening for call data on port %1").arg(Port()));
+                     mode_ == TMode::TcpServer ? QStringLiteral("Receiver started: listening for call data on port %1").arg(Port())
+                     : mode_ == TMode::TcpClient
+                         ? QStringLiteral("Receiver started: connecting to the exchange at %1").arg(Where())
+                         : QStringLiteral("Receiver started: reading call data from %1").arg(Where()));
+    if (mode_ == TMode::TcpClient)
+        ConnectToExchange();
+    NoteInput();
     BroadcastState();
     notifier_.Broadcast(callback::BufferSize, {int(levels_.Capacity)});
     ReportLevel();
+}
+
+void TReceiver::Failed(const QString& why)
+{
+    const QString text = mode_ == TMode::TcpServer
+                             ? QStringLiteral("The receiver cannot listen on port %1: %2").arg(port_).arg(why)
+                             : QStringLiteral("The receiver cannot start: %1").arg(why);
+    notifier_.Notice(category::Receiver, TSeverity::Error, text);
+    throw Exception(text);
+}
+
+void TReceiver::Listen()
+{
+    QHostAddress address = serverAddress_;
+    const QString configured = TSettings(db_).String(setting::ReceiverListenAddress).trimmed();
+    if (!configured.isEmpty() && !address.setAddress(configured))
+        throw Exception(QStringLiteral("\"%1\" is no IP address").arg(ShortQuote(configured)));
+    auto* listener = new QTcpServer(this);
+    if (port_ < 0 || port_ > 65535 || !listener->listen(address, static_cast<quint16>(port_))) {
+        const QString why = listener->errorString();
+        delete listener;
+        throw Exception(why);
+    }
+    listener_ = listener;
+    connect(listener_, &QTcpServer::newConnection, this, &TReceiver::OnNewConnection);
+}
+
+void TReceiver::ConnectToExchange()
+{
+    if (!running_ || mode_ != TMode::TcpClient || connecting_ || !links_.isEmpty())
+        return;
+    auto* socket = new QTcpSocket(this);
+    connecting_ = socket;
+    connect(socket, &QTcpSocket::connected, this, [this, socket] {
+        connecting_ = nullptr;
+        socket->disconnect(this);
+        Attach(socket);
+    });
+    connect(socket, &QTcpSocket::errorOccurred, this, [this, socket] {
+        if (connecting_ != socket)
+            return;
+        connecting_ = nullptr;
+        refused_.Add(QStringLiteral("The receiver cannot connect to the exchange at %1: %2")
+                         .arg(Where(), socket->errorString()));
+        socket->deleteLater();
+        reconnectTimer_.start();
+    });
+    socket->connectToHost(exchangeAddress_, quint16(port_));
+}
+
+// A connection or serial line that ended is made again while the receiver runs.
+void TReceiver::Reconnect()
+{
+    if (!running_ || !links_.isEmpty())
+        return;
+    if (mode_ == TMode::TcpClient) {
+        ConnectToExchange();
+        return;
+    }
+    if (mode_ != TMode::Serial)
+        return;
+    try {
+        OpenSerialPort();
+    } catch (const Exception& e) {
+        refused_.Add(QStringLiteral("The receiver cannot open %1: %2").arg(Where(), e.Message()));
+        reconnectTimer_.start();
+    }
+}
+
+void TReceiver::OpenSerialPort()
+{
+    QSerialPort* port = OpenSerialDevice(serialSettings_, this);
+    port->setReadBufferSize(qMin<qint64>(levels_.Capacity, 64 * 1024));
+    auto* link = new TExchangeLink(port, Where(), levels_, this);
+    connect(port, &QSerialPort::errorOccurred, link, [link](QSerialPort::SerialPortError error) {
+        if (error == QSerialPort::ResourceError)
+            link->Ended();
+    });
+    AttachLink(link);
+}
+
+void TReceiver::SettingsChanged()
+{
+    if (!Running())
+        return;
+    Stop();
+    Start();
 }
 
 void TReceiver::Stop()
@@ -121,9 +270,21 @@ void TReceiver::Stop()
         return;
     while (!links_.isEmpty())
         Detach(links_.first(), QStringLiteral("the receiver was stopped"), true);
-    listener_->close();
-    listener_->deleteLater();
-    listener_ = nullptr;
+    Flush();
+    running_ = false;
+    reconnectTimer_.stop();
+    inactivityTimer_.stop();
+    if (connecting_) {
+        connecting_->disconnect(this);
+        connecting_->abort();
+        connecting_->deleteLater();
+        connecting_ = nullptr;
+    }
+    if (listener_) {
+        listener_->close();
+        listener_->deleteLater();
+        listener_ = nullptr;
+    }
     notifier_.Notice(category::Receiver, TSeverity::Information, QStringLiteral("Receiver stopped"));
     BroadcastState();
     ReportLevel();
@@ -134,22 +295,23 @@ void TReceiver::Shutdown()
     processTimer_.stop();
     while (!links_.isEmpty())
         Detach(links_.first(), QStringLiteral("the server stops"), false);
-    if (listener_) {
-        listener_->close();
-        delete listener_;
-        listener_ = nullptr;
+    Flush();
+    reconnectTimer_.stop();
+    inactivityTimer_.stop();
+    delete connecting_;
+    connecting_ = nullptr;
+    delete listener_;
+    listener_ = nullptr;
+    if (running_)
         notifier_.LogEvent(category::Receiver, TSeverity::Information, QStringLiteral("Receiver stopped"));
-    }
+    running_ = false;
 }
 
 bool TReceiver::WriteLine(const QString& text)
 {
-    if (links_.isEmpty())
+    if (links_.isEmpty() || !links_.first()->Connected())
         return false;
-    QTcpSocket& socket = links_.first()->Socket();
-    if (socket.state() != QAbstractSocket::ConnectedState)
-        return false;
-    return socket.write(text.toLatin1() + "\r\n") >= 0;
+    return links_.first()->Device().write(text.toLatin1() + "\r\n") >= 0;
 }
 
 void TReceiver::SendStateTo(TClientCallbacks& client) const
@@ -188,7 +350,11 @@ QString TReceiver::Refusal(const QTcpSocket& socket) const
 void TReceiver::Attach(QTcpSocket* socket)
 {
     // The link may outlive the listener while its last commands drain.
-    auto* link = new TExchangeLink(socket, levels_, this);
+    AttachLink(new TExchangeLink(socket, levels_, this));
+}
+
+void TReceiver::AttachLink(TExchangeLink* link)
+{
     links_.append(link);
     connect(link, &TExchangeLink::ReadyRead, this, &TReceiver::OnReadyRead);
     connect(link, &TExchangeLink::Disconnected, this, [this](TExchangeLink* l) {
@@ -200,7 +366,7 @@ void TReceiver::Attach(QTcpSocket* socket)
                      QStringLiteral("Exchange connected from %1").arg(link->Peer()));
     BroadcastState();
     Q_EMIT ExchangeAttachedChanged(true);
-    if (socket->bytesAvailable() > 0)
+    if (link->Device().bytesAvailable() > 0)
         OnReadyRead(link);
 }
 
@@ -213,8 +379,10 @@ void TReceiver::OnReadyRead(TExchangeLink* link)
 void TReceiver::ReadFrom(TExchangeLink* link, bool remaining)
 {
     const QByteArray data = remaining ? link->ReadRemaining() : link->Read();
-    if (!data.isEmpty())
+    if (!data.isEmpty()) {
+        NoteInput();
         notifier_.Broadcast(callback::RawInput, {QString::fromLatin1(data)});
+    }
     ReportLevel();
 }
 
@@ -226,14 +394,7 @@ void TReceiver::Detach(TExchangeLink* link, const QString& reason, bool tell)
     link->CarriageReturnTimer().stop();
     // The rest of its input, before another exchange's bytes can follow it.
     ProcessLink(link, TTake::All);
-    QTcpSocket& socket = link->Socket();
-    if (socket.state() == QAbstractSocket::UnconnectedState) {
-        link->deleteLater();
-    } else {
-        // Commands written last still reach the exchange.
-        connect(&socket, &QTcpSocket::disconnected, link, &QObject::deleteLater);
-        socket.disconnectFromHost();
-    }
+    link->CloseAndDelete();
     const QString text = QStringLiteral("Exchange %1 disconnected: %2").arg(link->Peer(), reason);
     if (!tell) {
         notifier_.LogEvent(category::Receiver, TSeverity::Information, text);
@@ -243,6 +404,9 @@ void TReceiver::Detach(TExchangeLink* link, const QString& reason, bool tell)
     BroadcastState();
     ReportLevel();
     Q_EMIT ExchangeAttachedChanged(!links_.isEmpty());
+    // A receiver that made the connection or opened the line makes it again.
+    if (running_ && mode_ != TMode::TcpServer)
+        reconnectTimer_.start();
 }
 
 void TReceiver::ScheduleProcessing()
@@ -261,7 +425,7 @@ void TReceiver::ProcessTurn()
         for (TExchangeLink* link : std::as_const(links_))
             TakeLines(link, TTake::Lines, lines);
     }
-    StoreLines(lines);
+    Pend(lines);
     const bool more = lines.size() >= kLinesPerTurn;
     SetBusy(more);
     AfterTaking(more);
@@ -274,13 +438,13 @@ void TReceiver::ProcessLink(TExchangeLink* link, TTake take)
     if (take != TTake::All) {
         QList<QByteArray> lines;
         TakeLines(link, take, lines);
-        StoreLines(lines);
+        Pend(lines);
         AfterTaking(false);
         return;
     }
-    QTcpSocket& socket = link->Socket();
+    QIODevice& socket = link->Device();
     for (qint64 drained = 0; drained < kMaxDrainBytes;) {
-        if (socket.bytesAvailable() == 0 && socket.state() == QAbstractSocket::ConnectedState)
+        if (socket.bytesAvailable() == 0 && link->Connected())
             socket.waitForReadyRead(0);  // what waits in the system, without waiting for more
         const qsizetype before = link->Buffer().Level();
         ReadFrom(link, true);
@@ -288,7 +452,7 @@ void TReceiver::ProcessLink(TExchangeLink* link, TTake take)
         const bool more = socket.bytesAvailable() > 0;
         QList<QByteArray> lines;
         TakeLines(link, more ? TTake::Lines : TTake::All, lines);
-        StoreLines(lines);
+        Pend(lines);
         if (!more)
             break;
     }
@@ -324,6 +488,52 @@ void TReceiver::AfterTaking(bool more)
     if (work)
         ScheduleProcessing();
     ReportLevel();
+}
+
+void TReceiver::Pend(const QList<QByteArray>& lines)
+{
+    if (lines.isEmpty())
+        return;
+    pending_.append(lines);
+    if (pending_.size() >= maxPending_)
+        Flush();
+    else if (!pendingTimer_.isActive())
+        pendingTimer_.start(pendingDelayMs_);
+}
+
+void TReceiver::Flush()
+{
+    pendingTimer_.stop();
+    const QList<QByteArray> lines = std::exchange(pending_, {});
+    StoreLines(lines);
+}
+
+void TReceiver::NoteInput()
+{
+    lastInput_.start();
+    if (running_ && restartTimeoutMs_ > 0)
+        inactivityTimer_.start(int(qMin(restartTimeoutMs_, kMaxTimerMs)));
+}
+
+// Silence as long as the time-out: the receiver starts again, which reopens its port or
+// connection (an exchange or a line that hung up without a word gets a fresh one).
+void TReceiver::OnInactivityTimer()
+{
+    if (!running_ || restartTimeoutMs_ <= 0)
+        return;
+    const qint64 left = restartTimeoutMs_ - lastInput_.elapsed();
+    if (left > 0) {
+        inactivityTimer_.start(int(qMin(left, kMaxTimerMs)));
+        return;
+    }
+    notifier_.LogEvent(category::Receiver, TSeverity::Warning,
+                       QStringLiteral("No call data for %1 s: the receiver starts again").arg(restartTimeoutMs_ / 1000));
+    try {
+        Stop();
+        Start();
+    } catch (const Exception&) {
+        // Start has told the clients why; the receiver stays stopped.
+    }
 }
 
 void TReceiver::StoreLines(const QList<QByteArray>& lines)

@@ -1,13 +1,19 @@
 #pragma once
-// The receiver: a TCP port to which the exchange connects to send its call lines. It
-// listens on the configured address (receiver_listen_address, else the server's), takes up
+// The receiver: where the exchange's call lines arrive. Over TCP/IP as a server (below),
+// as a client that connects to the exchange's address (receiver_exchange_address,
+// receiver_port) and connects again a few seconds after a failure or the end of its
+// connection, or over a serial port (receiver_serial_port), opened again a few seconds
+// after it failed. As a server it listens on the configured address (receiver_listen_address, else the server's), takes up
 // to receiver_max_connections exchange connections from the allowed addresses
 // (receiver_allowed_addresses) and refuses others; a newcomer never replaces a connection
 // it has. Each connection reads with flow control (TExchangeLink): nothing is dropped, a
 // fast exchange is slowed down instead. Every chunk read is shown to the clients as raw
 // input, and complete lines are stored as calls by the call reader, at most 500 lines a
 // turn of the event loop. The first attached exchange is where the command queue writes
-// its commands. The clients hear of it through the notifier. Everything runs on the
+// its commands. The clients hear of it through the notifier. Lines are written to the
+// database once receiver_max_pending_calls are waiting or the first of them has waited
+// receiver_max_pending_delay seconds, and when the receiver stops; a receiver that has
+// read nothing for receiver_restart_timeout seconds starts again. Everything runs on the
 // server's thread.
 
 #include "server/AddressList.h"
@@ -16,11 +22,13 @@
 #include "server/ExchangeLink.h"
 #include "server/LogThrottle.h"
 
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
 #include <QTimer>
 
+class QIODevice;
 class QTcpServer;
 class QTcpSocket;
 
@@ -34,13 +42,17 @@ public:
               int refusedPerMinute = 10);
     ~TReceiver() override;
 
-    // Listens with the stored settings; raises Exception when it cannot.
+    // Listens, connects or opens its port with the stored settings; raises Exception when
+    // it cannot.
     void Start();
+    // The stored settings have changed: a running receiver starts again with them (raises
+    // Exception when it cannot; it is then stopped).
+    void SettingsChanged();
     // Stores what has arrived, closes the exchanges' connections and the port.
     void Stop();
     // The same at server shutdown, without telling the clients.
     void Shutdown();
-    bool Running() const { return listener_ != nullptr; }
+    bool Running() const { return running_; }
     quint16 Port() const;
     QString StateText() const;
 
@@ -64,10 +76,18 @@ Q_SIGNALS:
     void ExchangeAttachedChanged(bool attached);
 
 private:
+    enum class TMode { TcpServer, TcpClient, Serial };
     void ReadSettings();
+    void Listen();
+    void ConnectToExchange();
+    void Reconnect();
+    void OpenSerialPort();
+    void Failed(const QString& why);
+    QString Where() const;
     void OnNewConnection();
     QString Refusal(const QTcpSocket& socket) const;
     void Attach(QTcpSocket* socket);
+    void AttachLink(TExchangeLink* link);
     void OnReadyRead(TExchangeLink* link);
     void ReadFrom(TExchangeLink* link, bool remaining = false);
     void Detach(TExchangeLink* link, const QString& reason, bool tell);
@@ -79,7 +99,12 @@ private:
     void ProcessLink(TExchangeLink* link, TTake take);
     void TakeLines(TExchangeLink* link, TTake take, QList<QByteArray>& lines);
     void AfterTaking(bool more);
+    // Lines wait until enough are pending or the first has waited long enough.
+    void Pend(const QList<QByteArray>& lines);
+    void Flush();
     void StoreLines(const QList<QByteArray>& lines);
+    void OnInactivityTimer();
+    void NoteInput();
     void ReportLevel();
     void BroadcastState();
     void SetBusy(bool busy);
@@ -92,7 +117,21 @@ private:
     TExchangeLink::TLevels levels_;
     TAddressList allowed_;
     int maxConnections_ = 1;
+    TMode mode_ = TMode::TcpServer;
+    int port_ = 0;
+    QString exchangeAddress_;
+    QString serialSettings_;
+    int maxPending_ = 1;
+    int pendingDelayMs_ = 1000;
+    qint64 restartTimeoutMs_ = 0;
+    bool running_ = false;
     QTcpServer* listener_ = nullptr;
+    QTcpSocket* connecting_ = nullptr;  // client mode: the connection being made
+    QTimer reconnectTimer_;
+    QList<QByteArray> pending_;
+    QTimer pendingTimer_;
+    QTimer inactivityTimer_;
+    QElapsedTimer lastInput_;
     QList<TExchangeLink*> links_;  // in the order they connected
     TLogThrottle refused_;
     QTimer processTimer_;

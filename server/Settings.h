@@ -27,10 +27,53 @@ inline constexpr char ReceiverAllowed[] = "receiver_allowed_addresses";
 inline constexpr char ReceiverConnections[] = "receiver_max_connections";
 inline constexpr char ReceiverPauseKb[] = "receiver_pause_above";
 inline constexpr char ReceiverResumeKb[] = "receiver_resume_below";
+// How the receiver gets its lines: over TCP/IP (1, as a server listening on receiver_port
+// or as a client connecting to receiver_exchange_address:receiver_port) or over the serial
+// port of receiver_serial_port (TSerialPortSettings text); how many calls and how many
+// seconds it may keep before writing them; after how many seconds without input it
+// restarts.
+inline constexpr char ReceiverTcpIp[] = "receiver_tcpip";                     // 0 or 1
+inline constexpr char ReceiverSerialPort[] = "receiver_serial_port";          // port settings
+inline constexpr char ReceiverExchangeAddress[] = "receiver_exchange_address";  // client mode
+inline constexpr char ReceiverIsServer[] = "receiver_is_server";              // 0 or 1
+inline constexpr char ReceiverPendingCalls[] = "receiver_max_pending_calls";
+inline constexpr char ReceiverPendingDelay[] = "receiver_max_pending_delay";  // seconds
+inline constexpr char ReceiverRestartTimeout[] = "receiver_restart_timeout";  // seconds
+// Automatic archiving (ArchivesRDM 305/306; the archive scheduler acts on them): on or
+// off, the span one archive takes and the span of recent calls it leaves, in days, and
+// the moment of the next archive (days since 1899-12-30).
+inline constexpr char ArchiveAutomatic[] = "archive_automatic";      // 0 or 1
+inline constexpr char ArchivePeriodDays[] = "archive_period_days";   // days
+inline constexpr char ArchiveKeepDays[] = "archive_keep_days";       // days
+inline constexpr char ArchiveNext[] = "archive_next";                // date and time
 // The command queue.
 inline constexpr char QueueEnabled[] = "command_queue_enabled";     // 0 or 1
 inline constexpr char ControlProtocol[] = "control_protocol";       // 0 to 3
 inline constexpr char CommandRetryMs[] = "command_retry_interval";  // milliseconds
+// Charging and blocking: extension charging 0 never, 1 when no PIN code is used, 2 always;
+// PIN code charging 0 never, 1 always; automatic blocking of each when its limit is used up.
+inline constexpr char ExtensionCharging[] = "extension_charging";
+inline constexpr char PinCharging[] = "pin_charging";
+inline constexpr char ExtensionBlocking[] = "extension_auto_blocking";  // 0 or 1
+inline constexpr char PinBlocking[] = "pin_auto_blocking";              // 0 or 1
+// The control protocols' settings. Lists are JSON arrays of strings and integers.
+inline constexpr char DefinityPort[] = "definity_port";        // port settings
+inline constexpr char DefinityStrings[] = "definity_strings";  // user, password, block COR, unblock COR
+inline constexpr char DefinityDelays[] = "definity_delays";    // connect, login, command (ms)
+inline constexpr char DefinitySimulation[] = "definity_simulation";
+inline constexpr char HiPathAddress[] = "hipath_address";
+inline constexpr char HiPathPort[] = "hipath_port";
+inline constexpr char HiPathStrings[] = "hipath_strings";  // user, password, max. list number
+inline constexpr char HiPathDelays[] = "hipath_delays";    // connect, login, command, iteration (ms)
+inline constexpr char ModemPort[] = "modem_port";
+inline constexpr char ModemAnswers[] = "modem_answers";    // confirmation, success, failure, reserved
+inline constexpr char ModemStrings[] = "modem_strings";    // init, send, stop, recover
+inline constexpr char ModemDelays[] = "modem_delays";      // connect, confirmation, answer, recover (ms)
+inline constexpr char ModemCommands[] = "modem_commands";  // DTMF: block/unblock extension, PIN code
+inline constexpr char DirectPort[] = "direct_port";
+inline constexpr char DirectDelays[] = "direct_delays";      // connect, between commands (ms)
+inline constexpr char DirectCommands[] = "direct_commands";  // block/unblock extension, PIN code
+inline constexpr char DirectSharesReceiver[] = "direct_shares_receiver";  // 0 or 1
 }  // namespace setting
 
 inline constexpr int DefaultReceiverPort = 9100;
@@ -39,6 +82,12 @@ inline constexpr int DefaultReceiverConnections = 1;
 inline constexpr int DefaultReceiverPauseKb = 48;
 inline constexpr int DefaultReceiverResumeKb = 16;
 inline constexpr int DefaultCommandRetryMs = 10000;
+// Calls are written as they come (one pending call), at the latest after a second, and a
+// receiver silent for a day starts again.
+inline constexpr int DefaultReceiverPendingCalls = 1;
+inline constexpr int DefaultReceiverPendingDelay = 1;
+inline constexpr int DefaultReceiverRestartTimeout = 86400;
+inline constexpr double DefaultVatPercent = 20;
 
 // The control protocols, numbered as the options list them.
 namespace protocol {

@@ -2,6 +2,8 @@
 
 #include "core/Variants.h"
 #include "server/Database.h"
+#include "server/OptionGroups.h"
+#include "server/ServerContext.h"
 #include "server/TableProvider.h"
 
 namespace {
@@ -37,10 +39,25 @@ const TTableProvider& ArchiveTable()
     return p;
 }
 
+// The archive scheduler reads these settings when it plans the next archive.
+QVariant GetArchivingOptions(TCallContext& c)
+{
+    GetOptionGroup(c.Server.Database(), optiongroup::Archiving(), c.Args);
+    return QVariant();
+}
+
+QVariant SetArchivingOptions(TCallContext& c)
+{
+    SetOptionGroup(c.Server.Database(), optiongroup::Archiving(), c.Args);
+    return QVariant();
+}
+
 }  // namespace
 
 void RegisterArchivesModule(TCallTable& calls, TProviderTable& providers)
 {
     const TModuleEntries archives(TModule::Archives, calls, providers);
     AddTableProvider(archives, level::Administrator, ArchiveTable());
+    archives.Call(dispid::ArchivesRDM::SetArchivingOptions, level::Administrator, 4, SetArchivingOptions);
+    archives.Call(dispid::ArchivesRDM::GetArchivingOptions, level::Administrator, 4, GetArchivingOptions);
 }

@@ -3,6 +3,7 @@
 #include "core/Variants.h"
 #include "server/ClientConnection.h"
 #include "server/CommandQueue.h"
+#include "server/OptionGroups.h"
 #include "server/ServerContext.h"
 
 namespace {
@@ -61,6 +62,23 @@ QVariant ControlProtocol(TCallContext& c)
     return VarFromInt16(static_cast<qint16>(c.Server.CommandQueue().ControlProtocol()));
 }
 
+// A group's get and set handlers. Setting one makes the queue open its control port again
+// with the new settings; the limits group also changes the VAT the receiver charges.
+void AddOptionGroup(const TModuleEntries& commands, int setId, int getId, const TOptionGroup& group)
+{
+    const int count = int(group.size());
+    commands.Call(getId, level::Administrator, count, [&group](TCallContext& c) {
+        GetOptionGroup(c.Server.Database(), group, c.Args);
+        return QVariant();
+    });
+    commands.Call(setId, level::Administrator, count, [&group](TCallContext& c) {
+        SetOptionGroup(c.Server.Database(), group, c.Args);
+        c.Server.DataChanged();
+        c.Server.CommandQueue().ControlSettingsChanged();
+        return QVariant();
+    });
+}
+
 }  // namespace
 
 void RegisterCommandsModule(TCallTable& calls, TProviderTable& providers)
@@ -73,4 +91,9 @@ void RegisterCommandsModule(TCallTable& calls, TProviderTable& providers)
     commands.Call(id::ClearQueue, level::Administrator, 0, ClearQueue);
     commands.Call(id::AddCommand, level::Administrator, 1, AddCommand);
     commands.Call(id::ControlProtocol, level::Administrator, 0, ControlProtocol);
+    AddOptionGroup(commands, id::SetLimitsOptions, id::GetLimitsOptions, optiongroup::Limits());
+    AddOptionGroup(commands, id::SetDefinityOptions, id::GetDefinityOptions, optiongroup::Definity());
+    AddOptionGroup(commands, id::SetHiPathOptions, id::GetHiPathOptions, optiongroup::HiPath());
+    AddOptionGroup(commands, id::SetModemOptions, id::GetModemOptions, optiongroup::Modem());
+    AddOptionGroup(commands, id::SetDirectOptions, id::GetDirectOptions, optiongroup::Direct());
 }

@@ -1,6 +1,7 @@
 #include "shell/ChildWindows.h"
 
 #include "core/Errors.h"
+#include "options/FormOptions.h"
 #include "shell/ChildQueue.h"
 #include "shell/DMClientMain.h"
 #include "shell/DlgAccessLevel.h"
@@ -43,7 +44,12 @@ const TDialogRow DialogRows[] = {
      [](QWidget* parent, TClientMainDM&) -> std::unique_ptr<QDialog> {
          return std::make_unique<TSplashForm>(false, parent);
      }},
-    // actOptions (options/) binds here as the options dialog lands; until then it is disabled.
+    {"actOptions",
+     [](QWidget* parent, TClientMainDM& connection) -> std::unique_ptr<QDialog> {
+         return std::make_unique<TOptionsForm>(
+             parent, TOptionsDM(connection.MainRDM, connection.ReceiverRDM, connection.ArchivesRDM, connection.CommandsRDM),
+             dynamic_cast<TMainFormServices*>(parent));
+     }},
 };
 
 TClientMainDM& Live(const QPointer<TClientMainDM>& connection)

@@ -7,6 +7,7 @@
 #include "shell/DMClientMain.h"
 #include "shell/FormClientMain.h"
 #include "shell/FormSplash.h"
+#include "shell/Translations.h"
 #include "shell/base/IniFiles32.h"
 #include "shell/base/ProcessLife.h"
 
@@ -26,6 +27,10 @@ bool CloseSplashAtOnce()
 int RunClient(TTelvaneApplication& app)
 {
     StartProcessCore(QCoreApplication::applicationFilePath());
+    // The text set the user chose, before any window is made.
+    const QString notLoaded = InstallTranslations(StoredLanguage(QCoreApplication::applicationFilePath()));
+    if (!notLoaded.isEmpty())
+        std::fprintf(stderr, "%s\n", qPrintable(notLoaded));
     // The field catalogue lives from here to the end, before any window opens.
     CreateCallFieldInfos();
     TIniFile32& settings = SettingsFile();

@@ -50,26 +50,6 @@ qint64 LogCount(TTestServer& server, const QString& category, const QString& tex
         .toLongLong();
 }
 
-// A line of the demo's data format.
-QByteArray DemoLine(const QString& extension, const QString& pin, const QString& phone, int duration,
-                    TDateTime end)
-{
-    TCallString format;
-    format.Parse(DemoDataFormat());
-    TCallRecord r;
-    r.Clear(end);
-    r.DateTime = end;
-    r.Extension = extension;
-    if (!pin.isEmpty())
-        r.PinCode = pin;
-    r.Phone = phone;
-    r.Duration = duration;
-    r.Trunk = 3;
-    r.Circuit = 12;
-    r.CallType = QStringLiteral("O");
-    return format.Generate(r).toLatin1();
-}
-
 // The receiver callbacks as the client's own callback object gets them.
 class TReceiverRecorder : public TCallbackObject {
 public:

@@ -93,9 +93,8 @@ private Q_SLOTS:
                                       << "DlgFormAccessLevel";
         QTest::newRow("about") << "actAbout"
                                << "SplashForm";
-        // Bound as the options dialog lands.
         QTest::newRow("options") << "actOptions"
-                                 << "";
+                                 << "OptionsForm";
     }
     void dialogActions()
     {
@@ -177,7 +176,7 @@ private Q_SLOTS:
                               << "View and print log reports - not available in this version.";
         QTest::newRow("options") << "actOptions"
                                  << "tbOptions"
-                                 << "Configure Telvane Control - not available in this version.";
+                                 << "";
         // No help file is installed yet.
         QTest::newRow("help contents") << "actHelp"
                                        << ""

@@ -274,7 +274,7 @@ private Q_SLOTS:
         QCOMPARE(dirs.ImagesDir, appDir + "images/");
         QCOMPARE(dirs.HelpDir, appDir + "help/");
         QCOMPARE(dirs.LogsDir, appDir + "logs/");
-        QCOMPARE(dirs.HelpFile, appDir + "help/TelvaneControl.chm");
+        QCOMPARE(dirs.HelpFile, appDir + "help/TelvaneControl.html");
         QCOMPARE(dirs.SettingsFile, settings);
     }
 

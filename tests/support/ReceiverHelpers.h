@@ -2,6 +2,8 @@
 // For the tests of the receiver and the command queue: an exchange on a plain TCP
 // connection, and the receiver's state read on the server's own thread.
 
+#include "schema/CallString.h"
+#include "server/DemoData.h"
 #include "server/Server.h"
 #include "support/TestServer.h"
 #include "support/WireClient.h"
@@ -133,4 +135,24 @@ inline QStringList ServerRow(TTestServer& server, const QString& sql, const QVar
                 row << (stmt.IsNull(c) ? QStringLiteral("<null>") : stmt.Text(c));
     });
     return row;
+}
+
+// A line of the demo's data format.
+inline QByteArray DemoLine(const QString& extension, const QString& pin, const QString& phone, int duration,
+                    TDateTime end)
+{
+    TCallString format;
+    format.Parse(DemoDataFormat());
+    TCallRecord r;
+    r.Clear(end);
+    r.DateTime = end;
+    r.Extension = extension;
+    if (!pin.isEmpty())
+        r.PinCode = pin;
+    r.Phone = phone;
+    r.Duration = duration;
+    r.Trunk = 3;
+    r.Circuit = 12;
+    r.CallType = QStringLiteral("O");
+    return format.Generate(r).toLatin1();
 }

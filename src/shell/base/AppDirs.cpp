@@ -24,7 +24,7 @@ TAppDirs TAppDirs::FromProgramPath(const QString& programPath)
     dirs.ImagesDir = dirs.AppDir + QStringLiteral("images/");
     dirs.HelpDir = dirs.AppDir + QStringLiteral("help/");
     dirs.LogsDir = dirs.AppDir + QStringLiteral("logs/");
-    dirs.HelpFile = dirs.HelpDir + QStringLiteral("TelvaneControl.chm");
+    dirs.HelpFile = dirs.HelpDir + QStringLiteral("TelvaneControl.html");
     // completeBaseName drops only the last extension, like a change of extension does.
     dirs.SettingsFile = dirs.AppDir + program.completeBaseName() + QStringLiteral(".ini");
     return dirs;
