@@ -13,6 +13,7 @@ class TCommandQueue;
 class TDatabase;
 class TProviderTable;
 class TReceiver;
+class TSpendingLimits;
 
 class TServerContext : public TClientNotifier {
 public:
@@ -22,6 +23,8 @@ public:
     virtual const TProviderTable& Providers() const = 0;
     virtual TReceiver& Receiver() = 0;
     virtual TCommandQueue& CommandQueue() = 0;
+    // The limits of extensions and PIN codes, and their blocking.
+    virtual TSpendingLimits& SpendingLimits() = 0;
     // Where report and log statements run.
     virtual QThreadPool& QueryPool() = 0;
 

@@ -21,6 +21,12 @@ inline constexpr char ReceiverRunning[] = "receiver_running";         // 0 or 1
 inline constexpr char QueueEnabled[] = "command_queue_enabled";     // 0 or 1
 inline constexpr char ControlProtocol[] = "control_protocol";       // 0 to 3
 inline constexpr char CommandRetryMs[] = "command_retry_interval";  // milliseconds
+// The spending limits: who pays for a charged call, and whether a spent limit blocks its
+// extension or PIN code (server/SpendingLimits.h reads them, with their defaults).
+inline constexpr char ExtensionCharging[] = "limits_extension_charging";  // 0 never, 1 without PIN, 2 always
+inline constexpr char PinCharging[] = "limits_pin_charging";              // 0 never, 1 always
+inline constexpr char ExtensionBlocking[] = "limits_extension_blocking";  // 0 or 1
+inline constexpr char PinBlocking[] = "limits_pin_blocking";              // 0 or 1
 }  // namespace setting
 
 inline constexpr int DefaultReceiverPort = 9100;
