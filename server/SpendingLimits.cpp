@@ -438,7 +438,7 @@ void TSpendingLimits::Schedule()
     }
     // One millisecond late rather than early: a reset is due at its time, not before.
     const qint64 wait = MSecsBetween(Now(), *next) + 1;
-    timer_.start(static_cast<int>(qBound<qint64>(0, wait, kLongestWaitMs)));
+    timer_.start(static_cast<int>(qBound(qint64(0), wait, qint64(kLongestWaitMs))));
 }
 
 void TSpendingLimits::OnTimer()
