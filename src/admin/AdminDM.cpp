@@ -146,7 +146,8 @@ void TAdminDM::DeclareFields()
 
     Name(cdsTariffRules, "cdsTariffRules", provider::AdminRDM::dspTariffRules);
     Required(Declare(cdsTariffRules, "NAME", TFieldType::WideString, 100, tr("Traiff name"), 50))->SetKey(true);
-    Declare(cdsTariffRules, "TEXT", TFieldType::WideMemo, 0, {});
+    // The rules are read in the tab's memo; a grid cell would show only their first words.
+    Hidden(Declare(cdsTariffRules, "TEXT", TFieldType::WideMemo, 0, {}));
 }
 
 void TAdminDM::DeclareExtPin(TRemoteDataSet& ds, bool pinCode)

@@ -337,7 +337,8 @@ void TChildFormAdmin::BuildCodeTab(TCodeTab& tab, bool pinCodes)
     connect(tab.lstFilter, &QListWidget::currentRowChanged, this, [this, &tab](int) { ApplyFilter(tab); });
 
     auto* controls = Make<QTabWidget>(name("pc%1Controls"));
-    controls->setMaximumWidth(300);
+    controls->setMinimumWidth(280);
+    controls->setMaximumWidth(320);
     tab.tsCommon = Named(new QWidget, name("ts%1ControlsCommon"));
     QFormLayout* common = FormOf(tab.tsCommon);
     auto* code = Make<QLineEdit>(name("edt%1Code"));
@@ -410,6 +411,7 @@ QWidget* GridAndPanel(const char* sheetName, QWidget* grid, QWidget* panel)
     auto* sheet = Named(new QWidget, QLatin1String(sheetName));
     auto* split = new QSplitter(sheet);
     split->addWidget(grid);
+    panel->setMinimumWidth(280);
     panel->setMaximumWidth(360);
     split->addWidget(panel);
     split->setStretchFactor(0, 1);
@@ -484,6 +486,7 @@ void TChildFormAdmin::BuildSchemaTab()
     edtSchemaName = Make<QLineEdit>(QStringLiteral("edtSchemaName"));
     mmoSchemaText = Make<QPlainTextEdit>(QStringLiteral("mmoSchemaText"));
     mmoSchemaText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    mmoSchemaText->setMinimumHeight(140);
     form->addRow(tr("Format Name"), edtSchemaName);
     form->addRow(tr("Format definition"), mmoSchemaText);
     TRemoteDataSet& ds = dm_->cdsCallSchema;
