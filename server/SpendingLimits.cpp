@@ -186,15 +186,22 @@ std::optional<TSpendingLimits::TLimitedRow> TSpendingLimits::FindLimited(const T
     return row;
 }
 
+int TSpendingLimits::UpdateCode(const TCodeRef& code, const QString& assignments, const QVariantList& values)
+{
+    TStatement update = db_.Prepare(QStringLiteral("UPDATE %1 SET %2 WHERE PBX_ID = ? AND CODE = ?")
+                                        .arg(QLatin1String(TableOf(code.Kind)), assignments));
+    int i = 1;
+    for (const QVariant& value : values)
+        update.Bind(i++, value);
+    update.BindInt(i++, code.PbxId);
+    update.BindText(i, code.Code);
+    update.Step();
+    return db_.Changes();
+}
+
 void TSpendingLimits::SetBlocked(const TCodeRef& code, int state, bool eraseList)
 {
-    TStatement update = db_.Prepare(QStringLiteral("UPDATE %1 SET BLOCKED = ? WHERE PBX_ID = ? AND CODE = ?")
-                                        .arg(QLatin1String(TableOf(code.Kind))));
-    update.BindInt(1, state);
-    update.BindInt(2, code.PbxId);
-    update.BindText(3, code.Code);
-    update.Step();
-    if (db_.Changes() == 0)
+    if (UpdateCode(code, QStringLiteral("BLOCKED = ?"), {state}) == 0)
         throw Exception(QStringLiteral("There is no %1 \"%2\" on the exchange with ID %3.")
                             .arg(TextOfKind(code.Kind), code.Code)
                             .arg(code.PbxId));
@@ -206,14 +213,8 @@ void TSpendingLimits::Reset(TLimitedRow& row, TDateTime now)
 {
     // A code charged or looked at for the first time starts its period now.
     const TDateTime next = NextResetAfter(row.NextReset.value_or(now), row.Interval, now);
-    TStatement update =
-        db_.Prepare(QStringLiteral("UPDATE %1 SET MONEY_LEFT = ?, NEXT_RESET = ? WHERE PBX_ID = ? AND CODE = ?")
-                        .arg(QLatin1String(TableOf(row.Code.Kind))));
-    update.BindDouble(1, RoundCurrency(row.Limit));
-    update.BindText(2, DateTimeToSqlText(next));
-    update.BindInt(3, row.Code.PbxId);
-    update.BindText(4, row.Code.Code);
-    update.Step();
+    UpdateCode(row.Code, QStringLiteral("MONEY_LEFT = ?, NEXT_RESET = ?"),
+               {RoundCurrency(row.Limit), DateTimeToSqlText(next)});
     row.MoneyLeft = row.Limit;
     row.NextReset = next;
     if (row.Blocked == blockstate::ByLimit) {
@@ -233,12 +234,7 @@ void TSpendingLimits::Charge(const TCodeRef& code, double amount, TDateTime now)
     if (!row->NextReset || *row->NextReset <= now)
         Reset(*row, now);
     const double left = RoundCurrency(row->MoneyLeft.value_or(row->Limit) - amount);
-    TStatement update = db_.Prepare(QStringLiteral("UPDATE %1 SET MONEY_LEFT = ? WHERE PBX_ID = ? AND CODE = ?")
-                                        .arg(QLatin1String(TableOf(code.Kind))));
-    update.BindDouble(1, left);
-    update.BindInt(2, code.PbxId);
-    update.BindText(3, code.Code);
-    update.Step();
+    UpdateCode(code, QStringLiteral("MONEY_LEFT = ?"), {left});
     if (left > 0 || row->Blocked != blockstate::None || !rules_.Blocks(code.Kind))
         return;
     SetBlocked(code, blockstate::ByLimit, false);

@@ -124,6 +124,9 @@ private:
     void Reset(TLimitedRow& row, TDateTime now);
     int ResetDue(TCodeKind kind, TDateTime now);
     void LiftStaleBlocks(TCodeKind kind);
+    // "UPDATE <the code's table> SET <assignments> WHERE" the code, with the values of the
+    // assignments' parameters; the number of rows changed.
+    int UpdateCode(const TCodeRef& code, const QString& assignments, const QVariantList& values);
     // Stores the state and stages the command.
     void SetBlocked(const TCodeRef& code, int state, bool eraseList);
     void SetByAdministrator(const TCodeRef& code, bool block, bool eraseList, const QString& who);

@@ -105,7 +105,7 @@ TChildFormAdmin::TChildFormAdmin(TMainFormServices* owner, QAction* action, TRem
     if (owner)
         setWindowIcon(MainImageList().Icon(img::Admin));
     // Opening fails here, before anything is shown, when a table cannot be read.
-    dm_ = std::make_unique<TAdminDM>(adminConnection, std::move(mainRDM), std::move(commandsRDM), this);
+    dm_ = std::make_unique<TAdminDM>(adminConnection, std::move(mainRDM), std::move(commandsRDM));
     links_ = new TFieldLinks(this);
 
     auto* content = new QWidget;

@@ -466,6 +466,72 @@ private Q_SLOTS:
                  1);
     }
 
+    void referencedRows_data()
+    {
+        QTest::addColumn<QString>("table");  // the dataset's name
+        QTest::addColumn<bool>("withCalls");
+        QTest::addColumn<QString>("change");  // delete, or the column given a new value
+        QTest::addColumn<int>("code");        // 0: applied
+        QTest::newRow("extension with calls deleted") << "cdsExtension" << true << "delete" << 9734;
+        QTest::newRow("extension with calls renumbered") << "cdsExtension" << true << "CODE" << 9734;
+        QTest::newRow("extension with calls moved") << "cdsExtension" << true << "PBX_ID" << 9734;
+        QTest::newRow("extension with calls renamed") << "cdsExtension" << true << "NAME" << 0;
+        QTest::newRow("extension without calls deleted") << "cdsExtension" << false << "delete" << 0;
+        QTest::newRow("PIN code with calls deleted") << "cdsPinCode" << true << "delete" << 9734;
+        QTest::newRow("PIN code without calls renumbered") << "cdsPinCode" << false << "CODE" << 0;
+        QTest::newRow("group with used codes deleted") << "cdsGroups" << true << "delete" << 9734;
+        QTest::newRow("exchange with calls deleted") << "cdsPbx" << true << "delete" << 9734;
+    }
+
+    // Rows that calls refer to keep what the calls name them by: the server refuses the
+    // change and keeps the row; nothing else is refused.
+    void referencedRows()
+    {
+        QFETCH(QString, table);
+        QFETCH(bool, withCalls);
+        QFETCH(QString, change);
+        QFETCH(int, code);
+        TConnectedClient c(Demo());
+        QVERIFY2(c.Ready(), qPrintable(c.Error()));
+        auto dm = MakeDM(c);
+        auto* ds = dm->findChild<TRemoteDataSet*>(table);
+        QVERIFY(ds);
+        const bool pin = table == QLatin1String("cdsPinCode");
+        if (table == QLatin1String("cdsGroups") || table == QLatin1String("cdsPbx")) {
+            QVERIFY(ds->Locate(QStringLiteral("ID"), {1}));
+        } else {
+            const QString column = pin ? QStringLiteral("PIN_CODE") : QStringLiteral("EXT_CODE");
+            const QString sql = QStringLiteral("SELECT t.PBX_ID, t.CODE FROM %1 t WHERE %2 EXISTS (SELECT 1 FROM CALL c "
+                                               "WHERE c.PBX_ID = t.PBX_ID AND c.%3 = t.CODE) ORDER BY t.PBX_ID, t.CODE")
+                                    .arg(pin ? QStringLiteral("PIN_CODE") : QStringLiteral("EXTENSION"),
+                                         withCalls ? QString() : QStringLiteral("NOT"), column);
+            const QStringList found = ServerRow(c.Server, sql);
+            QVERIFY2(!found.isEmpty(), "the demo has no such code");
+            QVERIFY(ds->Locate(QStringLiteral("PBX_ID;CODE"), {found.at(0).toInt(), found.at(1)}));
+        }
+        const int rows = ds->RecordCount();
+        if (change == QLatin1String("delete")) {
+            ds->Delete();
+        } else {
+            ds->Edit();
+            TField* f = ds->FieldByName(change);
+            if (change == QLatin1String("PBX_ID"))
+                f->SetAsInteger(2);
+            else
+                f->SetAsString(QStringLiteral("9998"));
+            ds->Post();
+        }
+        QCOMPARE(ds->ApplyUpdates(0), code ? 1 : 0);
+        if (code) {
+            QCOMPARE(ds->ApplyErrors().first().Code, code);
+            QVERIFY2(ds->ApplyErrors().first().Message.contains(QLatin1String("refer")),
+                     qPrintable(ds->ApplyErrors().first().Message));
+            ds->CancelUpdates();
+            dm->Reload(*ds);
+            QCOMPARE(ds->RecordCount(), rows);
+        }
+    }
+
     void formatTrial_data()
     {
         QTest::addColumn<QString>("format");
