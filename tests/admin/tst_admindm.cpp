@@ -500,12 +500,21 @@ private Q_SLOTS:
         if (table == QLatin1String("cdsGroups") || table == QLatin1String("cdsPbx")) {
             QVERIFY(ds->Locate(QStringLiteral("ID"), {1}));
         } else {
-            const QString column = pin ? QStringLiteral("PIN_CODE") : QStringLiteral("EXT_CODE");
-            const QString sql = QStringLiteral("SELECT t.PBX_ID, t.CODE FROM %1 t WHERE %2 EXISTS (SELECT 1 FROM CALL c "
-                                               "WHERE c.PBX_ID = t.PBX_ID AND c.%3 = t.CODE) ORDER BY t.PBX_ID, t.CODE")
-                                    .arg(pin ? QStringLiteral("PIN_CODE") : QStringLiteral("EXTENSION"),
-                                         withCalls ? QString() : QStringLiteral("NOT"), column);
-            const QStringList found = ServerRow(c.Server, sql);
+            const QString tableName = pin ? QStringLiteral("PIN_CODE") : QStringLiteral("EXTENSION");
+            QStringList found;
+            if (withCalls) {
+                found = ServerRow(c.Server,
+                                  QStringLiteral("SELECT t.PBX_ID, t.CODE FROM %1 t WHERE EXISTS (SELECT 1 FROM CALL c "
+                                                 "WHERE c.PBX_ID = t.PBX_ID AND c.%2 = t.CODE) ORDER BY t.PBX_ID, t.CODE")
+                                      .arg(tableName, pin ? QStringLiteral("PIN_CODE") : QStringLiteral("EXT_CODE")));
+            } else {
+                // A code of its own, which no call names.
+                ServerScalar(c.Server, QStringLiteral("INSERT INTO %1 (CODE, NAME, GROUP_ID, PBX_ID) VALUES "
+                                                      "('9990', 'New', 1, 1)")
+                                           .arg(tableName));
+                dm->Reload(*ds);
+                found = QStringList{QStringLiteral("1"), QStringLiteral("9990")};
+            }
             QVERIFY2(!found.isEmpty(), "the demo has no such code");
             QVERIFY(ds->Locate(QStringLiteral("PBX_ID;CODE"), {found.at(0).toInt(), found.at(1)}));
         }
