@@ -494,7 +494,10 @@ private Q_SLOTS:
         TConnectedClient c(Demo());
         QVERIFY2(c.Ready(), qPrintable(c.Error()));
         auto dm = MakeDM(c);
-        auto* ds = dm->findChild<TRemoteDataSet*>(table);
+        TRemoteDataSet* ds = nullptr;
+        for (TRemoteDataSet* candidate : {&dm->cdsGroups, &dm->cdsPbx, &dm->cdsExtension, &dm->cdsPinCode})
+            if (candidate->objectName() == table)
+                ds = candidate;
         QVERIFY(ds);
         const bool pin = table == QLatin1String("cdsPinCode");
         if (table == QLatin1String("cdsGroups") || table == QLatin1String("cdsPbx")) {
@@ -549,9 +552,9 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("fields");
         const QString format = QStringLiteral("(DAY:2).(MONTH:2).(YEAR:2) (HOUR:2):(MIN:2) (EXTENSION:4] (PHONE:12]");
         QTest::newRow("matched") << format << "24.12.25 10:30 1010 0888123456" << int(TFormatTrial::TOutcome::Matched)
-                                 << QStringList{"End of call=24.12.2025 10:30:00", "Extension=1010", "Phone number=0888123456"};
+                                 << QStringList{"End of call=24.12.2025 10:30:00", "Extension=1010", "Phone number=0888123456  "};
         QTest::newRow("unpadded end") << format << "24.12.25 10:30 1010 0888" << int(TFormatTrial::TOutcome::Matched)
-                                      << QStringList{"End of call=24.12.2025 10:30:00", "Extension=1010", "Phone number=0888"};
+                                      << QStringList{"End of call=24.12.2025 10:30:00", "Extension=1010", "Phone number=0888        "};
         QTest::newRow("no match") << format << "*** ALARM ***" << int(TFormatTrial::TOutcome::NoMatch) << QStringList{};
         QTest::newRow("format typed over lines") << "(EXTENSION:3)\r\n (PHONE:5]" << "101 12345"
                                                  << int(TFormatTrial::TOutcome::Matched)
