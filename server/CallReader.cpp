@@ -129,5 +129,8 @@ TCallReader::TResult TCallReader::Read(QStringView line, TDateTime received)
         return {TOutcome::Failed,
                 QStringLiteral("The call could not be stored (%1): %2").arg(e.Message(), quoted())};
     }
+    if (observer_)
+        observer_->CallStored({pbxId_, VarToStr(record.Extension), VarToStr(record.PinCode),
+                               charge ? charge->Total : 0.0, received});
     return {TOutcome::Stored, {}};
 }

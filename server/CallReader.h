@@ -9,6 +9,27 @@
 
 #include <QStringView>
 
+// A call the reader stored, as the spending limits charge it.
+struct TStoredCall {
+    int PbxId = 0;
+    QString Extension;  // empty when the line had none
+    QString PinCode;    // empty when no PIN code was used
+    double Charge = 0;  // CHARGE (VAT included); 0 when the call costs nothing or no rule prices it
+    TDateTime Received = 0;
+};
+
+// Hears of every call stored in a turn of the receiver and of how the turn's transaction
+// ended, so that what it does for a call is committed with the call or not at all.
+class TStoredCallObserver {
+public:
+    virtual ~TStoredCallObserver() = default;
+    // Inside the transaction that stores the call. Never raises.
+    virtual void CallStored(const TStoredCall& call) = 0;
+    // After the transaction. Never raise.
+    virtual void CallsCommitted() = 0;
+    virtual void CallsRolledBack() = 0;
+};
+
 class TCallReader {
 public:
     enum class TOutcome {
@@ -35,6 +56,9 @@ public:
     // One line as received, line break included, received at the given time.
     TResult Read(QStringView line, TDateTime received);
 
+    // Told of every call stored from now on (null: nobody); not owned.
+    void SetObserver(TStoredCallObserver* observer) { observer_ = observer; }
+
 private:
     TDatabase& db_;
     TStatement insert_;
@@ -43,6 +67,7 @@ private:
     TTariffRules rules_;
     double vatPercent_ = 0;
     QString notConfigured_;
+    TStoredCallObserver* observer_ = nullptr;
 };
 
 // The line without its line break, as stored in CALL.TEXT and the LOG table.

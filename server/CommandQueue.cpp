@@ -38,6 +38,7 @@ void TCommandQueue::Load()
         db_.Prepare(QStringLiteral("SELECT ID, TEXT, RETRY_COUNT FROM COMMAND_QUEUE ORDER BY ID"));
     while (stmt.Step())
         commands_.append({stmt.Int(0), stmt.Text(1), static_cast<int>(stmt.Int(2))});
+    lastId_ = commands_.isEmpty() ? 0 : commands_.last().Id;
     SendWaiting();
     UpdateTimer();
 }
@@ -87,17 +88,38 @@ QString TCommandQueue::CheckCommand(const QString& text)
 
 void TCommandQueue::Add(const QString& text, const QString& who)
 {
+    Stage(db_, text);
+    TakeStaged(who);
+}
+
+void TCommandQueue::Stage(TDatabase& db, const QString& text)
+{
     const QString refused = CheckCommand(text);
     if (!refused.isEmpty())
         throw Exception(refused);
     TStatement insert =
-        db_.Prepare(QStringLiteral("INSERT INTO COMMAND_QUEUE (TEXT, RETRY_COUNT) VALUES (?, 0)"));
+        db.Prepare(QStringLiteral("INSERT INTO COMMAND_QUEUE (TEXT, RETRY_COUNT) VALUES (?, 0)"));
     insert.BindText(1, text);
     insert.Step();
-    commands_.append({db_.LastInsertRowId(), text, 0});
-    notifier_.LogEvent(category::Commands, TSeverity::Information,
-                       QStringLiteral("%1 queued the command \"%2\".").arg(who, text));
-    notifier_.Broadcast(callback::CommandAdded, {text, VarFromInt16(0)});
+}
+
+void TCommandQueue::TakeStaged(const QString& who)
+{
+    TStatement staged =
+        db_.Prepare(QStringLiteral("SELECT ID, TEXT FROM COMMAND_QUEUE WHERE ID > ? ORDER BY ID"));
+    staged.BindInt(1, lastId_);
+    QList<TCommand> taken;
+    while (staged.Step())
+        taken.append({staged.Int(0), staged.Text(1), 0});
+    if (taken.isEmpty())
+        return;
+    for (const TCommand& command : std::as_const(taken)) {
+        commands_.append(command);
+        lastId_ = command.Id;
+        notifier_.LogEvent(category::Commands, TSeverity::Information,
+                           QStringLiteral("%1 queued the command \"%2\".").arg(who, command.Text));
+        notifier_.Broadcast(callback::CommandAdded, {command.Text, VarFromInt16(0)});
+    }
     SendWaiting();
     UpdateTimer();
 }

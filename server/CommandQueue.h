@@ -48,6 +48,14 @@ public:
     static QString CheckCommand(const QString& text);
     // Queues a command (raises Exception when CheckCommand refuses it); who is for the log.
     void Add(const QString& text, const QString& who);
+    // Queueing inside a caller's transaction, so that a command goes with the change that
+    // asks for it or not at all: Stage writes the command's row (raises Exception when
+    // CheckCommand refuses it), and once the transaction is committed TakeStaged takes
+    // every staged row into the queue, tells the clients and sends what it can. Rows of a
+    // transaction that was rolled back are gone and never seen; rows staged before a
+    // restart are read by Load.
+    static void Stage(TDatabase& db, const QString& text);
+    void TakeStaged(const QString& who);
     // Raises Exception when there is no such row.
     void Remove(int row, const QString& who);
     void Clear(const QString& who);
@@ -70,6 +78,7 @@ private:
     TClientNotifier& notifier_;
     TControlPort output_;
     QList<TCommand> commands_;
+    qint64 lastId_ = 0;  // the newest row taken into the queue
     bool enabled_ = true;
     QTimer retryTimer_;
     QTimer retryNoticeTimer_;

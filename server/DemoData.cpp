@@ -1,5 +1,6 @@
 #include "server/DemoData.h"
 
+#include "schema/ExchangeFormats.h"
 #include "server/Database.h"
 #include "server/EventLog.h"
 #include "server/Settings.h"
@@ -193,6 +194,9 @@ void SeedReferenceData(TDatabase& db, TRandom& rnd, QList<TCode>& extensions, QL
 
     Insert(db, QStringLiteral("CALL_SCHEMA"), {QStringLiteral("NAME"), QStringLiteral("TEXT")},
            {QStringLiteral("Head office SMDR"), DemoDataFormat()});
+    // Formats of real exchanges, for an installation to start from.
+    for (const TExchangeFormat& f : ExchangeFormats())
+        Insert(db, QStringLiteral("CALL_SCHEMA"), {QStringLiteral("NAME"), QStringLiteral("TEXT")}, {f.Name, f.Text});
     for (const TRuleSet& r : kRuleSets)
         Insert(db, QStringLiteral("TARIFF_RULES"), {QStringLiteral("NAME"), QStringLiteral("TEXT")},
                {QLatin1String(r.Name), QLatin1String(r.Text)});

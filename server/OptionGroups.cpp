@@ -196,10 +196,10 @@ const TOptionGroup& Limits()
 {
     static const TOptionGroup group{
         {setting::ControlProtocol, TOptionKind::Int16, protocol::AvayaDefinity, 0, 3},
-        {setting::ExtensionCharging, TOptionKind::Int16, 2, 0, 2},
+        {setting::ExtensionCharging, TOptionKind::Int16, 1, 0, 2},
         {setting::PinCharging, TOptionKind::Int16, 1, 0, 1},
-        {setting::ExtensionBlocking, TOptionKind::Bool, false},
-        {setting::PinBlocking, TOptionKind::Bool, false},
+        {setting::ExtensionBlocking, TOptionKind::Bool, true},
+        {setting::PinBlocking, TOptionKind::Bool, true},
         {setting::VatPercent, TOptionKind::VatTenths, DefaultVatPercent, 0, 30000},
     };
     return group;

@@ -567,10 +567,21 @@ void TReceiver::StoreLines(const QList<QByteArray>& lines)
         }
         tx.Commit();
     } catch (const Exception& e) {
+        if (observer_)
+            observer_->CallsRolledBack();
         notifier_.LogEvent(
             category::Receiver, TSeverity::Error,
             QStringLiteral("%1 received lines could not be stored: %2").arg(lines.size()).arg(e.Message()));
+        return;
     }
+    if (observer_)
+        observer_->CallsCommitted();
+}
+
+void TReceiver::SetCallObserver(TStoredCallObserver* observer)
+{
+    observer_ = observer;
+    reader_.SetObserver(observer);
 }
 
 void TReceiver::ReportLevel()

@@ -68,6 +68,9 @@ public:
     // The data format, exchange or tariff rules in use may have changed: they are read
     // again before the next line.
     void ConfigurationChanged() { readerStale_ = true; }
+    // Told of every call stored and of the end of each turn's transaction (null: nobody);
+    // not owned, and must outlive the receiver or be unset first.
+    void SetCallObserver(TStoredCallObserver* observer);
 
     // ReceiverState, BufferSize and BufferLevel for a client that has just shaken hands.
     void SendStateTo(TClientCallbacks& client) const;
@@ -113,6 +116,7 @@ private:
     QHostAddress serverAddress_;
     TClientNotifier& notifier_;
     TCallReader reader_;
+    TStoredCallObserver* observer_ = nullptr;
     bool readerStale_ = true;
     TExchangeLink::TLevels levels_;
     TAddressList allowed_;

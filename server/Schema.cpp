@@ -147,6 +147,23 @@ CREATE INDEX IF NOT EXISTS CALL_END_DATETIME ON CALL (END_DATETIME);
 CREATE INDEX IF NOT EXISTS CALL_START_DATETIME ON CALL (START_DATETIME);
 )SQL";
 
+// Whether an extension or PIN code is blocked on its exchange, and why, so that the
+// state survives a restart (server/SpendingLimits.h). Files made before blocking was
+// stored get the column when they are opened; a column that exists is left alone, so no
+// schema version is needed for it.
+void AddBlockedColumns(TDatabase& db)
+{
+    for (const char* table : {"EXTENSION", "PIN_CODE"}) {
+        const bool present =
+            db.Scalar(QStringLiteral("SELECT count(*) FROM pragma_table_info('%1') WHERE name = 'BLOCKED'")
+                          .arg(QLatin1String(table)))
+                .toInt() > 0;
+        if (!present)
+            db.Exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN BLOCKED SMALLINT NOT NULL DEFAULT 0")
+                        .arg(QLatin1String(table)));
+    }
+}
+
 }  // namespace
 
 bool PrepareSchema(TDatabase& db)
@@ -171,6 +188,7 @@ bool PrepareSchema(TDatabase& db)
         }
         TTransaction tx(db);
         db.Exec(QString::fromLatin1(kCallTimeIndexes));
+        AddBlockedColumns(db);
         tx.Commit();
         return false;
     }
@@ -178,6 +196,7 @@ bool PrepareSchema(TDatabase& db)
     db.Exec(QString::fromLatin1(kSchema));
     db.Exec(QString::fromLatin1(kCommandQueue));
     db.Exec(QString::fromLatin1(kCallTimeIndexes));
+    AddBlockedColumns(db);
     TSettings settings(db);
     settings.SetInt(setting::SchemaVersion, SchemaVersion);
     settings.SetInt(setting::Language, 1);

@@ -109,6 +109,10 @@ void TServer::StartLiveParts()
     receiver_ = std::make_unique<TReceiver>(*db_, options_.ListenAddress, *this, options_.DroppedLogPerMinute);
     queue_ = std::make_unique<TCommandQueue>(*db_, *this, *receiver_, options_.RetryNoticeMs);
     queue_->Load();
+    // Resets that fell due while the server was stopped come first, then the calls.
+    limits_ = std::make_unique<TSpendingLimits>(*db_, *this, *queue_);
+    limits_->Start();
+    receiver_->SetCallObserver(limits_.get());
     // A receiver that ran when the server stopped runs again.
     if (options_.StartReceiver || TSettings(*db_).Int(setting::ReceiverRunning, 0) != 0) {
         try {
@@ -182,6 +186,8 @@ void TServer::DataChanged()
 {
     if (receiver_)
         receiver_->ConfigurationChanged();
+    if (limits_)
+        limits_->DataChanged();
 }
 
 void TServer::CheckReportSql(const QString& sql, TReadScope scope)
@@ -283,11 +289,16 @@ void TServer::FinishShutdown()
         passwords_->Shutdown();
     dropped_.Flush();
     checker_.reset();
+    // The receiver still stores (and charges) what has arrived; commands that asks for
+    // wait in COMMAND_QUEUE for the next start.
+    if (limits_)
+        limits_->Stop();
     queue_.reset();
     if (receiver_) {
         receiver_->Shutdown();
         receiver_.reset();
     }
+    limits_.reset();
     if (db_) {
         LogEvent(category::Application, TSeverity::Information, QStringLiteral("Telvane Server stopped"));
         events_.reset();

@@ -17,6 +17,7 @@
 #include "server/ServerContext.h"
 #include "server/ServerLog.h"
 #include "server/ServerOptions.h"
+#include "server/SpendingLimits.h"
 
 #include <QList>
 #include <QObject>
@@ -57,6 +58,7 @@ public:
 
     TReceiver& Receiver() override { return *receiver_; }
     TCommandQueue& CommandQueue() override { return *queue_; }
+    TSpendingLimits& SpendingLimits() override { return *limits_; }
 
     void Log(TSeverity severity, const QString& text) override;
     void LogEvent(const char* category, TSeverity severity, const QString& text) override;
@@ -91,6 +93,7 @@ private:
     std::unique_ptr<TReportConnection> checker_;
     std::unique_ptr<TReceiver> receiver_;
     std::unique_ptr<TCommandQueue> queue_;
+    std::unique_ptr<TSpendingLimits> limits_;
     std::unique_ptr<TPasswordGuard> passwords_;
     TLogThrottle dropped_;
     TCallTable calls_;

@@ -16,6 +16,7 @@ class TQueryScheduler;
 class TReceiver;
 class TResultBudget;
 enum class TReadScope;
+class TSpendingLimits;
 
 class TServerContext : public TClientNotifier {
 public:
@@ -25,6 +26,8 @@ public:
     virtual const TProviderTable& Providers() const = 0;
     virtual TReceiver& Receiver() = 0;
     virtual TCommandQueue& CommandQueue() = 0;
+    // The limits of extensions and PIN codes, and their blocking.
+    virtual TSpendingLimits& SpendingLimits() = 0;
     // Where report and log statements run, and the memory their results may take.
     virtual TQueryScheduler& Queries() = 0;
     virtual TResultBudget& ResultBudget() = 0;

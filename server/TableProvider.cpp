@@ -232,6 +232,11 @@ QVariantList TTableProvider::ApplyChange(TDatabase& db, const TDeltaChange& chan
         throw EApplyError(applyerr::KeyViolation,
                           QStringLiteral("The row no longer exists: another user changed or deleted it."));
     const qint64 rowid = find.Int(0);
+    if (ReferenceRefusal) {
+        const QString why = ReferenceRefusal(db, change);
+        if (!why.isEmpty())
+            throw EApplyError(applyerr::DetailsExist, why);
+    }
 
     if (change.Kind == TChangeKind::Delete) {
         if (!CanDelete)

@@ -50,6 +50,9 @@ public:
     bool CanDelete = true;
     // Refuses the deletion of a row (given as fetched) with a reason, or allows it (empty).
     std::function<QString(TDatabase&, const QVariantList&)> DeleteRefusal;
+    // Refuses a delete or modify that would leave rows elsewhere referring to nothing
+    // (9734 with the reason), or allows it (empty).
+    std::function<QString(TDatabase&, const TDeltaChange&)> ReferenceRefusal;
 
     QList<TFieldDef> Meta() const;
     TDataSetResult Open(TDatabase& db, const std::optional<TRowFilter>& filter = std::nullopt) const;

@@ -7,6 +7,7 @@
 #include "server/FilterClause.h"
 #include "server/ServerContext.h"
 #include "server/Settings.h"
+#include "server/SpendingLimits.h"
 #include "server/TableProvider.h"
 #include "server/TariffRules.h"
 
@@ -58,10 +59,62 @@ QList<TProviderField> ExtPinFields(bool pinCode)
     return fields;
 }
 
+// Calls name their extension and PIN code by exchange and number; a code that calls
+// refer to keeps its number and stays, or those calls would name nothing. Deleting a group
+// deletes its codes, so the same holds for a group whose codes calls refer to.
+bool CallsReferTo(TDatabase& db, const char* callColumn, const QVariant& pbxId, const QVariant& code)
+{
+    return db.Scalar(QStringLiteral("SELECT EXISTS (SELECT 1 FROM CALL WHERE PBX_ID = ? AND %1 = ?)")
+                         .arg(QLatin1String(callColumn)),
+                     {pbxId, code})
+               .toInt() != 0;
+}
+
+constexpr int kCodeColumn = 0;  // of ExtPinFields
+constexpr int kPbxIdColumn = 3;
+
+bool ChangesColumn(const TDeltaChange& change, int column)
+{
+    const QVariant& now = change.New.value(column);
+    return now.isValid() && now.toString() != change.Old.value(column).toString();
+}
+
+std::function<QString(TDatabase&, const TDeltaChange&)> CodeReferenceRefusal(bool pinCode)
+{
+    return [pinCode](TDatabase& db, const TDeltaChange& change) {
+        if (change.Kind == TChangeKind::Modify && !ChangesColumn(change, kCodeColumn) &&
+            !ChangesColumn(change, kPbxIdColumn))
+            return QString();
+        const QVariant code = change.Old.value(kCodeColumn);
+        if (!CallsReferTo(db, pinCode ? "PIN_CODE" : "EXT_CODE", change.Old.value(kPbxIdColumn), code))
+            return QString();
+        return QStringLiteral("The %1 \"%2\" cannot be %3: calls refer to it.")
+            .arg(pinCode ? QStringLiteral("PIN code") : QStringLiteral("extension"), ShortQuote(code.toString()),
+                 change.Kind == TChangeKind::Delete ? QStringLiteral("deleted")
+                                                    : QStringLiteral("given another number or exchange"));
+    };
+}
+
 const TTableProvider& GroupsTable()
 {
-    static const TTableProvider p = MakeTableProvider(provider::AdminRDM::dspGroups, "GROUPS",
-                                                      {IdField(), NameField(), ArchiveIdField()}, "ID");
+    static const TTableProvider p = [] {
+        TTableProvider g = MakeTableProvider(provider::AdminRDM::dspGroups, "GROUPS",
+                                             {IdField(), NameField(), ArchiveIdField()}, "ID");
+        g.ReferenceRefusal = [](TDatabase& db, const TDeltaChange& change) {
+            if (change.Kind != TChangeKind::Delete)
+                return QString();
+            const bool used =
+                db.Scalar(QStringLiteral(
+                              "SELECT EXISTS (SELECT 1 FROM EXTENSION e JOIN CALL c ON c.PBX_ID = e.PBX_ID AND "
+                              "c.EXT_CODE = e.CODE WHERE e.GROUP_ID = ?1) OR EXISTS (SELECT 1 FROM PIN_CODE p "
+                              "JOIN CALL c ON c.PBX_ID = p.PBX_ID AND c.PIN_CODE = p.CODE WHERE p.GROUP_ID = ?1)"),
+                          {change.Old.value(0)})
+                    .toInt() != 0;
+            return used ? QStringLiteral("The group cannot be deleted: calls refer to its extensions or PIN codes.")
+                        : QString();
+        };
+        return g;
+    }();
     return p;
 }
 
@@ -84,15 +137,23 @@ const TTableProvider& LimitPlanTable()
 
 const TTableProvider& ExtensionTable()
 {
-    static const TTableProvider p =
-        MakeTableProvider(provider::AdminRDM::dspExtension, "EXTENSION", ExtPinFields(false), "PBX_ID, CODE");
+    static const TTableProvider p = [] {
+        TTableProvider t = MakeTableProvider(provider::AdminRDM::dspExtension, "EXTENSION", ExtPinFields(false),
+                                             "PBX_ID, CODE");
+        t.ReferenceRefusal = CodeReferenceRefusal(false);
+        return t;
+    }();
     return p;
 }
 
 const TTableProvider& PinCodeTable()
 {
-    static const TTableProvider p =
-        MakeTableProvider(provider::AdminRDM::dspPinCode, "PIN_CODE", ExtPinFields(true), "PBX_ID, CODE");
+    static const TTableProvider p = [] {
+        TTableProvider t = MakeTableProvider(provider::AdminRDM::dspPinCode, "PIN_CODE", ExtPinFields(true),
+                                             "PBX_ID, CODE");
+        t.ReferenceRefusal = CodeReferenceRefusal(true);
+        return t;
+    }();
     return p;
 }
 
@@ -208,6 +269,38 @@ QVariant UsePbx(TCallContext& c)
     return QVariant();
 }
 
+QString Who(const TCallContext& c)
+{
+    return QStringLiteral("Client %1").arg(c.Client.Number());
+}
+
+TCodeRef CodeOf(TCallContext& c, TCodeKind kind)
+{
+    return {kind, c.Int(0), c.String(1)};
+}
+
+// The administrator's block and unblock: the exchange's command goes through the command
+// queue and the state is stored with it (server/SpendingLimits.h).
+TCallHandler BlockCall(TCodeKind kind, bool block)
+{
+    return [kind, block](TCallContext& c) {
+        TSpendingLimits& limits = c.Server.SpendingLimits();
+        if (block)
+            limits.Block(CodeOf(c, kind), kind == TCodeKind::PinCode && c.Bool(2), Who(c));
+        else
+            limits.Unblock(CodeOf(c, kind), Who(c));
+        return QVariant();
+    };
+}
+
+// An extension or PIN code was saved: a code given a plan or a period that has passed
+// starts its period now, and the next reset is waited for.
+QVariant ExtPinSaved(TCallContext& c)
+{
+    c.Server.SpendingLimits().ApplyDueResets();
+    return QVariant();
+}
+
 QVariant TariffRulesInUse(TCallContext& c)
 {
     return QVariant(TariffRuleSetsInUse(c.Server.Database()).join(QStringLiteral(", ")));
@@ -230,6 +323,11 @@ void RegisterAdminModule(TCallTable& calls, TProviderTable& providers)
     admin.Call(id::PbxInUse, level::Administrator, 0, PbxInUse);
     admin.Call(id::UsePbx, level::Administrator, 1, UsePbx);
     admin.Call(id::TariffRulesInUse, level::Locked, 0, TariffRulesInUse);
+    admin.Call(id::BlockExtension, level::Administrator, 2, BlockCall(TCodeKind::Extension, true));
+    admin.Call(id::UnblockExtension, level::Administrator, 2, BlockCall(TCodeKind::Extension, false));
+    admin.Call(id::BlockPinCode, level::Administrator, 3, BlockCall(TCodeKind::PinCode, true));
+    admin.Call(id::UnblockPinCode, level::Administrator, 2, BlockCall(TCodeKind::PinCode, false));
+    admin.Call(id::ExtPinSaved, level::Administrator, 0, ExtPinSaved);
 
     const int administrator = level::Administrator;
     AddTableProvider(admin, administrator, GroupsTable());

@@ -12,6 +12,15 @@
 // - A "dursec" field of width 3 or more is written as the whole duration in seconds with
 //   leading zeros to the width, which is how matching reads it when no "durhour" or
 //   "durmin" field comes before it. Combined with those fields it cannot round-trip.
+//
+// Two rules come from how exchanges really write their lines:
+// - Many exchanges do not pad the end of a line with blanks: a line that ends before the
+//   format's full width (its own line break aside) is read as if it had been padded. Only
+//   blanks are added, so a line that stops before a literal still does not match.
+// - A format without a year reads the date in the year of receipt. A call cannot end more
+//   than a day after its line arrived, so such a date goes to the year before (a call of
+//   31 December received on 2 January); a 29 February that the year before lacks does
+//   not match.
 
 #include "schema/CallString.h"
 

@@ -1,5 +1,6 @@
 #include "shell/ChildWindows.h"
 
+#include "admin/ChildAdmin.h"
 #include "core/Errors.h"
 #include "options/FormOptions.h"
 #include "shell/ChildQueue.h"
@@ -25,8 +26,12 @@ const TChildWindowRow ChildWindowRows[] = {
      [](TMainFormServices* owner, QAction* action, TClientMainDM& connection) -> TChildFormBlank* {
          return new TChildFormQueue(owner, action, connection.CommandsRDM);
      }},
-    // actReport (reports/), actAdmin (admin/), actArchives (archives/) and actLogsReport
-    // (logs/) bind here as their windows land; until then they are disabled.
+    {"actAdmin",
+     [](TMainFormServices* owner, QAction* action, TClientMainDM& connection) -> TChildFormBlank* {
+         return new TChildFormAdmin(owner, action, connection.scAdmin, connection.MainRDM, connection.CommandsRDM);
+     }},
+    // actReport (reports/), actArchives (archives/) and actLogsReport (logs/) bind here as
+    // their windows land; until then they are disabled.
 };
 
 // A modal dialog: made with its parent and the connection.

@@ -206,7 +206,7 @@ private Q_SLOTS:
                                 << "32" << false << QVariantMap{};
         QTest::newRow("day waits for its month")
             << "(day).(month)"
-            << "31.03" << true << QVariantMap{{"DateTime", At(0, 0, 0, QDate(2026, 3, 31))}};
+            << "31.01" << true << QVariantMap{{"DateTime", At(0, 0, 0, QDate(2026, 1, 31))}};
         QTest::newRow("impossible date") << "(day).(month)"
                                          << "31.02" << false << QVariantMap{};
         QTest::newRow("leap day") << "(month)(day)(year)"
@@ -214,6 +214,28 @@ private Q_SLOTS:
                                   << QVariantMap{{"DateTime", At(0, 0, 0, QDate(2024, 2, 29))}};
         QTest::newRow("no leap day") << "(month)(day)(year)"
                                      << "022925" << false << QVariantMap{};
+        // A date without a year in the year of receipt (15 February 2026, 10:00), unless
+        // that puts the call more than a day after its line arrived.
+        QTest::newRow("yearless date of this year") << "(day).(month) (hour):(min)"
+                                                    << "14.02 09:00" << true
+                                                    << QVariantMap{{"DateTime", At(9, 0, 0, QDate(2026, 2, 14))},
+                                                                   {"Year", 2026}};
+        QTest::newRow("yearless date a day ahead") << "(day).(month) (hour):(min)"
+                                                   << "16.02 10:00" << true
+                                                   << QVariantMap{{"DateTime", At(10, 0, 0, QDate(2026, 2, 16))}};
+        QTest::newRow("yearless date more than a day ahead")
+            << "(day).(month) (hour):(min)"
+            << "16.02 10:01" << true
+            << QVariantMap{{"DateTime", At(10, 1, 0, QDate(2025, 2, 16))}, {"Year", 2025}};
+        QTest::newRow("yearless December call") << "(month)/(day) (hour):(min)"
+                                                << "12/31 23:58" << true
+                                                << QVariantMap{{"DateTime", At(23, 58, 0, QDate(2025, 12, 31))}};
+        QTest::newRow("yearless start moved over the new year")
+            << "(day).(month) (hour):(min):(sec) (dursec:3){date_time:start}"
+            << "31.12 23:59:30 090" << true << QVariantMap{{"DateTime", At(0, 1, 0, QDate(2026, 1, 1))}};
+        QTest::newRow("year given, future kept") << "(day).(month).(year:4)"
+                                                 << "16.03.2026" << true
+                                                 << QVariantMap{{"DateTime", At(0, 0, 0, QDate(2026, 3, 16))}};
         QTest::newRow("date and time") << "(year:4)-(month)-(day) (hour):(min):(sec)"
                                        << "2025-12-31 23:59:58" << true
                                        << QVariantMap{{"DateTime", At(23, 59, 58, QDate(2025, 12, 31))}};
@@ -225,8 +247,23 @@ private Q_SLOTS:
                                           << "123   " << true << QVariantMap{{"Phone", "123"}};
         QTest::newRow("trailing characters") << "(phone:3)"
                                              << "1234" << false << QVariantMap{};
-        QTest::newRow("line too short") << "(phone:3)"
-                                        << "12" << false << QVariantMap{};
+        // Exchanges that do not pad their lines: the missing end reads as blanks.
+        QTest::newRow("line too short reads as padded") << "(phone:3)"
+                                                        << "12" << true << QVariantMap{{"Phone", "12"}};
+        QTest::newRow("unpadded before its line break")
+            << "(extension:3)(phone:8)\\r\\n"
+            << "101555\r\n" << true << QVariantMap{{"Extension", "101"}, {"Phone", "555"}};
+        QTest::newRow("unpadded before a bare line feed")
+            << "(extension:3)(phone:8)"
+            << "101555\n" << true << QVariantMap{{"Extension", "101"}, {"Phone", "555"}};
+        QTest::newRow("unpadded required field missing") << "(extension:3)(PULSES:4)"
+                                                         << "101" << false << QVariantMap{};
+        QTest::newRow("line stops before a literal") << "(phone:3)/"
+                                                     << "12" << false << QVariantMap{};
+        QTest::newRow("line stops inside a literal") << "(phone:3)AB(type:1)"
+                                                     << "123A" << false << QVariantMap{};
+        QTest::newRow("padding never cuts a long line") << "(phone:3)"
+                                                        << "1234" << false << QVariantMap{};
         QTest::newRow("empty format, empty line") << ""
                                                   << "" << true << QVariantMap{};
         QTest::newRow("empty format, blank line") << ""

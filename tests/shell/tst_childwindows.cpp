@@ -58,11 +58,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("window");
         QTest::newRow("queue") << "actQueue"
                                << "ChildFormQueue";
+        QTest::newRow("administration") << "actAdmin"
+                                        << "ChildFormAdmin";
         // Bound as their windows land.
         QTest::newRow("reports") << "actReport"
                                  << "";
-        QTest::newRow("administration") << "actAdmin"
-                                        << "";
         QTest::newRow("archives") << "actArchives"
                                   << "";
         QTest::newRow("logs") << "actLogsReport"
@@ -164,10 +164,9 @@ private Q_SLOTS:
         QTest::newRow("reports") << "actReport"
                                  << "tbCalls"
                                  << "Call reports - not available in this version.";
-        QTest::newRow("administration")
-            << "actAdmin"
-            << "tbAdmin"
-            << "Manage extensions, PINs, limits, tariffs etc. - not available in this version.";
+        QTest::newRow("administration") << "actAdmin"
+                                        << "tbAdmin"
+                                        << "";
         QTest::newRow("archives") << "actArchives"
                                   << "tbArchives"
                                   << "Create and import archives - not available in this version.";
