@@ -31,6 +31,13 @@ inline constexpr char ReceiverResumeKb[] = "receiver_resume_below";
 inline constexpr char QueueEnabled[] = "command_queue_enabled";     // 0 or 1
 inline constexpr char ControlProtocol[] = "control_protocol";       // 0 to 3
 inline constexpr char CommandRetryMs[] = "command_retry_interval";  // milliseconds
+// Automatic archiving: on (1) or off, the span each archive takes and the span of calls
+// kept in the database (days, as text with a dot), and when the next archive is made
+// (stored as the database stores points in time).
+inline constexpr char ArchiveAuto[] = "archive_automatic";
+inline constexpr char ArchivePeriodDays[] = "archive_period_days";
+inline constexpr char ArchiveKeepDays[] = "archive_keep_days";
+inline constexpr char ArchiveNext[] = "archive_next";
 }  // namespace setting
 
 inline constexpr int DefaultReceiverPort = 9100;
