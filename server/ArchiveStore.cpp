@@ -259,11 +259,15 @@ TCallSelection PeriodSelection(TDateTime first, TDateTime end)
 TCallSelection ConditionSelection(const QStringList& values, const QString& joins, const QStringList& conditions)
 {
     TCallSelection s;
-    QStringList where{QStringLiteral("c.ARCHIVE_ID IS NULL")};
+    QStringList where;
     for (const QString& c : conditions)
         if (!c.trimmed().isEmpty())
             where << QStringLiteral("(%1)").arg(c);
-    s.IdQuery = QStringLiteral("SELECT c.ID FROM CALL c %1 WHERE %2").arg(joins, where.join(QStringLiteral(" AND ")));
+    s.ClientSql = QStringLiteral("SELECT c.ID FROM CALL c %1%2")
+                      .arg(joins, where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND ")));
+    // Whatever the conditions make of the client's select, only calls in no archive are
+    // taken; a condition that comments out the rest leaves no statement to run.
+    s.IdQuery = QStringLiteral("SELECT k.ID FROM CALL k WHERE k.ARCHIVE_ID IS NULL AND k.ID IN (%1\n)").arg(s.ClientSql);
     QStringList lines = values.mid(0, kFilterLines);
     while (lines.size() < kFilterLines)
         lines << QString();

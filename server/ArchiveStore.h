@@ -30,6 +30,7 @@ class TDatabase;
 // Calls brought back by an import stay out of new archives (they belong to theirs).
 struct TCallSelection {
     QString IdQuery;
+    QString ClientSql;  // a select made of the client's conditions, to be checked as a report's
     QVariantList Params;
     QString Filters;
 };

@@ -235,7 +235,7 @@ QVariant ArchiveReportCalls(TCallContext& c)
     const TCallSelection selection = ConditionSelection(filterValues, joinText, c.String(3).split(QLatin1Char('|')));
     // The conditions are the client's SQL: the select they make must be one read-only
     // statement of the calls, as a report's must.
-    c.Server.CheckReportSql(selection.IdQuery, TReadScope::Calls);
+    c.Server.CheckReportSql(selection.ClientSql, TReadScope::Calls);
     c.Server.Archiver().Submit(
         QStringLiteral("Creating archive..."), &c.Client,
         [comment, selection](TArchiveStore& store) { return store.Create(comment, selection); }, Created);
