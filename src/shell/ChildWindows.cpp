@@ -1,5 +1,6 @@
 #include "shell/ChildWindows.h"
 
+#include "archives/ChildArchives.h"
 #include "core/Errors.h"
 #include "shell/ChildQueue.h"
 #include "shell/DMClientMain.h"
@@ -24,8 +25,12 @@ const TChildWindowRow ChildWindowRows[] = {
      [](TMainFormServices* owner, QAction* action, TClientMainDM& connection) -> TChildFormBlank* {
          return new TChildFormQueue(owner, action, connection.CommandsRDM);
      }},
-    // actReport (reports/), actAdmin (admin/), actArchives (archives/) and actLogsReport
-    // (logs/) bind here as their windows land; until then they are disabled.
+    {"actArchives",
+     [](TMainFormServices* owner, QAction* action, TClientMainDM& connection) -> TChildFormBlank* {
+         return new TChildFormArchives(owner, action, connection.scArchives);
+     }},
+    // actReport (reports/), actAdmin (admin/) and actLogsReport (logs/) bind here as their
+    // windows land; until then they are disabled.
 };
 
 // A modal dialog: made with its parent and the connection.
