@@ -2,6 +2,7 @@
 
 #include "archives/ChildArchives.h"
 #include "core/Errors.h"
+#include "logs/ChildLogsReport.h"
 #include "shell/ChildQueue.h"
 #include "shell/DMClientMain.h"
 #include "shell/DlgAccessLevel.h"
@@ -29,8 +30,12 @@ const TChildWindowRow ChildWindowRows[] = {
      [](TMainFormServices* owner, QAction* action, TClientMainDM& connection) -> TChildFormBlank* {
          return new TChildFormArchives(owner, action, connection.scArchives);
      }},
-    // actReport (reports/), actAdmin (admin/) and actLogsReport (logs/) bind here as their
-    // windows land; until then they are disabled.
+    {"actLogsReport",
+     [](TMainFormServices* owner, QAction* action, TClientMainDM& connection) -> TChildFormBlank* {
+         return new TChildLogsReport(owner, action, connection.scLogsReport, connection.MainRDM);
+     }},
+    // actReport (reports/) and actAdmin (admin/) bind here as their windows land; until then
+    // they are disabled.
 };
 
 // A modal dialog: made with its parent and the connection.

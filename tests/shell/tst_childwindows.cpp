@@ -66,7 +66,7 @@ private Q_SLOTS:
         QTest::newRow("archives") << "actArchives"
                                   << "ChildFormArchives";
         QTest::newRow("logs") << "actLogsReport"
-                              << "";
+                              << "ChildLogsReport";
     }
     void openingActions()
     {
@@ -174,7 +174,7 @@ private Q_SLOTS:
                                   << "";
         QTest::newRow("logs") << "actLogsReport"
                               << "tbLogsReport"
-                              << "View and print log reports - not available in this version.";
+                              << "";
         QTest::newRow("options") << "actOptions"
                                  << "tbOptions"
                                  << "Configure Telvane Control - not available in this version.";
