@@ -277,6 +277,11 @@ TCallSelection ConditionSelection(const QStringList& values, const QString& join
 
 TArchiveStore::TArchiveStore(TDatabase& db, QString directory) : db_(db), directory_(std::move(directory)) {}
 
+void TArchiveStore::TuneConnection(TDatabase& db)
+{
+    db.Exec(QStringLiteral("PRAGMA cache_size = -65536; PRAGMA temp_store = MEMORY"));
+}
+
 QString TArchiveStore::DirectoryFor(const QString& databasePath)
 {
     const QFileInfo info(databasePath);

@@ -57,6 +57,9 @@ class TArchiveStore {
 public:
     TArchiveStore(TDatabase& db, QString directory);
 
+    // Sets up a connection for archive jobs: a page cache large enough for the indexes a
+    // creation or import of many calls updates, and the chosen IDs kept in memory.
+    static void TuneConnection(TDatabase& db);
     // Where the archives of a database live: beside it, "<name>.archives".
     static QString DirectoryFor(const QString& databasePath);
     QString FilePath(qint64 id) const;

@@ -69,6 +69,7 @@ void TArchiver::Submit(const QString& status, TClientConnection* client, TWork w
         QString error;
         try {
             TDatabase db(path, TDatabase::TMode::ReadWrite);
+            TArchiveStore::TuneConnection(db);
             TArchiveStore store(db, directory);
             result = work(store);
         } catch (const Exception& e) {
