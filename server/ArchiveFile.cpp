@@ -139,6 +139,31 @@ public:
         return out;
     }
 
+    // Passes over one value, checking it as Value does.
+    void SkipValue()
+    {
+        switch (Byte()) {
+            case tagNull:
+                return;
+            case tagInteger:
+                Varint();
+                return;
+            case tagReal:
+                Need(8);
+                at_ += 8;
+                return;
+            case tagText:
+            case tagBlob: {
+                const quint64 size = Varint();
+                Need(size);
+                at_ += qsizetype(size);
+                return;
+            }
+            default:
+                Fail(QStringLiteral("a value has an unknown kind"));
+        }
+    }
+
     QVariant Value()
     {
         switch (Byte()) {
@@ -391,7 +416,7 @@ TArchiveFileInfo ReadArchive(const QByteArray& bytes, const QString& fileName, T
         QStringList names;
         for (quint64 i = 0; i < columns; ++i)
             names << in.String();
-        sink.BeginTable(name, names);
+        const bool wanted = sink.BeginTable(name, names);
         QVariantList row;
         row.reserve(qsizetype(columns));
         for (;;) {
@@ -400,6 +425,11 @@ TArchiveFileInfo ReadArchive(const QByteArray& bytes, const QString& fileName, T
                 break;
             if (mark != markRow)
                 in.Fail(QStringLiteral("a row of the table %1 is not marked as one").arg(name));
+            if (!wanted) {
+                for (quint64 i = 0; i < columns; ++i)
+                    in.SkipValue();
+                continue;
+            }
             row.clear();
             for (quint64 i = 0; i < columns; ++i)
                 row << in.Value();

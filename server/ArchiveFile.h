@@ -82,7 +82,9 @@ private:
 class TArchiveRowSink {
 public:
     virtual ~TArchiveRowSink() = default;
-    virtual void BeginTable(const QString& name, const QStringList& columns) = 0;
+    // Returns whether the table's rows are wanted; the rows of one that is not are checked
+    // but not handed on.
+    virtual bool BeginTable(const QString& name, const QStringList& columns) = 0;
     // Values as stored: null, qint64, double, QString, QByteArray.
     virtual void Row(const QVariantList& values) = 0;
 };

@@ -134,7 +134,7 @@ class TImportSink : public TArchiveRowSink {
 public:
     TImportSink(TDatabase& db, qint64 id, QString fileName) : db_(db), id_(id), fileName_(std::move(fileName)) {}
 
-    void BeginTable(const QString& name, const QStringList& columns) override
+    bool BeginTable(const QString& name, const QStringList& columns) override
     {
         table_ = name;
         inserter_.reset();
@@ -152,6 +152,7 @@ public:
             inserter_.emplace(db_, kCallTable, without, fileName_, QStringList{QStringLiteral("ARCHIVE_ID")});
             callId_ = idColumn;
         }
+        return name == kPbxTable || name == kCallTable;  // the entry is the database's own
     }
 
     void Row(const QVariantList& values) override
@@ -171,8 +172,6 @@ public:
             if (callId_ >= 0)
                 rest.removeAt(callId_);
             inserter_->Insert(rest, archive, false);
-        } else if (table_ == kEntryTable) {
-            entry_ = values;
         }
     }
 
@@ -187,17 +186,17 @@ private:
     std::optional<TStatement> exists_;
     int pbxId_ = -1, callId_ = -1;
     qint64 calls_ = 0;
-    QVariantList entry_;
 };
 
 // Keeps the entry of a file and counts its calls.
 class TEntrySink : public TArchiveRowSink {
 public:
-    void BeginTable(const QString& name, const QStringList& columns) override
+    bool BeginTable(const QString& name, const QStringList& columns) override
     {
         table_ = name;
         if (name == kEntryTable)
             columns_ = columns;
+        return name == kEntryTable;  // the calls are only checked
     }
     void Row(const QVariantList& values) override
     {

@@ -88,7 +88,11 @@ QByteArray SmallArchive(const QString& dir)
 
 class TCollect : public TArchiveRowSink {
 public:
-    void BeginTable(const QString& name, const QStringList& columns) override { Tables << name + QLatin1Char(':') + columns.join(QLatin1Char(',')); }
+    bool BeginTable(const QString& name, const QStringList& columns) override
+    {
+        Tables << name + QLatin1Char(':') + columns.join(QLatin1Char(','));
+        return true;
+    }
     void Row(const QVariantList& values) override { Rows << values; }
     QStringList Tables;
     QList<QVariantList> Rows;
