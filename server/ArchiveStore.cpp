@@ -231,6 +231,19 @@ void Publish(const QString& from, const QString& to)
                                 .arg(QFileInfo(to).absolutePath()));
 }
 
+// Adds an ARCHIVE entry: CHECKSUM, PULSES, CREATED, COMMENT, FILE_SIZE, FILTERS,
+// CALL_COUNT, DURATION, RAW_CHARGE, VAT, CHARGE; returns its ID.
+qint64 AddEntry(TDatabase& db, const QVariantList& values)
+{
+    TStatement add = db.Prepare(
+        QStringLiteral("INSERT INTO ARCHIVE (CHECKSUM, PULSES, CREATED, COMMENT, FILE_SIZE, FILTERS, CALL_COUNT, "
+                       "DURATION, RAW_CHARGE, VAT, CHARGE) VALUES (?,?,?,?,?,?,?,?,?,?,?)"));
+    for (int i = 0; i < values.size(); ++i)
+        add.Bind(i + 1, values.at(i));
+    add.Step();
+    return db.LastInsertRowId();
+}
+
 // Removes a file unless it was kept.
 struct TFileGuard {
     QString Path;
@@ -354,17 +367,11 @@ TArchiveResult TArchiveStore::Create(const QString& comment, const TCallSelectio
     KillPoint("file-written");
 
     TTransaction tx(db_);
-    TStatement add = db_.Prepare(
-        QStringLiteral("INSERT INTO ARCHIVE (CHECKSUM, PULSES, CREATED, COMMENT, FILE_SIZE, FILTERS, CALL_COUNT, "
-                       "DURATION, RAW_CHARGE, VAT, CHARGE) VALUES (?,?,?,?,?,?,?,?,?,?,?)"));
     const QVariantList entry{info.Checksum,   totals.Pulses,   created,
                              comment,         info.Size,       selection.Filters,
                              totals.Count,    totals.Duration, RoundCurrency(totals.RawCharge),
                              RoundCurrency(totals.Vat), RoundCurrency(totals.Charge)};
-    for (int i = 0; i < entry.size(); ++i)
-        add.Bind(i + 1, entry.at(i));
-    add.Step();
-    TArchiveResult result{db_.LastInsertRowId(), totals.Count, comment};
+    TArchiveResult result{AddEntry(db_, entry), totals.Count, comment};
     const QString final = FilePath(result.Id);
     Publish(temporary.Path, final);
     temporary.Path.clear();
@@ -463,9 +470,6 @@ qint64 TArchiveStore::AddExternal(const QString& fileName, const QByteArray& byt
                                   .arg(fileName, Describe(same.Int(0), same.Text(1)))
                             : QStringLiteral("The archive \"%1\" has been imported already as %2.")
                                   .arg(fileName, Describe(same.Int(0), same.Text(1))));
-    TStatement add = db_.Prepare(
-        QStringLiteral("INSERT INTO ARCHIVE (CHECKSUM, PULSES, CREATED, COMMENT, FILE_SIZE, FILTERS, CALL_COUNT, "
-                       "DURATION, RAW_CHARGE, VAT, CHARGE) VALUES (?,?,?,?,?,?,?,?,?,?,?)"));
     const QVariantList values{info.Checksum,
                               entry.Value(QStringLiteral("PULSES")),
                               entry.Value(QStringLiteral("CREATED")),
@@ -477,10 +481,7 @@ qint64 TArchiveStore::AddExternal(const QString& fileName, const QByteArray& byt
                               entry.Value(QStringLiteral("RAW_CHARGE")),
                               entry.Value(QStringLiteral("VAT")),
                               entry.Value(QStringLiteral("CHARGE"))};
-    for (int i = 0; i < values.size(); ++i)
-        add.Bind(i + 1, values.at(i));
-    add.Step();
-    const qint64 id = db_.LastInsertRowId();
+    const qint64 id = AddEntry(db_, values);
     TFileGuard temporary{directory_ + QStringLiteral("/%1.tmp").arg(QUuid::createUuid().toString(QUuid::Id128))};
     {
         QFile f(temporary.Path);

@@ -24,12 +24,6 @@ namespace {
 
 constexpr int kJobMs = 60000;
 
-qint64 Count(const QString& db, const QString& sql)
-{
-    const TDirect d = RunDirect(db, sql);
-    return d.Error.isEmpty() && !d.Rows.isEmpty() ? d.Rows.at(0).at(0).toLongLong() : -1;
-}
-
 QString DayCondition(const QDate& first, const QDate& end)
 {
     return QStringLiteral("REC_DATETIME >= '%1' AND REC_DATETIME < '%2'")
@@ -161,16 +155,16 @@ private Q_SLOTS:
     {
         const QDate day = QDate::currentDate().addDays(-10);
         const QString both = DayCondition(day, day.addDays(2));
-        const qint64 calls = Count(Db(), QStringLiteral("SELECT count(*) FROM CALL WHERE ") + both);
+        const qint64 calls = CountDirect(Db(), QStringLiteral("SELECT count(*) FROM CALL WHERE ") + both);
         QVERIFY(calls > 0);
         // Browse mode: no save, no cancel, nothing listed yet.
         QVERIFY(!Find("actConfirm")->isEnabled() && !Find("actImport")->isEnabled());
 
         CreateFromWindow(QStringLiteral("Two days"), day.addDays(1), day);  // From after To
         QVERIFY(Find<QWidget>("pnlFromTo")->isHidden());
-        QTRY_COMPARE_WITH_TIMEOUT(Count(Db(), QStringLiteral("SELECT count(*) FROM ARCHIVE")), qint64(1), kJobMs);
-        QCOMPARE(Count(Db(), QStringLiteral("SELECT count(*) FROM CALL WHERE ") + both), qint64(0));
-        QCOMPARE(Count(Db(), QStringLiteral("SELECT CALL_COUNT FROM ARCHIVE")), calls);
+        QTRY_COMPARE_WITH_TIMEOUT(CountDirect(Db(), QStringLiteral("SELECT count(*) FROM ARCHIVE")), qint64(1), kJobMs);
+        QCOMPARE(CountDirect(Db(), QStringLiteral("SELECT count(*) FROM CALL WHERE ") + both), qint64(0));
+        QCOMPARE(CountDirect(Db(), QStringLiteral("SELECT CALL_COUNT FROM ARCHIVE")), calls);
 
         Trigger("actRefresh");
         SelectArchive(1);
@@ -181,7 +175,7 @@ private Q_SLOTS:
                  qPrintable(Find<QPlainTextEdit>("mmoFilters")->toPlainText()));
 
         Trigger("actImport");
-        QTRY_COMPARE_WITH_TIMEOUT(Count(Db(), QStringLiteral("SELECT count(*) FROM CALL WHERE ARCHIVE_ID = 1")),
+        QTRY_COMPARE_WITH_TIMEOUT(CountDirect(Db(), QStringLiteral("SELECT count(*) FROM CALL WHERE ARCHIVE_ID = 1")),
                                   calls, kJobMs);
         Trigger("actRefresh");
         SelectArchive(1);
@@ -195,13 +189,13 @@ private Q_SLOTS:
         }
         QTRY_VERIFY_WITH_TIMEOUT(RunDirect(Db(), QStringLiteral("SELECT IMPORTED FROM ARCHIVE")).Rows.value(0).value(0).isNull(),
                                  kJobMs);
-        QCOMPARE(Count(Db(), QStringLiteral("SELECT count(*) FROM CALL WHERE ") + both), qint64(0));
+        QCOMPARE(CountDirect(Db(), QStringLiteral("SELECT count(*) FROM CALL WHERE ") + both), qint64(0));
 
         // Imported again, then its entry deleted: the calls stay.
         Trigger("actRefresh");
         SelectArchive(1);
         Trigger("actImport");
-        QTRY_COMPARE_WITH_TIMEOUT(Count(Db(), QStringLiteral("SELECT count(*) FROM CALL WHERE ARCHIVE_ID = 1")),
+        QTRY_COMPARE_WITH_TIMEOUT(CountDirect(Db(), QStringLiteral("SELECT count(*) FROM CALL WHERE ARCHIVE_ID = 1")),
                                   calls, kJobMs);
         Trigger("actRefresh");
         SelectArchive(1);
@@ -209,14 +203,14 @@ private Q_SLOTS:
             TInstalledAnswerer answerer({TMsgButton::No});
             Trigger("actDelete");
             QCOMPARE(answerer.Asked().value(0).Text, QStringLiteral("Delete entry for imported archive \"Two days\"?"));
-            QCOMPARE(Count(Db(), QStringLiteral("SELECT count(*) FROM ARCHIVE")), qint64(1));
+            QCOMPARE(CountDirect(Db(), QStringLiteral("SELECT count(*) FROM ARCHIVE")), qint64(1));
         }
         {
             TInstalledAnswerer answerer({TMsgButton::Yes});
             Trigger("actDelete");
         }
-        QCOMPARE(Count(Db(), QStringLiteral("SELECT count(*) FROM ARCHIVE")), qint64(0));
-        QCOMPARE(Count(Db(), QStringLiteral("SELECT count(*) FROM CALL WHERE ") + both), calls);
+        QCOMPARE(CountDirect(Db(), QStringLiteral("SELECT count(*) FROM ARCHIVE")), qint64(0));
+        QCOMPARE(CountDirect(Db(), QStringLiteral("SELECT count(*) FROM CALL WHERE ") + both), calls);
     }
 
     void cancelledCreationSendsNothing_data()
@@ -234,7 +228,7 @@ private Q_SLOTS:
         QFETCH(QString, comment);
         QFETCH(QList<TMsgButton>, answers);
         QFETCH(QString, asked);
-        const qint64 calls = Count(Db(), QStringLiteral("SELECT count(*) FROM CALL"));
+        const qint64 calls = CountDirect(Db(), QStringLiteral("SELECT count(*) FROM CALL"));
         TInstalledAnswerer answerer(answers);
         Trigger("actNew");
         Find<QDateEdit>("dtpFrom")->setDate(QDate::currentDate().addDays(-3));
@@ -247,15 +241,15 @@ private Q_SLOTS:
         QVERIFY(!Find<QWidget>("frgArchives")->isEnabled());
         Trigger("actCancel");
         QVERIFY(Find<QWidget>("pnlFromTo")->isHidden() && Find("actNew")->isEnabled());
-        QCOMPARE(Count(Db(), QStringLiteral("SELECT count(*) FROM CALL")), calls);
-        QCOMPARE(Count(Db(), QStringLiteral("SELECT count(*) FROM ARCHIVE")), qint64(0));
+        QCOMPARE(CountDirect(Db(), QStringLiteral("SELECT count(*) FROM CALL")), calls);
+        QCOMPARE(CountDirect(Db(), QStringLiteral("SELECT count(*) FROM ARCHIVE")), qint64(0));
     }
 
     void rename()
     {
         const QDate day = QDate::currentDate().addDays(-20);
         CreateFromWindow(QStringLiteral("Old name"), day, day);
-        QTRY_COMPARE_WITH_TIMEOUT(Count(Db(), QStringLiteral("SELECT count(*) FROM ARCHIVE")), qint64(1), kJobMs);
+        QTRY_COMPARE_WITH_TIMEOUT(CountDirect(Db(), QStringLiteral("SELECT count(*) FROM ARCHIVE")), qint64(1), kJobMs);
         Trigger("actRefresh");
         SelectArchive(1);
         Trigger("actRename");
@@ -284,7 +278,7 @@ private Q_SLOTS:
             QCOMPARE(answerer.Asked().value(0).Text,
                      QStringLiteral("The file \"bad.tvz\" is not a Telvane Control calls archive."));
         }
-        QCOMPARE(Count(Db(), QStringLiteral("SELECT count(*) FROM ARCHIVE")), qint64(0));
+        QCOMPARE(CountDirect(Db(), QStringLiteral("SELECT count(*) FROM ARCHIVE")), qint64(0));
         QVERIFY(f->LogEntries(QStringLiteral("archives"))
                     .contains(QStringLiteral("3: The file \"bad.tvz\" is not a Telvane Control calls archive.")));
 
@@ -301,14 +295,14 @@ private Q_SLOTS:
             [&] { return admin.CallbackCount(QLatin1String(callback::LogMessage.Method)) > before; }, kJobMs));
         const QString good = dir + QStringLiteral("/branch.tvz");
         QVERIFY(QFile::copy(TArchiveStore::DirectoryFor(other.DatabasePath()) + QStringLiteral("/archive-1.tvz"), good));
-        const qint64 calls = Count(other.DatabasePath(), QStringLiteral("SELECT CALL_COUNT FROM ARCHIVE"));
+        const qint64 calls = CountDirect(other.DatabasePath(), QStringLiteral("SELECT CALL_COUNT FROM ARCHIVE"));
         window->ChooseArchiveFile = [good](QWidget*) { return good; };
         {
             TInstalledAnswerer answerer;
             Trigger("actExternalImport");
             QVERIFY(answerer.Asked().isEmpty());
         }
-        QTRY_COMPARE_WITH_TIMEOUT(Count(Db(), QStringLiteral("SELECT count(*) FROM CALL WHERE ARCHIVE_ID = 1")),
+        QTRY_COMPARE_WITH_TIMEOUT(CountDirect(Db(), QStringLiteral("SELECT count(*) FROM CALL WHERE ARCHIVE_ID = 1")),
                                   calls, kJobMs);
         Trigger("actRefresh");
         SelectArchive(1);
@@ -317,7 +311,7 @@ private Q_SLOTS:
         // The user cancelling the dialog sends nothing.
         window->ChooseArchiveFile = [](QWidget*) { return QString(); };
         Trigger("actExternalImport");
-        QCOMPARE(Count(Db(), QStringLiteral("SELECT count(*) FROM ARCHIVE")), qint64(1));
+        QCOMPARE(CountDirect(Db(), QStringLiteral("SELECT count(*) FROM ARCHIVE")), qint64(1));
     }
 };
 

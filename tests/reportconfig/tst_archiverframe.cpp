@@ -14,12 +14,6 @@
 
 namespace {
 
-qint64 Count(const QString& db, const QString& sql)
-{
-    const TDirect d = RunDirect(db, sql);
-    return d.Error.isEmpty() && !d.Rows.isEmpty() ? d.Rows.at(0).at(0).toLongLong() : -1;
-}
-
 }  // namespace
 
 class TestArchiverFrame : public QObject {
@@ -53,15 +47,15 @@ private Q_SLOTS:
         QCOMPARE(shown, summaries);
 
         const QString db = f.Connection.Server.DatabasePath();
-        const qint64 all = Count(db, QStringLiteral("SELECT count(*) FROM CALL"));
-        const qint64 mobile = Count(db, QStringLiteral("SELECT count(*) FROM CALL WHERE PHONE LIKE '088%'"));
+        const qint64 all = CountDirect(db, QStringLiteral("SELECT count(*) FROM CALL"));
+        const qint64 mobile = CountDirect(db, QStringLiteral("SELECT count(*) FROM CALL WHERE PHONE LIKE '088%'"));
         QVERIFY(mobile > 0 && mobile < all);
         create->trigger();
         QVERIFY(comment->toPlainText().isEmpty());
-        QTRY_COMPARE_WITH_TIMEOUT(Count(db, QStringLiteral("SELECT count(*) FROM ARCHIVE")), qint64(1), 60000);
-        QCOMPARE(Count(db, QStringLiteral("SELECT CALL_COUNT FROM ARCHIVE")), mobile);
-        QCOMPARE(Count(db, QStringLiteral("SELECT count(*) FROM CALL")), all - mobile);
-        QCOMPARE(Count(db, QStringLiteral("SELECT count(*) FROM CALL WHERE PHONE LIKE '088%'")), qint64(0));
+        QTRY_COMPARE_WITH_TIMEOUT(CountDirect(db, QStringLiteral("SELECT count(*) FROM ARCHIVE")), qint64(1), 60000);
+        QCOMPARE(CountDirect(db, QStringLiteral("SELECT CALL_COUNT FROM ARCHIVE")), mobile);
+        QCOMPARE(CountDirect(db, QStringLiteral("SELECT count(*) FROM CALL")), all - mobile);
+        QCOMPARE(CountDirect(db, QStringLiteral("SELECT count(*) FROM CALL WHERE PHONE LIKE '088%'")), qint64(0));
         // The values of every detail filter, the one that is off too.
         const QStringList filters =
             RunDirect(db, QStringLiteral("SELECT FILTERS FROM ARCHIVE")).Rows.value(0).value(0).toString().split(

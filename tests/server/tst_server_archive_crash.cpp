@@ -17,12 +17,6 @@ namespace {
 const QString kArchives = QLatin1String(module::ArchivesRDM);
 const QStringList kDemo{QStringLiteral("--demo"), QStringLiteral("--demo-date"), QStringLiteral("2026-03-31")};
 
-qint64 Count(const QString& db, const QString& sql)
-{
-    const TDirect d = RunDirect(db, sql);
-    return d.Error.isEmpty() && !d.Rows.isEmpty() ? d.Rows.at(0).at(0).toLongLong() : -1;
-}
-
 }  // namespace
 
 class TestServerArchiveCrash : public QObject {
@@ -51,9 +45,9 @@ private Q_SLOTS:
         QString error;
         QVERIFY2(server.Start(kDemo, &error), qPrintable(error));
         const QString db = server.DatabasePath();
-        const qint64 all = Count(db, QStringLiteral("SELECT count(*) FROM CALL"));
+        const qint64 all = CountDirect(db, QStringLiteral("SELECT count(*) FROM CALL"));
         const QString march = QStringLiteral("REC_DATETIME >= '2026-03-02' AND REC_DATETIME < '2026-03-03'");
-        const qint64 inMarch2 = Count(db, QStringLiteral("SELECT count(*) FROM CALL WHERE ") + march);
+        const qint64 inMarch2 = CountDirect(db, QStringLiteral("SELECT count(*) FROM CALL WHERE ") + march);
         QVERIFY(inMarch2 > 0);
         {
             TWireClient admin;
@@ -69,12 +63,12 @@ private Q_SLOTS:
         QVERIFY2(server.Start(kDemo, &error), qPrintable(error));
         QCOMPARE(RunDirect(db, QStringLiteral("PRAGMA integrity_check")).Rows.value(0).value(0).toString(),
                  QStringLiteral("ok"));
-        const qint64 listed = Count(db, QStringLiteral("SELECT count(*) FROM ARCHIVE"));
+        const qint64 listed = CountDirect(db, QStringLiteral("SELECT count(*) FROM ARCHIVE"));
         QCOMPARE(listed, qint64(archived ? 1 : 0));
-        QCOMPARE(Count(db, QStringLiteral("SELECT count(*) FROM CALL WHERE ") + march), archived ? 0 : inMarch2);
+        QCOMPARE(CountDirect(db, QStringLiteral("SELECT count(*) FROM CALL WHERE ") + march), archived ? 0 : inMarch2);
         // Every call is accounted for: in the database or counted by a listed archive.
-        QCOMPARE(Count(db, QStringLiteral("SELECT count(*) FROM CALL")) +
-                     Count(db, QStringLiteral("SELECT coalesce(sum(CALL_COUNT), 0) FROM ARCHIVE")),
+        QCOMPARE(CountDirect(db, QStringLiteral("SELECT count(*) FROM CALL")) +
+                     CountDirect(db, QStringLiteral("SELECT coalesce(sum(CALL_COUNT), 0) FROM ARCHIVE")),
                  all);
         // Only the listed archive's file is left, and it is complete.
         const QStringList files = QDir(TArchiveStore::DirectoryFor(db)).entryList(QDir::Files);

@@ -27,12 +27,6 @@ const QString kCallRows = QStringLiteral(
     "PHONE, CIRCUIT, TRUNK, CALL_TYPE, RAW_CHARGE, VAT, CHARGE, PULSES, TEXT FROM CALL WHERE %1 ORDER BY ID");
 const QString kMarch2 = QStringLiteral("REC_DATETIME >= '2026-03-02' AND REC_DATETIME < '2026-03-03'");
 
-qint64 Count(const QString& db, const QString& sql)
-{
-    const TDirect d = RunDirect(db, sql);
-    return d.Error.isEmpty() && !d.Rows.isEmpty() ? d.Rows.at(0).at(0).toLongLong() : -1;
-}
-
 // The text of the LogMessage that ends an archive job the call started.
 QString RunJob(TWireClient& client, const QString& module, int dispId, const QVariantList& args)
 {
@@ -156,12 +150,12 @@ private Q_SLOTS:
         }
         QVERIFY(sink.Rows.isEmpty());
         // The same refusal reaches a client that sends the file, and nothing is listed.
-        const qint64 entries = Count(server_->DatabasePath(), QStringLiteral("SELECT count(*) FROM ARCHIVE"));
+        const qint64 entries = CountDirect(server_->DatabasePath(), QStringLiteral("SELECT count(*) FROM ARCHIVE"));
         qint64 id = -1;
         const QString error = CheckExternal(*client_, QStringLiteral("x.tvz"), bytes, id);
         QVERIFY2(error.contains(expected), qPrintable(error));
         QCOMPARE(id, qint64(0));
-        QCOMPARE(Count(server_->DatabasePath(), QStringLiteral("SELECT count(*) FROM ARCHIVE")), entries);
+        QCOMPARE(CountDirect(server_->DatabasePath(), QStringLiteral("SELECT count(*) FROM ARCHIVE")), entries);
     }
 
     void createImportClear()
@@ -169,14 +163,14 @@ private Q_SLOTS:
         const QString db = server_->DatabasePath();
         const TDirect before = RunDirect(db, kCallRows.arg(kMarch2));
         QVERIFY(before.Rows.size() > 50);
-        const qint64 others = Count(db, QStringLiteral("SELECT count(*) FROM CALL")) - before.Rows.size();
+        const qint64 others = CountDirect(db, QStringLiteral("SELECT count(*) FROM CALL")) - before.Rows.size();
         const TDirect sums = RunDirect(db, QStringLiteral("SELECT count(*), sum(DURATION), sum(PULSES), "
                                                           "round(sum(CHARGE), 2) FROM CALL WHERE ") + kMarch2);
 
         const QString created = Create(*client_, QStringLiteral("March 2"), QDate(2026, 3, 2), QDate(2026, 3, 3));
         QVERIFY2(created.contains(QLatin1String("created")), qPrintable(created));
-        QCOMPARE(Count(db, QStringLiteral("SELECT count(*) FROM CALL WHERE ") + kMarch2), qint64(0));
-        QCOMPARE(Count(db, QStringLiteral("SELECT count(*) FROM CALL")), others);
+        QCOMPARE(CountDirect(db, QStringLiteral("SELECT count(*) FROM CALL WHERE ") + kMarch2), qint64(0));
+        QCOMPARE(CountDirect(db, QStringLiteral("SELECT count(*) FROM CALL")), others);
         const TDirect entry = RunDirect(db, QStringLiteral("SELECT ID, CALL_COUNT, DURATION, PULSES, round(CHARGE, 2), "
                                                            "FILE_SIZE, IMPORTED, FILTERS, length(CHECKSUM) FROM ARCHIVE"));
         QCOMPARE(entry.Rows.size(), 1);
@@ -201,11 +195,11 @@ private Q_SLOTS:
         // A second import that skips the check is refused by the job, and adds nothing.
         const QString twice = RunJob(*client_, kArchives, ar::Import, {id});
         QVERIFY2(twice.contains(QLatin1String("imported already")), qPrintable(twice));
-        QCOMPARE(Count(db, QStringLiteral("SELECT count(*) FROM CALL")), others + before.Rows.size());
+        QCOMPARE(CountDirect(db, QStringLiteral("SELECT count(*) FROM CALL")), others + before.Rows.size());
 
         const QString cleared = RunJob(*client_, kArchives, ar::ClearImported, {id});
         QVERIFY2(cleared.contains(QLatin1String("cleared")), qPrintable(cleared));
-        QCOMPARE(Count(db, QStringLiteral("SELECT count(*) FROM CALL")), others);
+        QCOMPARE(CountDirect(db, QStringLiteral("SELECT count(*) FROM CALL")), others);
         QVERIFY(RunDirect(db, QStringLiteral("SELECT IMPORTED FROM ARCHIVE")).Rows.at(0).at(0).isNull());
         QCOMPARE(CheckImport(*client_, id), QString());  // it can come back again
         const QString notImported = RunJob(*client_, kArchives, ar::ClearImported, {id});
@@ -230,11 +224,11 @@ private Q_SLOTS:
         QFETCH(QDate, end);
         QFETCH(QString, expected);
         const QString db = server_->DatabasePath();
-        const qint64 calls = Count(db, QStringLiteral("SELECT count(*) FROM CALL"));
+        const qint64 calls = CountDirect(db, QStringLiteral("SELECT count(*) FROM CALL"));
         const QString outcome = Create(*client_, comment, from, end);
         QVERIFY2(outcome.contains(expected), qPrintable(outcome));
-        QCOMPARE(Count(db, QStringLiteral("SELECT count(*) FROM ARCHIVE")), qint64(0));
-        QCOMPARE(Count(db, QStringLiteral("SELECT count(*) FROM CALL")), calls);
+        QCOMPARE(CountDirect(db, QStringLiteral("SELECT count(*) FROM ARCHIVE")), qint64(0));
+        QCOMPARE(CountDirect(db, QStringLiteral("SELECT count(*) FROM CALL")), calls);
         QVERIFY(QDir(TArchiveStore::DirectoryFor(db)).entryList(QDir::Files).isEmpty());
     }
 
@@ -258,7 +252,7 @@ private Q_SLOTS:
         QVERIFY(Create(*client_, QStringLiteral("Sent away"), QDate(2026, 3, 2), QDate(2026, 3, 3)).contains(QLatin1String("created")));
         const QByteArray bytes = FileBytes(TArchiveStore::DirectoryFor(server_->DatabasePath()) + QStringLiteral("/archive-1.tvz"));
         QVERIFY(!bytes.isEmpty());
-        const qint64 archived = Count(server_->DatabasePath(), QStringLiteral("SELECT CALL_COUNT FROM ARCHIVE"));
+        const qint64 archived = CountDirect(server_->DatabasePath(), QStringLiteral("SELECT CALL_COUNT FROM ARCHIVE"));
 
         TTestServer other;
         QVERIFY(other.Start());
@@ -273,25 +267,25 @@ private Q_SLOTS:
         const QString imported = RunJob(admin, kArchives, ar::ImportExternal, {1, QStringLiteral("other.tvz")});
         QVERIFY2(imported.contains(QLatin1String("imported")), qPrintable(imported));
         const QString db = other.DatabasePath();
-        QCOMPARE(Count(db, QStringLiteral("SELECT count(*) FROM CALL WHERE ARCHIVE_ID = 1")), archived);
+        QCOMPARE(CountDirect(db, QStringLiteral("SELECT count(*) FROM CALL WHERE ARCHIVE_ID = 1")), archived);
         // The exchanges of the calls came along, marked as the archive's.
-        QVERIFY(Count(db, QStringLiteral("SELECT count(*) FROM PBX WHERE ARCHIVE_ID = 1")) > 0);
-        QCOMPARE(Count(db, QStringLiteral("SELECT count(*) FROM CALL c LEFT JOIN PBX x ON x.ID = c.PBX_ID WHERE x.ID IS NULL")), qint64(0));
+        QVERIFY(CountDirect(db, QStringLiteral("SELECT count(*) FROM PBX WHERE ARCHIVE_ID = 1")) > 0);
+        QCOMPARE(CountDirect(db, QStringLiteral("SELECT count(*) FROM CALL c LEFT JOIN PBX x ON x.ID = c.PBX_ID WHERE x.ID IS NULL")), qint64(0));
         QCOMPARE(RunDirect(db, QStringLiteral("SELECT COMMENT, CALL_COUNT FROM ARCHIVE")).Rows.at(0),
                  (QVariantList{QStringLiteral("Sent away"), archived}));
         const QString importedTwice = CheckExternal(admin, QStringLiteral("again.tvz"), bytes, id);
         QVERIFY2(importedTwice.contains(QLatin1String("has been imported already")), qPrintable(importedTwice));
 
         QVERIFY(RunJob(admin, kArchives, ar::ClearImported, {1}).contains(QLatin1String("cleared")));
-        QCOMPARE(Count(db, QStringLiteral("SELECT count(*) FROM CALL")), qint64(0));
-        QCOMPARE(Count(db, QStringLiteral("SELECT count(*) FROM PBX")), qint64(0));
+        QCOMPARE(CountDirect(db, QStringLiteral("SELECT count(*) FROM CALL")), qint64(0));
+        QCOMPARE(CountDirect(db, QStringLiteral("SELECT count(*) FROM PBX")), qint64(0));
     }
 
     void archiveFromReportConditions()
     {
         const QString db = server_->DatabasePath();
-        const qint64 ext101 = Count(db, QStringLiteral("SELECT count(*) FROM CALL WHERE EXT_CODE = '101' AND PBX_ID = 1"));
-        const qint64 all = Count(db, QStringLiteral("SELECT count(*) FROM CALL"));
+        const qint64 ext101 = CountDirect(db, QStringLiteral("SELECT count(*) FROM CALL WHERE EXT_CODE = '101' AND PBX_ID = 1"));
+        const qint64 all = CountDirect(db, QStringLiteral("SELECT count(*) FROM CALL"));
         QVERIFY(ext101 > 0);
         QStringList values(19);
         values[7] = QStringLiteral("101");
@@ -303,8 +297,8 @@ private Q_SLOTS:
                                        {QStringLiteral("Ext 101"), valueArray, joins,
                                         QStringLiteral("|c.EXT_CODE = '101'||x.ID = 1|")});
         QVERIFY2(outcome.contains(QLatin1String("created")), qPrintable(outcome));
-        QCOMPARE(Count(db, QStringLiteral("SELECT count(*) FROM CALL")), all - ext101);
-        QCOMPARE(Count(db, QStringLiteral("SELECT CALL_COUNT FROM ARCHIVE")), ext101);
+        QCOMPARE(CountDirect(db, QStringLiteral("SELECT count(*) FROM CALL")), all - ext101);
+        QCOMPARE(CountDirect(db, QStringLiteral("SELECT CALL_COUNT FROM ARCHIVE")), ext101);
         QCOMPARE(RunDirect(db, QStringLiteral("SELECT FILTERS FROM ARCHIVE")).Rows.at(0).at(0).toString().split(QLatin1Char('\n')).value(7),
                  QStringLiteral("101"));
     }
@@ -322,19 +316,19 @@ private Q_SLOTS:
     {
         QFETCH(QString, conditions);
         const QString db = server_->DatabasePath();
-        const qint64 all = Count(db, QStringLiteral("SELECT count(*) FROM CALL"));
+        const qint64 all = CountDirect(db, QStringLiteral("SELECT count(*) FROM CALL"));
         // Refused at once, or failing in the job: either way nothing is archived.
         const QString outcome = RunJob(*client_, QLatin1String(module::ReportRDM), dispid::ReportRDM::ArchiveCalls,
                                        {QStringLiteral("Bad"), QVariantList(), QVariantList(), conditions});
         QVERIFY2(!outcome.contains(QLatin1String("created")), qPrintable(outcome));
-        QCOMPARE(Count(db, QStringLiteral("SELECT count(*) FROM CALL")), all);
-        QCOMPARE(Count(db, QStringLiteral("SELECT count(*) FROM ARCHIVE")), qint64(0));
+        QCOMPARE(CountDirect(db, QStringLiteral("SELECT count(*) FROM CALL")), all);
+        QCOMPARE(CountDirect(db, QStringLiteral("SELECT count(*) FROM ARCHIVE")), qint64(0));
     }
 
     void automaticArchiving()
     {
         const QString db = server_->DatabasePath();
-        const qint64 march2 = Count(db, QStringLiteral("SELECT count(*) FROM CALL WHERE ") + kMarch2);
+        const qint64 march2 = CountDirect(db, QStringLiteral("SELECT count(*) FROM CALL WHERE ") + kMarch2);
         // The next moment passed half a day ago; one day per archive, and the span kept
         // ends the next archive on March 3.
         const TDateTime next = Now() - 0.5;
@@ -343,11 +337,11 @@ private Q_SLOTS:
             client_->Call(kArchives, ar::SetArchivingOptions, {true, 1.0, keep, VarFromDateTime(next)});
         QCOMPARE(set.Kind, TMessageKind::Reply);
         QVERIFY(client_->WaitUntil(
-            [&] { return Count(db, QStringLiteral("SELECT count(*) FROM LOG WHERE TEXT LIKE 'Automatic archiving%'")) > 0; },
+            [&] { return CountDirect(db, QStringLiteral("SELECT count(*) FROM LOG WHERE TEXT LIKE 'Automatic archiving%'")) > 0; },
             60000));
         QCOMPARE(RunDirect(db, QStringLiteral("SELECT COMMENT, CALL_COUNT FROM ARCHIVE")).Rows.value(0),
                  (QVariantList{QStringLiteral("Automatic archive 2026-03-02 00:00:00 - 2026-03-03 00:00:00"), march2}));
-        QCOMPARE(Count(db, QStringLiteral("SELECT count(*) FROM CALL WHERE ") + kMarch2), qint64(0));
+        QCOMPARE(CountDirect(db, QStringLiteral("SELECT count(*) FROM CALL WHERE ") + kMarch2), qint64(0));
         // The next moment is the first one still to come, and the rest of the group stays.
         QVERIFY(client_->WaitUntil([&] {
             const TMessage g = client_->Call(kArchives, ar::GetArchivingOptions, {false, 0.0, 0.0, 0.0}, {0, 1, 2, 3});
@@ -374,7 +368,7 @@ private Q_SLOTS:
         const TMessage bad =
             client_->Call(kArchives, ar::SetArchivingOptions, {true, period, keep, VarFromDateTime(Now() + 1)});
         QCOMPARE(bad.Kind, TMessageKind::Error);
-        QCOMPARE(Count(server_->DatabasePath(), QStringLiteral("SELECT count(*) FROM SETTINGS WHERE NAME LIKE 'archive%'")),
+        QCOMPARE(CountDirect(server_->DatabasePath(), QStringLiteral("SELECT count(*) FROM SETTINGS WHERE NAME LIKE 'archive%'")),
                  qint64(0));
     }
 };
