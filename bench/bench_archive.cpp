@@ -9,7 +9,7 @@
 // file smaller than the TSV). The processor seconds of the three are printed too: on a busy
 // machine they compare the work better than the elapsed times.
 
-#include "common/CallFill.h"
+#include "common/CallServerRun.h"
 #include "core/DateTime.h"
 #include "server/ArchiveStore.h"
 
