@@ -70,6 +70,7 @@ void TServer::Start()
     passwords_ = std::make_unique<TPasswordGuard>(*db_, *this, options_);
     checker_ = std::make_unique<TReportConnection>(options_.DatabasePath);
     StoreCommandLineSettings();
+    archiver_ = std::make_unique<TArchiver>(*this);
 
     listener_ = new QTcpServer(this);
     connect(listener_, &QTcpServer::newConnection, this, &TServer::OnNewConnection);
@@ -293,6 +294,7 @@ void TServer::FinishShutdown()
     // wait in COMMAND_QUEUE for the next start.
     if (limits_)
         limits_->Stop();
+    archiver_.reset();  // waits for a running archive job: its transaction ends cleanly
     queue_.reset();
     if (receiver_) {
         receiver_->Shutdown();

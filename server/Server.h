@@ -3,6 +3,7 @@
 // receiver and the command queue and the tables of calls and providers that the modules
 // (server/modules) fill, and stops gracefully (the shutdown notice to every client first).
 
+#include "server/Archiver.h"
 #include "server/CallTable.h"
 #include "server/ClientConnection.h"
 #include "server/CommandQueue.h"
@@ -55,6 +56,7 @@ public:
     TQueryScheduler& Queries() override { return queries_; }
     TResultBudget& ResultBudget() override { return results_; }
     TPasswordGuard& Passwords() override { return *passwords_; }
+    TArchiver& Archiver() override { return *archiver_; }
 
     TReceiver& Receiver() override { return *receiver_; }
     TCommandQueue& CommandQueue() override { return *queue_; }
@@ -95,6 +97,7 @@ private:
     std::unique_ptr<TCommandQueue> queue_;
     std::unique_ptr<TSpendingLimits> limits_;
     std::unique_ptr<TPasswordGuard> passwords_;
+    std::unique_ptr<TArchiver> archiver_;
     TLogThrottle dropped_;
     TCallTable calls_;
     TProviderTable providers_;

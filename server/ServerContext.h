@@ -7,6 +7,7 @@
 #include "server/ClientNotifier.h"
 #include "server/ServerOptions.h"
 
+class TArchiver;
 class TCallTable;
 class TCommandQueue;
 class TDatabase;
@@ -33,6 +34,8 @@ public:
     virtual TResultBudget& ResultBudget() = 0;
     // Where passwords are checked.
     virtual TPasswordGuard& Passwords() = 0;
+    // Where archive work runs.
+    virtual TArchiver& Archiver() = 0;
 
     // The server log only.
     virtual void Log(TSeverity severity, const QString& text) = 0;

@@ -5,6 +5,7 @@
 #include "server/ServerContext.h"
 #include "server/SqlValues.h"
 #include "server/StatementSlot.h"
+#include "server/modules/Archives.h"
 #include "server/TableProvider.h"
 
 namespace {
@@ -147,6 +148,7 @@ void RegisterReportModule(TCallTable& calls, TProviderTable& providers)
     const TModuleEntries report(TModule::Report, calls, providers);
     report.Call(id::RunStatement, level::User, 1, RunStatement);
     report.Call(id::ChooseCatalogTable, level::User, 2, ChooseCatalogTable);
+    report.Call(id::ArchiveCalls, level::Administrator, 4, ArchiveReportCalls);
 
     AddTableProvider(report, level::User, ReportTable());
     report.Provider(provider::ReportRDM::dspResult, level::User, [](TProviderContext& c) {

@@ -6,13 +6,7 @@
 #include "core/Errors.h"
 
 #include <QCoreApplication>
-#include <QThread>
 
-namespace {
-
-constexpr unsigned long ReadyPollMs = 10;
-
-}  // namespace
 
 TReportDM::TReportDM(TRemoteConnection& mainConnection, TRemoteConnection& reportConnection, QObject* parent)
     : QObject(parent), main_(mainConnection), report_(reportConnection)
@@ -59,15 +53,7 @@ void TReportDM::ExecuteQuery(const QString& sql)
 void TReportDM::WaitForReportReady()
 {
     // The flag is set by the server's ReportReady, which arrives while messages are handled.
-    while (!ReportReadyFlag) {
-        // Without a connection the notification can never come.
-        if (!report_.Connected())
-            throw EOleSysError(tr("The object invoked has disconnected from its clients."),
-                               hr::RPC_E_DISCONNECTED_);
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        if (!ReportReadyFlag)
-            QThread::msleep(ReadyPollMs);
-    }
+    WaitForReadyFlag(ReportReadyFlag, [this] { return report_.Connected(); });
 }
 
 void TReportDM::EnableLiveData(bool enable)

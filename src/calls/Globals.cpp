@@ -562,22 +562,40 @@ QString ListCondition(const QString& expression, const TStringArray& values)
     return QStringLiteral("%1 in (%2)").arg(expression, quoted.join(QLatin1String(", ")));
 }
 
-QString PrefixCondition(const QString& expression, const QString& prefix)
+namespace {
+
+// "(expression like 'pattern')" where the text stands for itself and '%' is added before
+// it (when anywhere) and after it: a "%" or "_" in the text is escaped, with an escape
+// clause, so a typed text never widens the match; quotes are doubled.
+QString LikeCondition(const QString& expression, const QString& text, bool anywhere)
 {
     constexpr QChar escape = QLatin1Char('\\');
     const auto isWildcard = [escape](QChar c) {
         return c == QLatin1Char('%') || c == QLatin1Char('_') || c == escape;
     };
-    if (std::none_of(prefix.begin(), prefix.end(), isWildcard))
-        return QStringLiteral("(%1 like %2)").arg(expression, SqlQuoted(prefix + QLatin1Char('%')));
+    const QString lead = anywhere ? QStringLiteral("%") : QString();
+    if (std::none_of(text.begin(), text.end(), isWildcard))
+        return QStringLiteral("(%1 like %2)").arg(expression, SqlQuoted(lead + text + QLatin1Char('%')));
     QString escaped;
-    for (const QChar c : prefix) {
+    for (const QChar c : text) {
         if (isWildcard(c))
             escaped += escape;
         escaped += c;
     }
     return QStringLiteral("(%1 like %2 escape '%3')")
-        .arg(expression, SqlQuoted(escaped + QLatin1Char('%')), escape);
+        .arg(expression, SqlQuoted(lead + escaped + QLatin1Char('%')), escape);
+}
+
+}  // namespace
+
+QString PrefixCondition(const QString& expression, const QString& prefix)
+{
+    return LikeCondition(expression, prefix, false);
+}
+
+QString ContainsCondition(const QString& expression, const QString& word)
+{
+    return LikeCondition(expression, word, true);
 }
 
 QString NullCondition(const QString& condition, const QString& expression)

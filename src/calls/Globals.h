@@ -49,6 +49,9 @@ QString ListCondition(const QString& expression, const TStringArray& values);
 // prefix stands for itself (escaped, with an escape clause), so a typed prefix never
 // widens the match; quotes are doubled.
 QString PrefixCondition(const QString& expression, const QString& prefix);
+// "(expression like '%word%')": values that contain the word, escaped and quoted as
+// PrefixCondition does.
+QString ContainsCondition(const QString& expression, const QString& word);
 QString NullCondition(const QString& condition, const QString& expression);
 QString AndConditions(const TStringArray& conditions);
 QString Clause(const QString& prefix, const QString& body, const QString& suffix);

@@ -92,3 +92,15 @@ TDynamicGroup::TDynamicGroup(const QFont& reportFont, bool autoSize, const TTota
     if (totalsBuilder)
         totalsBuilder(*footer, autoSize);
 }
+
+TTotalsBuilder CountTotals(const QString& noun)
+{
+    return [noun](TBand& band, bool autoSize) {
+        double position = 0;
+        band.Add<TDynamicExpr>(
+                band, autoSize,
+                [noun](const QString& count, const TPrintContext&) { return QStringLiteral("%1 %2").arg(count, noun); },
+                14, position, QStringLiteral("COUNT"))
+            ->SetAlignToBand(true);
+    };
+}

@@ -65,6 +65,9 @@ public:
                  double& position, const QString& expression);
 };
 
+// The summary of a plain list: its row count and what the rows are ("12 Archives").
+TTotalsBuilder CountTotals(const QString& noun);
+
 // One grouping level: its header band (this) grouping on the column and its footer. The
 // font is the report's larger by the increase, the background a grey darker by 17 per step
 // of the increase (outer levels have larger increases); both bands are boxed, the header

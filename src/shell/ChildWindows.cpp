@@ -1,7 +1,9 @@
 #include "shell/ChildWindows.h"
 
 #include "admin/ChildAdmin.h"
+#include "archives/ChildArchives.h"
 #include "core/Errors.h"
+#include "logs/ChildLogsReport.h"
 #include "options/FormOptions.h"
 #include "shell/ChildQueue.h"
 #include "shell/DMClientMain.h"
@@ -30,8 +32,15 @@ const TChildWindowRow ChildWindowRows[] = {
      [](TMainFormServices* owner, QAction* action, TClientMainDM& connection) -> TChildFormBlank* {
          return new TChildFormAdmin(owner, action, connection.scAdmin, connection.MainRDM, connection.CommandsRDM);
      }},
-    // actReport (reports/), actArchives (archives/) and actLogsReport (logs/) bind here as
-    // their windows land; until then they are disabled.
+    {"actArchives",
+     [](TMainFormServices* owner, QAction* action, TClientMainDM& connection) -> TChildFormBlank* {
+         return new TChildFormArchives(owner, action, connection.scArchives);
+     }},
+    {"actLogsReport",
+     [](TMainFormServices* owner, QAction* action, TClientMainDM& connection) -> TChildFormBlank* {
+         return new TChildLogsReport(owner, action, connection.scLogsReport, connection.MainRDM);
+     }},
+    // actReport (reports/) binds here as its window lands; until then it is disabled.
 };
 
 // A modal dialog: made with its parent and the connection.

@@ -64,9 +64,9 @@ private Q_SLOTS:
         QTest::newRow("reports") << "actReport"
                                  << "";
         QTest::newRow("archives") << "actArchives"
-                                  << "";
+                                  << "ChildFormArchives";
         QTest::newRow("logs") << "actLogsReport"
-                              << "";
+                              << "ChildLogsReport";
     }
     void openingActions()
     {
@@ -169,10 +169,10 @@ private Q_SLOTS:
                                         << "";
         QTest::newRow("archives") << "actArchives"
                                   << "tbArchives"
-                                  << "Create and import archives - not available in this version.";
+                                  << "";
         QTest::newRow("logs") << "actLogsReport"
                               << "tbLogsReport"
-                              << "View and print log reports - not available in this version.";
+                              << "";
         QTest::newRow("options") << "actOptions"
                                  << "tbOptions"
                                  << "";
@@ -216,19 +216,19 @@ private Q_SLOTS:
     // the access level still decides whether it is shown.
     void bindingEnablesAMissingWindow()
     {
-        QVERIFY(!form->actArchives->isEnabled());
-        form->BindChildWindow(QStringLiteral("actArchives"),
+        QVERIFY(!form->actAdmin->isEnabled());
+        form->BindChildWindow(QStringLiteral("actAdmin"),
                               [](TMainFormServices* o, QAction* a) { return new TTestChild(o, a); });
-        QVERIFY(form->actArchives->isEnabled());
-        QCOMPARE(form->actArchives->toolTip(), QStringLiteral("Create and import archives"));
-        QCOMPARE(form->actArchives->statusTip(), QStringLiteral("Create and import archives"));
-        QVERIFY(form->tbArchives->isEnabled());
+        QVERIFY(form->actAdmin->isEnabled());
+        QCOMPARE(form->actAdmin->toolTip(), QStringLiteral("Manage extensions, PINs, limits, tariffs etc."));
+        QCOMPARE(form->actAdmin->statusTip(), QStringLiteral("Manage extensions, PINs, limits, tariffs etc."));
+        QVERIFY(form->tbAdmin->isEnabled());
         TAccess::SetLevel(TAccess::User);
-        QVERIFY(!form->actArchives->isEnabled());
+        QVERIFY(!form->actAdmin->isEnabled());
         TAccess::SetLevel(TAccess::Admin);
-        QVERIFY(form->actArchives->isEnabled());
-        form->actArchives->trigger();
-        QVERIFY(TChildFormBlank::OfAction(form->actArchives));
+        QVERIFY(form->actAdmin->isEnabled());
+        form->actAdmin->trigger();
+        QVERIFY(TChildFormBlank::OfAction(form->actAdmin));
 
         form->BindDialog(QStringLiteral("actOptions"),
                          [](QWidget* parent) { return std::make_unique<QDialog>(parent); });

@@ -83,3 +83,11 @@ inline QString ExecDirect(const QString& path, const QString& sql)
     sqlite3_close(db);
     return error;
 }
+
+// The first value of a statement's first row as an integer (a count); -1 when the
+// statement fails or gives no row.
+inline qint64 CountDirect(const QString& path, const QString& sql)
+{
+    const TDirect d = RunDirect(path, sql);
+    return d.Error.isEmpty() && !d.Rows.isEmpty() ? d.Rows.at(0).at(0).toLongLong() : -1;
+}

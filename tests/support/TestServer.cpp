@@ -168,6 +168,7 @@ bool TServerProcess::Start(const QStringList& extraArguments, QString* error, in
                                               QStringLiteral("--port"),   QStringLiteral("0"),
                                               QStringLiteral("--listen"), QStringLiteral("127.0.0.1")} +
                                   extraArguments;
+    output_.clear();  // a restart reads its own port, not the last run's
     process_.start(BinaryPath(), arguments);
     auto fail = [&](const QString& why) {
         if (error)

@@ -76,7 +76,8 @@ public:
     ~TServerProcess();
 
     // Starts with --db (in a temporary directory), --port 0, --listen 127.0.0.1 and the
-    // extra arguments, and reads the port from "listening on port N" on its output.
+    // extra arguments, and reads the port from "listening on port N" on its output. May be
+    // called again after the process ended: the same database, a new run.
     bool Start(const QStringList& extraArguments = {}, QString* error = nullptr, int timeoutMs = 30000);
     quint16 Port() const { return port_; }
     QString DatabasePath() const { return dir_.path() + QStringLiteral("/server.db"); }
@@ -87,7 +88,7 @@ public:
     bool Terminate(int timeoutMs = 30000, int signal = 15);
     int ExitCode() const { return process_.exitCode(); }
     QProcess::ExitStatus ExitStatus() const { return process_.exitStatus(); }
-    // Everything the process wrote to standard output and standard error so far.
+    // Everything the process wrote to standard output and standard error in this run so far.
     QString Output();
     QProcess& Process() { return process_; }
 
