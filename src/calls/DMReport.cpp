@@ -5,14 +5,19 @@
 #include "remote/ServerInterface.h"
 #include "core/Errors.h"
 
-#include <QCoreApplication>
-#include <QThread>
+#include <QEventLoop>
+#include <QTimer>
 
 namespace {
 
-constexpr unsigned long ReadyPollMs = 10;
+constexpr int ReadyPollMs = 10;
 
 }  // namespace
+
+void SetLiveData(TRemoteConnection& mainConnection, bool enabled)
+{
+    mainConnection.AppServer().Call(dispid::MainRDM::SetLiveData, {enabled});
+}
 
 TReportDM::TReportDM(TRemoteConnection& mainConnection, TRemoteConnection& reportConnection, QObject* parent)
     : QObject(parent), main_(mainConnection), report_(reportConnection)
@@ -58,36 +63,39 @@ void TReportDM::ExecuteQuery(const QString& sql)
 
 void TReportDM::WaitForReportReady()
 {
-    // The flag is set by the server's ReportReady, which arrives while messages are handled.
-    while (!ReportReadyFlag) {
-        // Without a connection the notification can never come.
-        if (!report_.Connected())
-            throw EOleSysError(tr("The object invoked has disconnected from its clients."),
-                               hr::RPC_E_DISCONNECTED_);
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        if (!ReportReadyFlag)
-            QThread::msleep(ReadyPollMs);
+    // The flag is set by the server's ReportReady, which arrives while the event loop runs.
+    // The loop sleeps until something happens; the timer looks at the flag and at the
+    // connection between two events, so the window paints and other windows take input.
+    const auto done = [this] { return ReportReadyFlag || !report_.Connected(); };
+    if (!done()) {
+        QEventLoop loop;
+        QTimer poll;
+        poll.setInterval(ReadyPollMs);
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&loop, &done] {
+            if (done())
+                loop.quit();
+        });
+        poll.start();
+        loop.exec();
     }
-}
-
-void TReportDM::EnableLiveData(bool enable)
-{
-    main_.AppServer().Call(dispid::MainRDM::SetLiveData, {enable});
+    // Without a connection the notification can never come.
+    if (!ReportReadyFlag)
+        throw EOleSysError(tr("The object invoked has disconnected from its clients."), hr::RPC_E_DISCONNECTED_);
 }
 
 void TReportDM::OpenResult(const std::function<void()>& afterDressing)
 {
-    EnableLiveData(false);
+    ::SetLiveData(main_, false);
     try {
         cdsResult.Open();
         DressResultColumns();
         if (afterDressing)
             afterDressing();
     } catch (...) {
-        EnableLiveData(true);
+        ::SetLiveData(main_, true);
         throw;
     }
-    EnableLiveData(true);
+    ::SetLiveData(main_, true);
 }
 
 void TReportDM::RunReport(const QString& sql)

@@ -1,6 +1,7 @@
 #include "shell/ChildWindows.h"
 
 #include "core/Errors.h"
+#include "reports/ChildCallsInfo.h"
 #include "shell/ChildQueue.h"
 #include "shell/DMClientMain.h"
 #include "shell/DlgAccessLevel.h"
@@ -24,8 +25,12 @@ const TChildWindowRow ChildWindowRows[] = {
      [](TMainFormServices* owner, QAction* action, TClientMainDM& connection) -> TChildFormBlank* {
          return new TChildFormQueue(owner, action, connection.CommandsRDM);
      }},
-    // actReport (reports/), actAdmin (admin/), actArchives (archives/) and actLogsReport
-    // (logs/) bind here as their windows land; until then they are disabled.
+    {"actReport",
+     [](TMainFormServices* owner, QAction* action, TClientMainDM& connection) -> TChildFormBlank* {
+         return new TChildFormCallsInfo(owner, action, connection.sktServer, connection.scReport);
+     }},
+    // actAdmin (admin/), actArchives (archives/) and actLogsReport (logs/) bind here as their
+    // windows land; until then they are disabled.
 };
 
 // A modal dialog: made with its parent and the connection.

@@ -219,6 +219,8 @@ private:
     // version."
     static QString MissingHint(const QString& hint);
     void TileChildWindows(Qt::Orientation orientation);
+    // Shows the current child window's own menu in the menu bar, and only that one.
+    void MergeChildMenu();
     // The actions whose child windows the window tracks, in closing order.
     QList<QAction*> OpeningActions() const;
     QList<QAction*> DialogActions() const;
@@ -247,6 +249,7 @@ private:
     bool receiverRunning_ = false;
     bool optionsAllowed_ = true;
     QPointer<TClientMainDM> connection_;
+    QPointer<QMenu> mergedMenu_;
     QHash<QAction*, TChildFactory> childFactories_;
     QHash<QAction*, TDialogFactory> dialogFactories_;
     // Actions disabled for a missing window, with the hints they had.
