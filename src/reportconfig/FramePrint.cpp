@@ -40,7 +40,7 @@ QString FlagText(bool value)
 
 QFont DefaultFont()
 {
-    QFont font(QLatin1String(DefaultFontName));
+    QFont font{QLatin1String(DefaultFontName)};
     font.setPointSize(DefaultFontSize);
     return font;
 }

@@ -2,7 +2,12 @@
 
 #include "calls/DMReport.h"
 #include "calls/ReportQuery.h"
+#include "reportconfig/FrameCharge.h"
+#include "reportconfig/FrameCount.h"
+#include "reportconfig/FrameDateTime.h"
+#include "reportconfig/FrameExtPin.h"
 #include "reportconfig/FrameFilterSummary.h"
+#include "reportconfig/FrameList.h"
 #include "reportconfig/FrameOverlapSetup.h"
 #include "reportconfig/FramePrint.h"
 #include "reportconfig/FrameQuantityDouble.h"
@@ -23,6 +28,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
