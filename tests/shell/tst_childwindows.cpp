@@ -58,9 +58,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("window");
         QTest::newRow("queue") << "actQueue"
                                << "ChildFormQueue";
-        // Bound as their windows land.
         QTest::newRow("reports") << "actReport"
-                                 << "";
+                                 << "ChildFormCallsInfo";
+        // Bound as their windows land.
         QTest::newRow("administration") << "actAdmin"
                                         << "";
         QTest::newRow("archives") << "actArchives"
@@ -164,7 +164,7 @@ private Q_SLOTS:
                                << "";
         QTest::newRow("reports") << "actReport"
                                  << "tbCalls"
-                                 << "Call reports - not available in this version.";
+                                 << "";
         QTest::newRow("administration")
             << "actAdmin"
             << "tbAdmin"
