@@ -354,10 +354,11 @@ void TChildFormCallsInfo::CreatePages(TRemoteConnection& scReport, const TArchiv
     pnlControl->ShowPage(nullptr);
     pnlControl->show();
 
-    // Room for the tallest page above the grid.
+    // Room above the grid for the page that needs the most; lists and grids of the pages
+    // scroll, so the result keeps most of the window.
     int height = 0;
     for (QWidget* page : pnlControl->Pages())
-        height = qMax(height, page->sizeHint().height());
+        height = qMax(height, page->minimumSizeHint().height());
     splitterPagesCalls->setSizes({height, qMax(height, 300)});
     splVertical->setSizes({qMax(pnlLeft->sizeHint().width(), 200), 1000});
 }

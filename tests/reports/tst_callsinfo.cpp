@@ -13,6 +13,8 @@
 #include "reportconfig/FrameOverlapSetup.h"
 #include "reportconfig/FrameReportBase.h"
 #include "reportconfig/FrameReportList.h"
+#include "reportconfig/FrameFilterSummary.h"
+#include "reportconfig/FrameSimpleMode.h"
 #include "reportconfig/FrameSetup.h"
 #include "reports/ChildCallsInfo.h"
 #include "reports/FrameCallsRepGrid.h"
@@ -270,6 +272,38 @@ private Q_SLOTS:
         }
     }
 
+    // The paged kind: the grid's layout with the grouping levels, title lines first.
+    void pagedExport()
+    {
+        Open();
+        w_->Pages().Setup->LoadState(QStringLiteral("EXT_CODE,PBX_NAME,TOTAL_COUNT;;PBX_NAME"));
+        SetDays(QDate(2024, 3, 1), QDate(2024, 3, 8));
+        Run();
+        QVERIFY(Result().RecordCount() > 0);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("paged.txt"));
+        OnNextModal([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            QVERIFY(dialog);
+            dialog->selectNameFilter(dialog->nameFilters().at(1));
+            FindChild<QLineEdit>(dialog, "fileNameEdit")->setText(file);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        w_->actExportTXT->trigger();
+        QVERIFY(services_->Running().isEmpty());
+        QFile in(file);
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(in.readAll());
+        QVERIFY(!text.contains(QLatin1Char('\t')));
+        for (const QString& title : w_->TitleLines())
+            QVERIFY2(text.contains(title), qPrintable(title));
+        // One totals line per exchange, and the summary's.
+        const TDirect exchanges = RunDirect(Db(), QStringLiteral("select count(distinct c.PBX_ID) from CALL c where "
+                                                                 "c.REC_DATETIME >= '2024-03-01' and "
+                                                                 "c.REC_DATETIME <= '2024-03-08'"));
+        QCOMPARE(text.count(QStringLiteral("Totals: ")), exchanges.Rows.at(0).at(0).toInt() + 1);
+    }
+
     void emptyResultAndCancelledExport()
     {
         Open();
@@ -506,6 +540,64 @@ private Q_SLOTS:
         auto* tree = FindChild<QTreeWidget>(w_, "tvReport");
         QCOMPARE(tree->currentItem(), w_->Node(selected));
         QVERIFY(w_->PageOfNode(selected)->isVisibleTo(w_));
+    }
+
+    // Collapsing the filters asks before it turns simple mode on; expanding turns it off.
+    void collapsingTheFilters_data()
+    {
+        QTest::addColumn<bool>("confirmed");
+        QTest::newRow("confirmed") << true;
+        QTest::newRow("cancelled") << false;
+    }
+    void collapsingTheFilters()
+    {
+        QFETCH(bool, confirmed);
+        Open();
+        TFrameSimpleModeCalls* simple = w_->Pages().Filters.SimpleMode;
+        QTreeWidgetItem* filters = w_->Node(TChildFormCallsInfo::ndFilters);
+        auto* tree = FindChild<QTreeWidget>(w_, "tvReport");
+        tree->setCurrentItem(filters);
+        QVERIFY(filters->isExpanded());
+        QVERIFY(!simple->IsSimpleMode());
+        QCOMPARE(w_->PageOfNode(TChildFormCallsInfo::ndFilters), w_->Pages().Summary);
+        const auto asked = f_->Answerer.Asked().size();
+        f_->Answerer.SetAnswers({confirmed ? TMsgButton::OK : TMsgButton::Cancel});
+        tree->collapseItem(filters);
+        QCOMPARE(f_->Answerer.Asked().size(), asked + 1);
+        QCOMPARE(filters->isExpanded(), !confirmed);
+        QCOMPARE(simple->IsSimpleMode(), confirmed);
+        QWidget* shown = confirmed ? static_cast<QWidget*>(simple) : w_->Pages().Summary;
+        QCOMPARE(w_->PageOfNode(TChildFormCallsInfo::ndFilters), shown);
+        QVERIFY(shown->isVisibleTo(w_));
+        if (!confirmed)
+            return;
+        // Back to advanced mode without a question.
+        tree->expandItem(filters);
+        QCOMPARE(f_->Answerer.Asked().size(), asked + 1);
+        QVERIFY(!simple->IsSimpleMode());
+        QVERIFY(w_->Pages().Summary->isVisibleTo(w_));
+    }
+
+    // Moving to the archive page asks first; cancelled, the current page stays.
+    void archiveNodeAsks_data()
+    {
+        QTest::addColumn<bool>("confirmed");
+        QTest::newRow("confirmed") << true;
+        QTest::newRow("cancelled") << false;
+    }
+    void archiveNodeAsks()
+    {
+        QFETCH(bool, confirmed);
+        Open(true);
+        auto* tree = FindChild<QTreeWidget>(w_, "tvReport");
+        tree->setCurrentItem(w_->Node(TChildFormCallsInfo::ndPrintOptions));
+        const auto asked = f_->Answerer.Asked().size();
+        f_->Answerer.SetAnswers({confirmed ? TMsgButton::OK : TMsgButton::Cancel});
+        tree->setCurrentItem(w_->Node(TChildFormCallsInfo::ndArchive));
+        QCOMPARE(f_->Answerer.Asked().size(), asked + 1);
+        const int expected = confirmed ? TChildFormCallsInfo::ndArchive : TChildFormCallsInfo::ndPrintOptions;
+        QCOMPARE(tree->currentItem(), w_->Node(expected));
+        QVERIFY(w_->PageOfNode(expected)->isVisibleTo(w_));
     }
 
     void archiveNodeByLevel_data()
