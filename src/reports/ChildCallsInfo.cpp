@@ -37,13 +37,14 @@
 #include <QMenu>
 #include <QPointer>
 #include <QScopedValueRollback>
-#include <QScopeGuard>
 #include <QSplitter>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <functional>
 
 namespace {
 
@@ -76,6 +77,31 @@ public:
 private:
     TMainFormServices* services_;
     int id_ = 0;
+};
+
+// The window busy with one activity, its status shown; when the activity ends, however it
+// ends, the status goes, the window is idle again and its actions are updated.
+class TBusyActivity {
+public:
+    TBusyActivity(bool& busy, TMainFormServices* services, std::function<void()> idle)
+        : Status(services), busy_(busy), idle_(std::move(idle))
+    {
+        busy_ = true;
+    }
+    ~TBusyActivity()
+    {
+        Status.Clear();
+        busy_ = false;
+        idle_();
+    }
+    TBusyActivity(const TBusyActivity&) = delete;
+    TBusyActivity& operator=(const TBusyActivity&) = delete;
+
+    TStatusLine Status;
+
+private:
+    bool& busy_;
+    std::function<void()> idle_;
 };
 
 QFont Tahoma()
@@ -571,12 +597,8 @@ void TChildFormCallsInfo::actApplyExecute()
 {
     if (busy_)
         return;
-    busy_ = true;
-    const auto idle = qScopeGuard([this] {
-        busy_ = false;
-        UpdateActions();
-    });
-    TStatusLine status(Owner());
+    TBusyActivity activity(busy_, Owner(), [this] { UpdateActions(); });
+    TStatusLine& status = activity.Status;
     status.Show(tr("Preparing query..."));
     UpdateGrouping();
     TFrameSimpleModeCalls* simple = pages_.Filters.SimpleMode;
@@ -660,12 +682,8 @@ void TChildFormCallsInfo::actPrintPreviewExecute()
 {
     if (busy_)
         return;
-    busy_ = true;
-    const auto idle = qScopeGuard([this] {
-        busy_ = false;
-        UpdateActions();
-    });
-    TStatusLine status(Owner());
+    TBusyActivity activity(busy_, Owner(), [this] { UpdateActions(); });
+    TStatusLine& status = activity.Status;
     status.Show(tr("Preview..."));
     const TFramePrintOptions* print = pages_.Print;
     grid_->Preview(TitleLines(), GroupFields(), print->FirstPageTitleOnly(), print->PageNumbers(),
@@ -676,12 +694,8 @@ void TChildFormCallsInfo::actExportTXTExecute()
 {
     if (busy_)
         return;
-    busy_ = true;
-    const auto idle = qScopeGuard([this] {
-        busy_ = false;
-        UpdateActions();
-    });
-    TStatusLine status(Owner());
+    TBusyActivity activity(busy_, Owner(), [this] { UpdateActions(); });
+    TStatusLine& status = activity.Status;
     status.Show(tr("Exporting..."));
     if (exportFileName_.isEmpty())
         exportFileName_ = AppDir() + QStringLiteral("report.txt");

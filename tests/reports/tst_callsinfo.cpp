@@ -129,6 +129,28 @@ class TestCallsInfo : public QObject {
         w_->actApply->trigger();
         w_->UpdateActions();
     }
+    // Export as the user does it: the kind (0 plain, 1 paged) chosen, the name typed in the
+    // dialog's name box, then Save or Cancel.
+    void Export(const QString& file, int kind, bool save)
+    {
+        bool asked = false;
+        OnNextModal([=, &asked](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            asked = dialog != nullptr;
+            if (!dialog) {
+                modal->close();
+                return;
+            }
+            dialog->selectNameFilter(dialog->nameFilters().at(kind));
+            FindChild<QLineEdit>(dialog, "fileNameEdit")->setText(file);
+            if (save)
+                static_cast<QDialog*>(dialog)->accept();
+            else
+                dialog->reject();
+        });
+        w_->actExportTXT->trigger();
+        QVERIFY(asked);
+    }
     TRemoteDataSet& Result() const { return w_->ReportDM().cdsResult; }
 
 private Q_SLOTS:
@@ -246,15 +268,7 @@ private Q_SLOTS:
 
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("calls.txt"));
-        OnNextModal([&](QWidget* modal) {
-            auto* dialog = qobject_cast<QFileDialog*>(modal);
-            QVERIFY(dialog);
-            dialog->selectNameFilter(dialog->nameFilters().at(0));
-            // What the user types in the name box.
-            FindChild<QLineEdit>(dialog, "fileNameEdit")->setText(file);
-            static_cast<QDialog*>(dialog)->accept();
-        });
-        w_->actExportTXT->trigger();
+        Export(file, 0, true);
         QVERIFY(services_->Running().isEmpty());
         QFile in(file);
         QVERIFY(in.open(QIODevice::ReadOnly));
@@ -282,14 +296,7 @@ private Q_SLOTS:
         QVERIFY(Result().RecordCount() > 0);
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("paged.txt"));
-        OnNextModal([&](QWidget* modal) {
-            auto* dialog = qobject_cast<QFileDialog*>(modal);
-            QVERIFY(dialog);
-            dialog->selectNameFilter(dialog->nameFilters().at(1));
-            FindChild<QLineEdit>(dialog, "fileNameEdit")->setText(file);
-            static_cast<QDialog*>(dialog)->accept();
-        });
-        w_->actExportTXT->trigger();
+        Export(file, 1, true);
         QVERIFY(services_->Running().isEmpty());
         QFile in(file);
         QVERIFY(in.open(QIODevice::ReadOnly));
@@ -321,13 +328,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("never.txt"));
         services_->History.clear();
-        OnNextModal([&](QWidget* modal) {
-            auto* dialog = qobject_cast<QFileDialog*>(modal);
-            QVERIFY(dialog);
-            FindChild<QLineEdit>(dialog, "fileNameEdit")->setText(file);
-            dialog->reject();
-        });
-        w_->actExportTXT->trigger();
+        Export(file, 0, false);
         QVERIFY(!QFile::exists(file));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
         QVERIFY(services_->Running().isEmpty());
