@@ -19,7 +19,9 @@ TStringArray FilterSummaryLines(const QList<TReportFilterFrame*>& filters)
 
 TFilterSummaryFrame::TFilterSummaryFrame(QWidget* owner, QList<TReportFilterFrame*> detailFilters,
                                          QList<TReportFilterFrame*> totalFilters)
-    : TReportBaseFrame(owner), detailFilters_(std::move(detailFilters)), totalFilters_(std::move(totalFilters))
+    : TReportBaseFrame(owner),
+      detailFilters_(std::move(detailFilters)),
+      totalFilters_(std::move(totalFilters))
 {
     auto* lblFilters = new QLabel(tr("Filters summary:"), this);
     lblFilters->setObjectName(QStringLiteral("lblFilters"));
@@ -28,9 +30,10 @@ TFilterSummaryFrame::TFilterSummaryFrame(QWidget* owner, QList<TReportFilterFram
     mmoFilters->setReadOnly(true);
     mmoFilters->setLineWrapMode(QPlainTextEdit::NoWrap);
     lblFilters->setBuddy(mmoFilters);
-    auto* lblChangeFilters = new QLabel(tr("To change a filter select it from the tree on the left. To switch to "
-                                           "simple mode collapse the \"Filters\" branch."),
-                                        this);
+    auto* lblChangeFilters =
+        new QLabel(tr("To change a filter select it from the tree on the left. To switch to "
+                      "simple mode collapse the \"Filters\" branch."),
+                   this);
     lblChangeFilters->setObjectName(QStringLiteral("lblChangeFilters"));
     lblChangeFilters->setWordWrap(true);
     auto* page = new QVBoxLayout(this);

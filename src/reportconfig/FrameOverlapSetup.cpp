@@ -41,7 +41,8 @@ TOverlapSetupFrame::TOverlapSetupFrame(QWidget* owner, const QList<TCallFieldId>
     rgEqualityField->setObjectName(QStringLiteral("rgEqualityField"));
     auto* lblAnd = new QLabel(QStringLiteral("&"), grpFields);
     lblAnd->setObjectName(QStringLiteral("lblAnd"));
-    rgInequalityField = new TRadioGroup(tr(" different: "), captions + QStringList{QStringLiteral("-")}, grpFields);
+    rgInequalityField =
+        new TRadioGroup(tr(" different: "), captions + QStringList{QStringLiteral("-")}, grpFields);
     rgInequalityField->setObjectName(QStringLiteral("rgInequalityField"));
     auto* fields = new QHBoxLayout(grpFields);
     fields->addWidget(rgEqualityField);
@@ -60,10 +61,10 @@ TOverlapSetupFrame::TOverlapSetupFrame(QWidget* owner, const QList<TCallFieldId>
     ludedtMinimumOverlap->setObjectName(QStringLiteral("ludedtMinimumOverlap"));
     ludedtMinimumOverlap->setToolTip(tr("The lower the value the more calls will be found."));
     ludedtMinimumOverlap->SetRange(-MinimumOverlapLimit, MinimumOverlapLimit);
-    ludedtMinimumOverlap->SetSetTextHandler([](int position, const QString&) { return OverlapText(position); });
-    ludedtMinimumOverlap->SetGetTextHandler([this](const QString& text, int) {
-        return ReadOverlap(text, ludedtMinimumOverlap->LastPosition());
-    });
+    ludedtMinimumOverlap->SetSetTextHandler(
+        [](int position, const QString&) { return OverlapText(position); });
+    ludedtMinimumOverlap->SetGetTextHandler(
+        [this](const QString& text, int) { return ReadOverlap(text, ludedtMinimumOverlap->LastPosition()); });
     auto* lblValuesCanBeNegative = new QLabel(tr("* Values can be negative."), grpOptions);
     lblValuesCanBeNegative->setObjectName(QStringLiteral("lblValuesCanBeNegative"));
     auto* options = new QGridLayout(grpOptions);
@@ -100,8 +101,7 @@ int TOverlapSetupFrame::ReadOverlap(const QString& text, int previousSeconds)
 {
     const QString trimmed = text.trimmed();
     const bool negative = trimmed.startsWith(QLatin1Char('-'));
-    const double seconds =
-        ParseDuration(negative ? trimmed.mid(1) : trimmed, std::abs(previousSeconds));
+    const double seconds = ParseDuration(negative ? trimmed.mid(1) : trimmed, std::abs(previousSeconds));
     const int position = static_cast<int>(std::lround(seconds));
     return negative ? -position : position;
 }
@@ -172,9 +172,8 @@ void TOverlapSetupFrame::LoadState(const QString& state)
     ckbOnOff->setChecked(complete && r.Bool(0, false));
     rgEqualityField->SetItemIndex(complete ? r.Index(1, rgEqualityField->Count(), DefaultEquality)
                                            : DefaultEquality);
-    rgInequalityField->SetItemIndex(
-        complete ? r.Index(2, rgInequalityField->Count(), DefaultInequality)
-                 : qMin(DefaultInequality, rgInequalityField->Count() - 1));
+    rgInequalityField->SetItemIndex(complete ? r.Index(2, rgInequalityField->Count(), DefaultInequality)
+                                             : qMin(DefaultInequality, rgInequalityField->Count() - 1));
     cbIncludeNull->setChecked(complete && r.Bool(3, false));
     ludedtMinimumOverlap->SetPosition(complete ? r.Integer(4, 0) : 0);
     grpFields->setEnabled(IsOn());

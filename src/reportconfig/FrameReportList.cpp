@@ -12,8 +12,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QScopedValueRollback>
 #include <QScopeGuard>
+#include <QScopedValueRollback>
 #include <QStyle>
 #include <QTableView>
 #include <QToolBar>
@@ -36,7 +36,11 @@ QAction* NewReportAction(QWidget* page, const char* name, const QString& caption
 
 TReportListFrame::TReportListFrame(QWidget* owner, TOverlapSetupFrame* special, TReportSetupFrame* setup,
                                    TLayoutSource gridLayout, TReportDM& reportDM)
-    : TReportBaseFrame(owner), special_(special), setup_(setup), gridLayout_(std::move(gridLayout)), dm_(reportDM)
+    : TReportBaseFrame(owner),
+      special_(special),
+      setup_(setup),
+      gridLayout_(std::move(gridLayout)),
+      dm_(reportDM)
 {
     actBeginSave = NewReportAction(this, "actBeginSave", tr("Save as..."), tr("Save configuration as..."),
                                    QKeySequence(Qt::CTRL | Qt::Key_S), QStyle::SP_DialogSaveButton);
@@ -228,7 +232,8 @@ void TReportListFrame::actDeleteReportExecute()
     TRemoteDataSet& reports = dm_.cdsReport;
     if (nameEntry_ || reports.RecordCount() <= 1)
         return;
-    if (!AskConfirmation(tr("Delete report configuration?") + QLatin1Char('\n') + dm_.cdsReportNAME->AsString()))
+    if (!AskConfirmation(tr("Delete report configuration?") + QLatin1Char('\n') +
+                         dm_.cdsReportNAME->AsString()))
         return;
     reports.Delete();
     try {

@@ -346,8 +346,8 @@ void TReportSetupFrame::UpdateActions()
     const int totalsRow = SelectedRow(lstTotals);
     aRemoveSort->setEnabled(sortRow >= 0 || totalsRow >= 0);
     if (sortRow >= 0) {
-        const bool intoTotals = sortRow == 0 && CanGroupOn(FieldOf(lstSort->item(0))) &&
-                                lstTotals->count() < MaxGroupLevels;
+        const bool intoTotals =
+            sortRow == 0 && CanGroupOn(FieldOf(lstSort->item(0))) && lstTotals->count() < MaxGroupLevels;
         aUpSort->setEnabled(sortRow > 0 || intoTotals);
         aDownSort->setEnabled(sortRow < lstSort->count() - 1);
     } else {

@@ -148,8 +148,8 @@ TChildFormCallsInfo::TChildFormCallsInfo(TMainFormServices* owner, QAction* acti
 
         dlgExport->setDirectory(QDir::currentPath());
         dm_ = std::make_unique<TReportDM>(main_, scReport);
-        const int autoRefresh =
-            SettingsFile().ReadInteger(QLatin1String(Section), QStringLiteral("auto_refresh"), DefaultAutoRefresh);
+        const int autoRefresh = SettingsFile().ReadInteger(
+            QLatin1String(Section), QStringLiteral("auto_refresh"), DefaultAutoRefresh);
         runAfterChoosing_ = (autoRefresh & AutoRefreshAfterChoosing) != 0;
 
         grid_ = new TFrameCallsReportGrid(pnlGrid, *dm_, owner);
@@ -196,7 +196,8 @@ TChildFormCallsInfo::~TChildFormCallsInfo()
 void TChildFormCallsInfo::CreateActions()
 {
     const auto newAction = [this](const char* name, const QString& caption, const QString& hint,
-                                  const QList<QKeySequence>& shortcuts, int image, void (TChildFormCallsInfo::*run)()) {
+                                  const QList<QKeySequence>& shortcuts, int image,
+                                  void (TChildFormCallsInfo::*run)()) {
         auto* a = new QAction(CommonImageList().Icon(image), caption, this);
         a->setObjectName(QLatin1String(name));
         a->setToolTip(hint);
@@ -310,7 +311,8 @@ void TChildFormCallsInfo::CreateTree()
     tvReport->setAttribute(Qt::WA_Hover);
     // The selection stays visible while the focus is elsewhere.
     QPalette palette = tvReport->palette();
-    palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Active, QPalette::Highlight));
+    palette.setColor(QPalette::Inactive, QPalette::Highlight,
+                     palette.color(QPalette::Active, QPalette::Highlight));
     palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
                      palette.color(QPalette::Active, QPalette::HighlightedText));
     tvReport->setPalette(palette);
@@ -333,7 +335,8 @@ void TChildFormCallsInfo::CreateTree()
     add(lists, tr("Extensions"), imgt::FilterOff);
     add(lists, tr("PIN Codes"), imgt::FilterOff);
     QTreeWidgetItem* selective = add(filters, tr("Selective"), imgt::FilterOff);
-    for (const QString& caption : {tr("Phone"), tr("Call type"), tr("Trunk"), tr("Circuit"), tr("Extra code")})
+    for (const QString& caption :
+         {tr("Phone"), tr("Call type"), tr("Trunk"), tr("Circuit"), tr("Extra code")})
         add(selective, caption, imgt::FilterOff);
     QTreeWidgetItem* quantitative = add(filters, tr("Quantitative"), imgt::FilterOff);
     for (const QString& caption : {tr("Count"), tr("Duration"), tr("Charge"), tr("Pulses")})
@@ -361,7 +364,8 @@ void TChildFormCallsInfo::CreateMenu()
     SetMergedMenu(ddmCalls);
 }
 
-void TChildFormCallsInfo::CreatePages(TRemoteConnection& scReport, const TArchivePageFactory& createArchivePage)
+void TChildFormCallsInfo::CreatePages(TRemoteConnection& scReport,
+                                      const TArchivePageFactory& createArchivePage)
 {
     const QPointer<TFrameCallsReportGrid> grid = grid_;
     pages_ = CreateReportPages(
@@ -467,9 +471,10 @@ void TChildFormCallsInfo::tvReportChange(QTreeWidgetItem* current, QTreeWidgetIt
         return;
     const bool move =
         NodeIndex(current) != ndArchive ||
-        AskConfirmation(tr("From here you can archive precisely the data in the report.\r\nThis should rarely be "
-                           "necessary. You are encouraged\r\nto use the standard archiver instead (menu "
-                           "Database->Archives)"));
+        AskConfirmation(
+            tr("From here you can archive precisely the data in the report.\r\nThis should rarely be "
+               "necessary. You are encouraged\r\nto use the standard archiver instead (menu "
+               "Database->Archives)"));
     if (NodeIndex(previous) == ndConfiguration)
         UpdateGrouping();
     if (!move) {
@@ -522,7 +527,8 @@ void TChildFormCallsInfo::Restore()
     pages_.Filters.SimpleMode->MapFrom();
     tvReport->setCurrentItem(nullptr);
     // The archive page is never reopened; a node the tree lacks opens the first page.
-    const int stored = SettingsFile().ReadInteger(QLatin1String(Section), QStringLiteral("active_page"), ndReport);
+    const int stored =
+        SettingsFile().ReadInteger(QLatin1String(Section), QStringLiteral("active_page"), ndReport);
     QTreeWidgetItem* node = stored == ndArchive ? nullptr : Node(stored);
     if (!node)
         node = Node(ndReport);

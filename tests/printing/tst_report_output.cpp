@@ -145,7 +145,6 @@ private:
     int stopAt_;
 };
 
-
 // The texts of group headers, group footers and the summary, page by page, as laid out.
 QList<QStringList> ExpectedHeadlines(const TReport& report)
 {

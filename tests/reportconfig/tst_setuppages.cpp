@@ -40,20 +40,29 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("state");
         QTest::addColumn<QString>("saved");
-        QTest::newRow("empty") << "" << ";;";
-        QTest::newRow("one part") << "REC_DATETIME" << ";;";
-        QTest::newRow("two parts") << "REC_DATETIME;EXT_CODE" << ";;";
-        QTest::newRow("fields only") << "PHONE,REC_DATETIME;;" << "REC_DATETIME,PHONE;;";
+        QTest::newRow("empty") << ""
+                               << ";;";
+        QTest::newRow("one part") << "REC_DATETIME"
+                                  << ";;";
+        QTest::newRow("two parts") << "REC_DATETIME;EXT_CODE"
+                                   << ";;";
+        QTest::newRow("fields only") << "PHONE,REC_DATETIME;;"
+                                     << "REC_DATETIME,PHONE;;";
         // Placing a field checks it.
         QTest::newRow("sorted and grouped fields get checked")
-            << "REC_DATETIME;DURATION;EXT_CODE,PHONE" << "REC_DATETIME,DURATION,EXT_CODE,PHONE;DURATION;EXT_CODE,PHONE";
+            << "REC_DATETIME;DURATION;EXT_CODE,PHONE"
+            << "REC_DATETIME,DURATION,EXT_CODE,PHONE;DURATION;EXT_CODE,PHONE";
         // Identifiers the page does not list never stand in a list unchecked.
-        QTest::newRow("unlisted identifiers") << "ID,EXT_CODE;ID;PBX_ID" << "EXT_CODE;;";
-        QTest::newRow("unknown names") << "NOPE,EXT_CODE;nope;ext_code" << "EXT_CODE;;";
-        QTest::newRow("a field stands once") << "EXT_CODE;EXT_CODE;EXT_CODE" << "EXT_CODE;EXT_CODE;";
+        QTest::newRow("unlisted identifiers") << "ID,EXT_CODE;ID;PBX_ID"
+                                              << "EXT_CODE;;";
+        QTest::newRow("unknown names") << "NOPE,EXT_CODE;nope;ext_code"
+                                       << "EXT_CODE;;";
+        QTest::newRow("a field stands once") << "EXT_CODE;EXT_CODE;EXT_CODE"
+                                             << "EXT_CODE;EXT_CODE;";
         // The user's limit of four levels is not applied to a stored line.
-        QTest::newRow("five levels") << ";;EXT_CODE,PIN_CODE,PHONE,TRUNK,CIRCUIT"
-                                     << "EXT_CODE,PIN_CODE,PHONE,CIRCUIT,TRUNK;;EXT_CODE,PIN_CODE,PHONE,TRUNK,CIRCUIT";
+        QTest::newRow("five levels")
+            << ";;EXT_CODE,PIN_CODE,PHONE,TRUNK,CIRCUIT"
+            << "EXT_CODE,PIN_CODE,PHONE,CIRCUIT,TRUNK;;EXT_CODE,PIN_CODE,PHONE,TRUNK,CIRCUIT";
     }
     void setupLoadState()
     {
@@ -88,10 +97,11 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("groupable");
-        for (const char* name : {"REC_DATETIME", "START_DATETIME", "DURATION", "CHARGE", "PULSES", "TOTAL_COUNT",
-                                 "TOTAL_CHARGE"})
+        for (const char* name : {"REC_DATETIME", "START_DATETIME", "DURATION", "CHARGE", "PULSES",
+                                 "TOTAL_COUNT", "TOTAL_CHARGE"})
             QTest::newRow(name) << name << false;
-        for (const char* name : {"PHONE", "TRUNK", "EXT_CODE", "PIN_CODE", "EXT_NAME", "PIN_GROUP", "CALL_TYPE"})
+        for (const char* name :
+             {"PHONE", "TRUNK", "EXT_CODE", "PIN_CODE", "EXT_NAME", "PIN_GROUP", "CALL_TYPE"})
             QTest::newRow(name) << name << true;
     }
     void sortCriterionIntoGrouping()
@@ -155,10 +165,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("state");
         QTest::addColumn<QStringList>("order");
         QTest::addColumn<bool>("grouped");
-        QTest::newRow("time, ungrouped") << "REC_DATETIME;REC_DATETIME;" << QStringList{"c.REC_DATETIME", "c.ID"}
-                                         << false;
-        QTest::newRow("time, with a total") << "REC_DATETIME,TOTAL_COUNT;REC_DATETIME;"
-                                            << QStringList{"c.REC_DATETIME"} << true;
+        QTest::newRow("time, ungrouped")
+            << "REC_DATETIME;REC_DATETIME;" << QStringList{"c.REC_DATETIME", "c.ID"} << false;
+        QTest::newRow("time, with a total")
+            << "REC_DATETIME,TOTAL_COUNT;REC_DATETIME;" << QStringList{"c.REC_DATETIME"} << true;
         QTest::newRow("levels before criteria")
             << "EXT_CODE,PHONE,REC_DATETIME;REC_DATETIME,PHONE;EXT_CODE"
             << QStringList{"c.EXT_CODE", "c.REC_DATETIME", "c.ID", "c.PHONE"} << false;
@@ -185,14 +195,14 @@ private Q_SLOTS:
         QTest::addColumn<int>("inequality");
         QTest::addColumn<QString>("saved");
         QTest::newRow("empty") << "" << false << int(cfPinCode) << int(cfExtCode) << "False,0,1,False,0";
-        QTest::newRow("four elements") << "True,2,0,True" << false << int(cfPinCode) << int(cfExtCode)
-                                       << "False,0,1,False,0";
-        QTest::newRow("indexes clamped") << "True,9,9,True,-60" << true << int(cfPhone) << int(cfNone)
-                                         << "True,2,3,True,-60";
-        QTest::newRow("negative indexes") << "1,-4,-1,0,30" << true << int(cfPinCode) << int(cfPinCode)
-                                          << "True,0,0,False,30";
-        QTest::newRow("unreadable elements") << "yes,x,2,maybe,z" << false << int(cfPinCode) << int(cfPhone)
-                                             << "False,0,2,False,0";
+        QTest::newRow("four elements")
+            << "True,2,0,True" << false << int(cfPinCode) << int(cfExtCode) << "False,0,1,False,0";
+        QTest::newRow("indexes clamped")
+            << "True,9,9,True,-60" << true << int(cfPhone) << int(cfNone) << "True,2,3,True,-60";
+        QTest::newRow("negative indexes")
+            << "1,-4,-1,0,30" << true << int(cfPinCode) << int(cfPinCode) << "True,0,0,False,30";
+        QTest::newRow("unreadable elements")
+            << "yes,x,2,maybe,z" << false << int(cfPinCode) << int(cfPhone) << "False,0,2,False,0";
     }
     void overlapLoadState()
     {
@@ -248,13 +258,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("family");
         QTest::addColumn<int>("size");
         QTest::addColumn<bool>("bold");
-        QTest::newRow("empty") << "" << "" << false << true << "Arial" << 10 << false;
-        QTest::newRow("ten entries") << "T,-1,0,204,0,Courier,12,-1,0,0" << "" << false << true << "Arial" << 10
-                                     << false;
+        QTest::newRow("empty") << ""
+                               << "" << false << true << "Arial" << 10 << false;
+        QTest::newRow("ten entries") << "T,-1,0,204,0,Courier,12,-1,0,0"
+                                     << "" << false << true << "Arial" << 10 << false;
         QTest::newRow("eleven entries") << "\"Sales, March\",-1,0,204,0,\"Courier New\",12,-1,0,0,0"
                                         << "Sales, March" << true << false << "Courier New" << 12 << true;
-        QTest::newRow("defaults of unreadable entries") << "T,x,y,204,0,Courier,z,0,0,0,0" << "T" << false << true
-                                                        << "Courier" << 10 << false;
+        QTest::newRow("defaults of unreadable entries") << "T,x,y,204,0,Courier,z,0,0,0,0"
+                                                        << "T" << false << true << "Courier" << 10 << false;
     }
     void printOptionsLoadState()
     {

@@ -10,12 +10,12 @@
 #include "core/RegionalSettings.h"
 #include "printing/PreviewWindow.h"
 #include "reportconfig/FrameDateTime.h"
+#include "reportconfig/FrameFilterSummary.h"
 #include "reportconfig/FrameOverlapSetup.h"
 #include "reportconfig/FrameReportBase.h"
 #include "reportconfig/FrameReportList.h"
-#include "reportconfig/FrameFilterSummary.h"
-#include "reportconfig/FrameSimpleMode.h"
 #include "reportconfig/FrameSetup.h"
+#include "reportconfig/FrameSimpleMode.h"
 #include "reports/ChildCallsInfo.h"
 #include "reports/FrameCallsRepGrid.h"
 #include "support/DirectSql.h"
@@ -109,8 +109,9 @@ class TestCallsInfo : public QObject {
         SettingsFile().WriteInteger(QStringLiteral("Report"), QStringLiteral("auto_refresh"), 0);
         SettingsFile().WriteString(QStringLiteral("Report"), QStringLiteral("control_panels_13"),
                                    QStringLiteral("False"));
-        w_ = new TChildFormCallsInfo(services_.get(), nullptr, ClientMainDM()->sktServer, ClientMainDM()->scReport,
-                                     withArchive ? TArchivePageFactory(MakeArchivePage) : TArchivePageFactory());
+        w_ = new TChildFormCallsInfo(
+            services_.get(), nullptr, ClientMainDM()->sktServer, ClientMainDM()->scReport,
+            withArchive ? TArchivePageFactory(MakeArchivePage) : TArchivePageFactory());
         return w_;
     }
     void Close()
@@ -192,7 +193,8 @@ private Q_SLOTS:
         QVERIFY(services_->Running().isEmpty());
 
         const QString grouped = QStringLiteral(
-            "select x.NAME as PBX_NAME, c.EXT_CODE, count(c.ID) as TOTAL_COUNT, sum(c.DURATION) as TOTAL_DURATION "
+            "select x.NAME as PBX_NAME, c.EXT_CODE, count(c.ID) as TOTAL_COUNT, sum(c.DURATION) as "
+            "TOTAL_DURATION "
             "from CALL c inner join PBX x on c.PBX_ID = x.ID "
             "where c.REC_DATETIME >= '2024-03-01' and c.REC_DATETIME <= '2024-03-08' "
             "group by x.NAME, c.EXT_CODE order by x.NAME, c.EXT_CODE");
@@ -205,7 +207,8 @@ private Q_SLOTS:
         for (const QVariantList& row : direct.Rows) {
             QCOMPARE(result.FieldByName(QStringLiteral("PBX_NAME"))->AsString(), row.at(0).toString());
             QCOMPARE(result.FieldByName(QStringLiteral("EXT_CODE"))->AsString(), row.at(1).toString());
-            QCOMPARE(result.FieldByName(QStringLiteral("TOTAL_COUNT"))->Value().toLongLong(), row.at(2).toLongLong());
+            QCOMPARE(result.FieldByName(QStringLiteral("TOTAL_COUNT"))->Value().toLongLong(),
+                     row.at(2).toLongLong());
             QCOMPARE(result.FieldByName(QStringLiteral("TOTAL_DURATION"))->Value().toLongLong(),
                      row.at(3).toLongLong());
             result.Next();
@@ -232,13 +235,15 @@ private Q_SLOTS:
             QString GroupBy;
         } levels[] = {{QStringLiteral("PBX_NAME")}, {QStringLiteral("PBX_NAME, EXT_CODE")}};
         for (int level = 0; level < 2; ++level) {
-            const TDirect totals = RunDirect(Db(), QStringLiteral("select %1 from (%2) group by %3 order by %3")
-                                                       .arg(sums, grouped, levels[level].GroupBy));
+            const TDirect totals =
+                RunDirect(Db(), QStringLiteral("select %1 from (%2) group by %3 order by %3")
+                                    .arg(sums, grouped, levels[level].GroupBy));
             QVERIFY2(totals.Error.isEmpty(), qPrintable(totals.Error));
             QCOMPARE(printed.Levels.at(level).size(), totals.Rows.size());
             for (int i = 0; i < totals.Rows.size(); ++i) {
                 const QVariantList& t = totals.Rows.at(i);
-                QCOMPARE(printed.Levels.at(level).at(i), ExpectedTotals(t.at(0), t.at(1), t.at(2), {}, {}, {}));
+                QCOMPARE(printed.Levels.at(level).at(i),
+                         ExpectedTotals(t.at(0), t.at(1), t.at(2), {}, {}, {}));
             }
         }
         const TDirect all = RunDirect(Db(), QStringLiteral("select %1 from (%2)").arg(sums, grouped));
@@ -272,7 +277,8 @@ private Q_SLOTS:
         QVERIFY(services_->Running().isEmpty());
         QFile in(file);
         QVERIFY(in.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromUtf8(in.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        const QStringList lines =
+            QString::fromUtf8(in.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
         const QStringList titles = w_->TitleLines();
         QVERIFY(!titles.isEmpty());
         QCOMPARE(lines.mid(0, titles.size()), titles);
@@ -305,9 +311,10 @@ private Q_SLOTS:
         for (const QString& title : w_->TitleLines())
             QVERIFY2(text.contains(title), qPrintable(title));
         // One totals line per exchange, and the summary's.
-        const TDirect exchanges = RunDirect(Db(), QStringLiteral("select count(distinct c.PBX_ID) from CALL c where "
-                                                                 "c.REC_DATETIME >= '2024-03-01' and "
-                                                                 "c.REC_DATETIME <= '2024-03-08'"));
+        const TDirect exchanges =
+            RunDirect(Db(), QStringLiteral("select count(distinct c.PBX_ID) from CALL c where "
+                                           "c.REC_DATETIME >= '2024-03-01' and "
+                                           "c.REC_DATETIME <= '2024-03-08'"));
         QCOMPARE(text.count(QStringLiteral("Totals: ")), exchanges.Rows.at(0).at(0).toInt() + 1);
     }
 
@@ -391,12 +398,18 @@ private Q_SLOTS:
         QTest::addColumn<int>("minimum");
         QTest::addColumn<int>("rows");
         // The first call runs from 10:00:00 to 10:05:00 on extension 101.
-        QTest::newRow("touching, other extension") << "10:05:00" << "102" << 1 << 0 << 3;
-        QTest::newRow("touching, a minute asked") << "10:05:00" << "102" << 1 << 60 << 0;
-        QTest::newRow("a minute apart, -60") << "10:06:00" << "102" << 1 << -60 << 3;
-        QTest::newRow("past a minute apart, -60") << "10:06:01" << "102" << 1 << -60 << 0;
-        QTest::newRow("same extension, compared") << "10:04:00" << "101" << 1 << 0 << 0;
-        QTest::newRow("same extension, not compared") << "10:04:00" << "101" << 3 << 0 << 3;
+        QTest::newRow("touching, other extension") << "10:05:00"
+                                                   << "102" << 1 << 0 << 3;
+        QTest::newRow("touching, a minute asked") << "10:05:00"
+                                                  << "102" << 1 << 60 << 0;
+        QTest::newRow("a minute apart, -60") << "10:06:00"
+                                             << "102" << 1 << -60 << 3;
+        QTest::newRow("past a minute apart, -60") << "10:06:01"
+                                                  << "102" << 1 << -60 << 0;
+        QTest::newRow("same extension, compared") << "10:04:00"
+                                                  << "101" << 1 << 0 << 0;
+        QTest::newRow("same extension, not compared") << "10:04:00"
+                                                      << "101" << 3 << 0 << 3;
     }
     void specialReport()
     {
@@ -408,10 +421,12 @@ private Q_SLOTS:
         // A day after the demo data, with only these two calls.
         const QDate day = kLastDay.addDays(10);
         const QString d = Day(day);
-        QVERIFY(ExecDirect(Db(), QStringLiteral("delete from CALL where REC_DATETIME >= '%1'").arg(Day(kLastDay.addDays(1))))
+        QVERIFY(ExecDirect(Db(), QStringLiteral("delete from CALL where REC_DATETIME >= '%1'")
+                                     .arg(Day(kLastDay.addDays(1))))
                     .isEmpty());
         const QString insert = QStringLiteral(
-            "insert into CALL (REC_DATETIME, START_DATETIME, END_DATETIME, DURATION, PBX_ID, EXT_CODE, PIN_CODE) "
+            "insert into CALL (REC_DATETIME, START_DATETIME, END_DATETIME, DURATION, PBX_ID, EXT_CODE, "
+            "PIN_CODE) "
             "values ('%1 10:05:00', '%1 10:00:00', '%1 10:05:00', 300, 1, '101', '7777'), "
             "('%1 %2', '%1 %2', '%1 10:20:00', 60, 1, '%3', '7777')");
         QVERIFY(ExecDirect(Db(), insert.arg(d, secondStart, secondExtension)).isEmpty());
@@ -464,14 +479,17 @@ private Q_SLOTS:
         FindChild<QAction>(list, "actEndSave")->trigger();
         QVERIFY(!list->NameEntry());
         const TDirect stored = RunDirect(
-            Db(), QStringLiteral("select SETUP, GRID, SPECIAL from REPORT where NAME = 'Mine, hidden phone'"));
+            Db(),
+            QStringLiteral("select SETUP, GRID, SPECIAL from REPORT where NAME = 'Mine, hidden phone'"));
         QCOMPARE(stored.Rows.size(), 1);
-        QCOMPARE(stored.Rows.at(0).at(0).toString(), QStringLiteral("REC_DATETIME,EXT_CODE,PHONE;REC_DATETIME;"));
+        QCOMPARE(stored.Rows.at(0).at(0).toString(),
+                 QStringLiteral("REC_DATETIME,EXT_CODE,PHONE;REC_DATETIME;"));
         QCOMPARE(stored.Rows.at(0).at(1).toString(), layout);
         QCOMPARE(stored.Rows.at(0).at(2).toString(), w_->Pages().Overlap->SaveState());
 
         // Overwriting an existing one, cancelled: nothing changes and the name stays open.
-        const TDirect before = RunDirect(Db(), QStringLiteral("select NAME, SETUP, GRID from REPORT order by NAME"));
+        const TDirect before =
+            RunDirect(Db(), QStringLiteral("select NAME, SETUP, GRID from REPORT order by NAME"));
         f_->Answerer.SetAnswers({TMsgButton::Cancel});
         save->trigger();
         FindChild<QLineEdit>(list, "edtReportName")->setText(QStringLiteral("All calls"));
@@ -488,7 +506,8 @@ private Q_SLOTS:
         SettingsFile().WriteString(QStringLiteral("Report"), QStringLiteral("control_panels_17"),
                                    QStringLiteral("Mine, hidden phone"));
         delete w_;
-        w_ = new TChildFormCallsInfo(services_.get(), nullptr, ClientMainDM()->sktServer, ClientMainDM()->scReport);
+        w_ = new TChildFormCallsInfo(services_.get(), nullptr, ClientMainDM()->sktServer,
+                                     ClientMainDM()->scReport);
         TRemoteDataSet& reports = w_->ReportDM().cdsReport;
         QVERIFY(reports.Locate(QStringLiteral("NAME"), {QStringLiteral("All calls")}));
         QTRY_VERIFY(!w_->Busy() && Result().Active());
@@ -509,11 +528,12 @@ private Q_SLOTS:
         FindChild<QAction>(list, "actDeleteReport")->trigger();
         QCOMPARE(f_->Answerer.Asked().last().Text,
                  QStringLiteral("Delete report configuration?\nMine, hidden phone"));
-        QCOMPARE(RunDirect(Db(), QStringLiteral("select count(*) from REPORT where NAME = 'Mine, hidden phone'"))
-                     .Rows.at(0)
-                     .at(0)
-                     .toInt(),
-                 0);
+        QCOMPARE(
+            RunDirect(Db(), QStringLiteral("select count(*) from REPORT where NAME = 'Mine, hidden phone'"))
+                .Rows.at(0)
+                .at(0)
+                .toInt(),
+            0);
     }
 
     // ---- the tree -------------------------------------------------------------------------------
@@ -626,8 +646,32 @@ private Q_SLOTS:
         QVERIFY(LastArchivePage);
         QCOMPARE(LastArchivePage->Loaded, QStringLiteral("kept"));
         Close();
-        QCOMPARE(SettingsFile().ReadString(QStringLiteral("Report"), QStringLiteral("control_panels_19"), QString()),
+        QCOMPARE(SettingsFile().ReadString(QStringLiteral("Report"), QStringLiteral("control_panels_19"),
+                                           QString()),
                  QStringLiteral("archive"));
+    }
+
+    // Last: the server goes away while a run waits for it.
+    void lostConnectionDuringARun()
+    {
+        Open();
+        w_->Pages().Setup->LoadState(QStringLiteral("REC_DATETIME,EXT_CODE;;"));
+        SetDays(QDate(2024, 1, 1), QDate(2024, 3, 31));
+        bool busyMeanwhile = false;
+        QTimer::singleShot(0, w_, [&] {
+            busyMeanwhile = w_->Busy();
+            f_->Server.Stop();
+        });
+        bool raised = false;
+        try {
+            w_->actApply->trigger();
+        } catch (const std::exception&) {
+            raised = true;
+        }
+        QVERIFY(busyMeanwhile);
+        QVERIFY(raised);
+        QVERIFY(!w_->Busy());
+        QVERIFY(services_->Running().isEmpty());
     }
 };
 

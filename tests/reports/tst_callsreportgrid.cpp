@@ -405,8 +405,9 @@ private Q_SLOTS:
         QCOMPARE(printed.Groups.first().Header, QStringLiteral("Extension missing"));
         for (int i = 1; i < groups.Rows.size(); ++i) {
             const QVariantList& g = groups.Rows.at(i);
-            QCOMPARE(printed.Groups.at(i).Header, QStringLiteral("Extension %1, \"%2\" from \"%3\" group")
-                                                      .arg(TotalsText(g.at(0)), TotalsText(g.at(1)), TotalsText(g.at(2))));
+            QCOMPARE(printed.Groups.at(i).Header,
+                     QStringLiteral("Extension %1, \"%2\" from \"%3\" group")
+                         .arg(TotalsText(g.at(0)), TotalsText(g.at(1)), TotalsText(g.at(2))));
         }
         for (int i = 0; i < groups.Rows.size(); ++i) {
             const QVariantList& g = groups.Rows.at(i);
