@@ -25,6 +25,7 @@
 #include <optional>
 
 class TClientConnection;
+class TDeferredReply;
 class TServerContext;
 
 enum class TModule { Main, Archives, Admin, Receiver, Commands, Report, LogsReport };
@@ -48,6 +49,14 @@ struct TCallContext {
     TClientConnection& Client;
     QVariantList& Args;
     TServerContext& Server;
+    quint32 RequestId = 0;
+    QList<int> ByRef;  // the indexes of Args passed by reference
+    bool Deferred = false;
+
+    // For a handler that waits for work off the server's thread (a password check): the
+    // answer follows later through the returned reply, and what the handler returns is not
+    // sent. The connection handles no further request of its client until it has gone.
+    TDeferredReply Defer();
 
     // A boolean, also as an automation integer (-1 true, 0 false).
     bool Bool(int index) const;

@@ -8,14 +8,65 @@
 
 #include <sys/socket.h>
 
+#include <limits>
+
 namespace {
 
 // Frames are handed to the socket while it holds less than this, so a large result
 // streams as the client reads it instead of piling up in memory twice.
 constexpr qint64 kSocketBacklog = 1024 * 1024;
 constexpr qsizetype kMaxHeldCallbacks = 10000;
+// What the socket reads ahead of the frames being handled: while a deferred call waits, the
+// client's further requests wait in the network instead of in the server's memory.
+constexpr qint64 kReadAhead = 1024 * 1024;
 
 }  // namespace
+
+// ---- deferred replies ----------------------------------------------------------------
+
+TDeferredReply::TDeferredReply(TClientConnection& client, quint32 requestId, QList<int> byRef,
+                               QVariantList args)
+    : state_(std::make_shared<TState>(TState{&client, requestId, std::move(byRef), std::move(args)}))
+{
+}
+
+void TDeferredReply::Send(const QVariant& result)
+{
+    Send(result, state_->Args);
+}
+
+void TDeferredReply::Send(const QVariant& result, const QVariantList& args)
+{
+    if (std::exchange(state_->Answered, true) || !state_->Client)
+        return;
+    TMessage reply;
+    reply.Kind = TMessageKind::Reply;
+    reply.Id = state_->RequestId;
+    reply.Result = result;
+    for (int index : state_->ByRef)
+        reply.ByRefValues.append(args.value(index));
+    state_->Client->SendDeferredReply(reply);
+}
+
+void TDeferredReply::Fail(HRESULT code, const QString& text)
+{
+    if (std::exchange(state_->Answered, true) || !state_->Client)
+        return;
+    TMessage error;
+    error.Kind = TMessageKind::Error;
+    error.Id = state_->RequestId;
+    error.Code = code;
+    error.Text = text;
+    state_->Client->SendDeferredReply(error);
+}
+
+TDeferredReply TCallContext::Defer()
+{
+    Deferred = true;
+    return TDeferredReply(Client, RequestId, ByRef, Args);
+}
+
+// ---- the connection --------------------------------------------------------------------
 
 TClientConnection::TClientConnection(TServerContext& server, QTcpSocket* socket, quint64 number)
     : QObject(nullptr),
@@ -23,13 +74,25 @@ TClientConnection::TClientConnection(TServerContext& server, QTcpSocket* socket,
       socket_(socket),
       number_(number),
       peer_(QStringLiteral("%1:%2").arg(socket->peerAddress().toString()).arg(socket->peerPort())),
-      reader_(server.Options().MaxFrame)
+      peerAddress_(socket->peerAddress()),
+      reader_(FrameLimit())
 {
+    const TServerOptions& options = server.Options();
     socket_->setParent(this);
+    socket_->setReadBufferSize(kReadAhead);
     frameTimer_.setSingleShot(true);
     connect(&frameTimer_, &QTimer::timeout, this, [this] {
-        Close(QStringLiteral("a frame stayed incomplete for %1 ms").arg(server_.Options().FrameTimeoutMs));
+        Close(QStringLiteral("a frame got no byte for %1 ms").arg(server_.Options().FrameTimeoutMs));
     });
+    frameDeadline_.setSingleShot(true);
+    connect(&frameDeadline_, &QTimer::timeout, this, [this] {
+        Close(QStringLiteral("a frame was not complete after %1 ms").arg(frameClock_.elapsed()));
+    });
+    handshakeTimer_.setSingleShot(true);
+    connect(&handshakeTimer_, &QTimer::timeout, this, [this] {
+        Close(QStringLiteral("no accepted handshake within %1 ms").arg(server_.Options().HandshakeTimeoutMs));
+    });
+    handshakeTimer_.start(options.HandshakeTimeoutMs);
     connect(socket_, &QTcpSocket::readyRead, this, &TClientConnection::OnReadyRead);
     connect(socket_, &QTcpSocket::disconnected, this, &TClientConnection::OnDisconnected);
     connect(socket_, &QTcpSocket::bytesWritten, this, &TClientConnection::Pump);
@@ -43,6 +106,30 @@ TClientConnection::~TClientConnection()
 void TClientConnection::RaiseLevel(int level)
 {
     level_ = qMax(level_, level);
+    reader_.SetMaxFrameSize(FrameLimit());
+}
+
+quint32 TClientConnection::FrameLimit() const
+{
+    const TServerOptions& options = server_.Options();
+    // A client that has not logged in has no business sending large frames.
+    return level_ >= level::User ? options.MaxFrame : qMin(options.MaxLoginFrame, options.MaxFrame);
+}
+
+void TClientConnection::Accept()
+{
+    accepted_ = true;
+    handshakeTimer_.stop();
+}
+
+void TClientConnection::Refuse()
+{
+    accepted_ = false;
+    level_ = level::Locked;
+    callbacks_.clear();
+    reader_.SetMaxFrameSize(FrameLimit());
+    if (!handshakeTimer_.isActive())
+        handshakeTimer_.start(server_.Options().HandshakeTimeoutMs);
 }
 
 void TClientConnection::SetCallbackObjects(const QList<TDispatchRef>& objects)
@@ -58,21 +145,44 @@ void TClientConnection::OnReadyRead()
         socket_->readAll();
         return;
     }
+    if (deferred_ > 0)
+        return;  // the rest waits until the deferred answer has gone
     reader_.Append(socket_->readAll());
     QByteArray payload;
+    bool completed = false;
     try {
-        while (!closing_ && reader_.Next(payload))
+        while (!closing_ && deferred_ == 0 && reader_.Next(payload)) {
+            completed = true;
             Dispatch(DecodeMessage(payload));
+        }
     } catch (const EProtocolError& e) {
         Close(e.Message());
         return;
     }
-    if (closing_)
-        return;
-    if (reader_.Buffered() > 0)
-        frameTimer_.start(server_.Options().FrameTimeoutMs);
-    else
+    if (!closing_)
+        WatchFrame(completed);
+}
+
+// A frame must keep arriving and be complete in a time that its length allows; the times
+// stop while requests wait for a deferred answer and the bytes stay unread.
+void TClientConnection::WatchFrame(bool frameCompleted)
+{
+    if (reader_.Buffered() == 0 || deferred_ > 0) {
+        frameWatched_ = false;
         frameTimer_.stop();
+        frameDeadline_.stop();
+        return;
+    }
+    const TServerOptions& options = server_.Options();
+    frameTimer_.start(options.FrameTimeoutMs);
+    if (frameCompleted || !frameWatched_) {
+        frameWatched_ = true;
+        frameClock_.start();
+    }
+    const qint64 length = qMax<qint64>(0, reader_.PendingFrameLength());
+    const qint64 allowed = options.FrameTimeoutMs + length * 1000 / qMax(1, options.MinFrameRate);
+    const qint64 left = qBound(qint64(0), allowed - frameClock_.elapsed(), qint64(std::numeric_limits<int>::max()));
+    frameDeadline_.start(static_cast<int>(left));
 }
 
 void TClientConnection::OnDisconnected()
@@ -85,10 +195,18 @@ void TClientConnection::OnDisconnected()
                 .arg(peer_)
                 .arg(reader_.Buffered()));
     closing_ = true;
-    frameTimer_.stop();
+    StopTimers();
     StatesClosing();
     outgoing_.clear();
+    queuedBytes_ = 0;
     Q_EMIT Finished(this);
+}
+
+void TClientConnection::StopTimers()
+{
+    frameTimer_.stop();
+    frameDeadline_.stop();
+    handshakeTimer_.stop();
 }
 
 void TClientConnection::Close(const QString& reason)
@@ -96,11 +214,11 @@ void TClientConnection::Close(const QString& reason)
     if (closing_)
         return;
     closing_ = true;
-    frameTimer_.stop();
-    server_.LogEvent(category::Client, TSeverity::Warning,
-                     QStringLiteral("Client %1 (%2) dropped: %3").arg(number_).arg(peer_, reason));
+    StopTimers();
+    server_.LogDropped(QStringLiteral("Client %1 (%2) dropped: %3").arg(number_).arg(peer_, reason));
     StatesClosing();
     outgoing_.clear();
+    queuedBytes_ = 0;
     socket_->abort();
 }
 
@@ -213,7 +331,7 @@ void TClientConnection::HandleCall(const TMessage& m)
                     QStringLiteral("%1: by-reference index %2 is out of range.").arg(what).arg(index),
                     hr::DISP_E_BADPARAMCOUNT_);
         QVariantList args = m.Args;
-        TCallContext context{*this, args, server_};
+        TCallContext context{*this, args, server_, m.Id, m.ByRef};
         TMessage reply;
         reply.Kind = TMessageKind::Reply;
         reply.Id = m.Id;
@@ -226,9 +344,14 @@ void TClientConnection::HandleCall(const TMessage& m)
         } catch (const std::exception& e) {
             throw EOleSysError(QString::fromUtf8(e.what()), hr::DISP_E_EXCEPTION_);
         }
-        for (int index : m.ByRef)
-            reply.ByRefValues.append(args.at(index));
-        Send(reply);
+        if (context.Deferred) {
+            ++deferred_;  // the answer follows; the client's next requests wait for it
+            WatchFrame(false);
+        } else {
+            for (int index : m.ByRef)
+                reply.ByRefValues.append(args.at(index));
+            Send(reply);
+        }
     } catch (const EOleSysError& e) {
         afterReply_.clear();
         SendError(m.Id, e.ErrorCode(), e.Message());
@@ -324,10 +447,35 @@ void TClientConnection::StatesClosing()
 
 void TClientConnection::Send(const TMessage& m)
 {
+    if (!closing_)
+        SendFrame(FrameBytes(EncodeMessage(m)));
+}
+
+void TClientConnection::SendFrame(QByteArray frame)
+{
     if (closing_)
         return;
-    outgoing_.push_back(TOutgoing{FrameBytes(EncodeMessage(m)), {}, 0, 0});
+    queuedBytes_ += frame.size();
+    outgoing_.push_back(TOutgoing{std::move(frame), {}, 0, 0});
     Pump();
+    CheckSendQueue();
+}
+
+// A client that does not read must not make the server's memory grow without end.
+void TClientConnection::CheckSendQueue()
+{
+    const qint64 waiting = queuedBytes_ + heldBytes_;
+    if (waiting > server_.Options().MaxSendQueue)
+        Close(QStringLiteral("it does not read what the server sends (%1 bytes are waiting)").arg(waiting));
+}
+
+void TClientConnection::SendDeferredReply(const TMessage& answer)
+{
+    if (closing_)
+        return;
+    Send(answer);
+    if (deferred_ > 0 && --deferred_ == 0)
+        QMetaObject::invokeMethod(this, &TClientConnection::OnReadyRead, Qt::QueuedConnection);
 }
 
 void TClientConnection::SendError(quint32 id, HRESULT code, const QString& text)
@@ -363,11 +511,21 @@ void TClientConnection::Pump()
         TOutgoing& front = outgoing_.front();
         if (!front.Rows) {
             socket_->write(front.Frame);
+            queuedBytes_ -= front.Frame.size();
             outgoing_.pop_front();
             continue;
         }
-        if (front.Next < front.Rows->Packets.size()) {
-            socket_->write(FrameBytes(RowsPayloadWithId(front.Rows->Packets.at(front.Next++), front.Id)));
+        if (front.Next < front.Rows->PacketCount()) {
+            QByteArray packet;
+            try {
+                packet = front.Rows->Packet(front.Next++);
+            } catch (const Exception& e) {
+                const quint32 id = front.Id;
+                outgoing_.pop_front();
+                SendError(id, hr::DISP_E_EXCEPTION_, e.Message());
+                return;
+            }
+            socket_->write(FrameBytes(RowsPayloadWithId(packet, front.Id)));
             continue;
         }
         TMessage eof;
@@ -402,11 +560,13 @@ void TClientConnection::Notify(TCallbackTarget target, const QString& method, co
     cb.Args = args;
     if (live && !liveEnabled_) {
         // A client that never enables live data again must not make the server grow.
-        if (heldCallbacks_.size() >= kMaxHeldCallbacks) {
-            heldCallbacks_.removeFirst();
+        QByteArray frame = FrameBytes(EncodeMessage(cb));
+        heldBytes_ += frame.size();
+        heldCallbacks_.append(std::move(frame));
+        while (heldCallbacks_.size() > kMaxHeldCallbacks || heldBytes_ > server_.Options().MaxSendQueue / 2) {
+            heldBytes_ -= heldCallbacks_.takeFirst().size();
             ++droppedCallbacks_;
         }
-        heldCallbacks_.append(cb);
         return;
     }
     Send(cb);
@@ -423,9 +583,10 @@ void TClientConnection::SetLiveDataEnabled(bool enabled)
                         .arg(number_)
                         .arg(droppedCallbacks_));
     droppedCallbacks_ = 0;
-    const QList<TMessage> held = std::exchange(heldCallbacks_, {});
-    for (const TMessage& m : held)
-        Send(m);
+    const QList<QByteArray> held = std::exchange(heldCallbacks_, {});
+    heldBytes_ = 0;
+    for (const QByteArray& frame : held)
+        SendFrame(frame);
 }
 
 void TClientConnection::Shutdown()
@@ -433,6 +594,7 @@ void TClientConnection::Shutdown()
     if (closing_)
         return;
     outgoing_.clear();  // a transfer in progress is not finished for a server that stops
+    queuedBytes_ = 0;
     if (accepted_ || sentAway_)
         Notify(callback::ServerShutdown, {}, false);
     closing_ = true;

@@ -4,14 +4,24 @@
 // reads frames, dispatches calls, opens and applies to the handlers of the server's tables
 // (server/modules fill them), and sends the answers, datasets and callbacks. Everything
 // runs on the server's thread.
+//
+// It defends the server against its peer (docs/server.md, "Limits and defences"): frames
+// larger than MaxLoginFrame are refused until a password check has succeeded, a connection
+// without an accepted handshake after HandshakeTimeoutMs is dropped, a frame must keep
+// arriving (FrameTimeoutMs between bytes) and be complete within FrameTimeoutMs plus its
+// length at MinFrameRate, and a client that lets more than MaxSendQueue bytes wait is
+// dropped.
 
 #include "remote/Protocol.h"
 #include "server/CallTable.h"
 #include "server/ClientNotifier.h"
 #include "server/DataPackets.h"
 
+#include <QElapsedTimer>
 #include <QHash>
+#include <QHostAddress>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 
 #include <deque>
@@ -32,6 +42,27 @@ public:
     virtual void Closing() {}
 };
 
+// The answer to a deferred call (TCallContext::Defer), given once on the server's thread;
+// nothing is sent when the connection has gone meanwhile. Copies share the one answer.
+class TDeferredReply {
+public:
+    TDeferredReply(TClientConnection& client, quint32 requestId, QList<int> byRef, QVariantList args);
+    // The result, with the by-reference arguments as the handler left them or as given.
+    void Send(const QVariant& result);
+    void Send(const QVariant& result, const QVariantList& args);
+    void Fail(HRESULT code, const QString& text);
+
+private:
+    struct TState {
+        QPointer<TClientConnection> Client;
+        quint32 RequestId = 0;
+        QList<int> ByRef;
+        QVariantList Args;
+        bool Answered = false;
+    };
+    std::shared_ptr<TState> state_;
+};
+
 class TClientConnection : public QObject, public TClientCallbacks {
     Q_OBJECT
 
@@ -42,14 +73,19 @@ public:
     TServerContext& Server() const { return server_; }
     quint64 Number() const { return number_; }
     QString Peer() const { return peer_; }
+    QHostAddress PeerAddress() const { return peerAddress_; }
 
     int Level() const { return level_; }
+    // A successful password check; from the user level on, frames up to MaxFrame are taken.
     void RaiseLevel(int level);
 
     // Handshake.
     void SetCallbackObjects(const QList<TDispatchRef>& objects);
     bool Accepted() const { return accepted_; }
-    void SetAccepted(bool accepted) { accepted_ = accepted; }
+    void Accept();
+    // A refused handshake: the connection goes back to where it started, locked and without
+    // callback objects, and has the handshake time-out again to get an accepted one.
+    void Refuse();
     // Sends the "too many users" notice after the current reply and closes after a grace.
     void SendAwayAfterReply() { sendAway_ = true; }
     bool SendingAway() const { return sendAway_; }
@@ -76,6 +112,8 @@ public:
 
     // Answers an open with the rows, or with the error that stopped reading them.
     void SendDataSet(quint32 id, TDataSetResultPtr result);
+    // The answer of a deferred call; the connection then reads its client's requests again.
+    void SendDeferredReply(const TMessage& answer);
     // True once the connection is closing: nothing more is sent.
     bool Closing() const { return closing_; }
 
@@ -87,6 +125,7 @@ Q_SIGNALS:
     void Finished(TClientConnection* connection);
 
 private:
+    friend class TDeferredReply;
     struct TOutgoing {
         QByteArray Frame;
         TDataSetResultPtr Rows;  // a dataset's packets, sent as the socket drains
@@ -95,6 +134,9 @@ private:
     };
 
     void OnReadyRead();
+    void WatchFrame(bool frameCompleted);
+    void StopTimers();
+    quint32 FrameLimit() const;
     void OnDisconnected();
     void HalfCloseWhenWritten();
     void Pump();
@@ -109,15 +151,23 @@ private:
     void StatesClosing();
 
     void Send(const TMessage& m);
+    void SendFrame(QByteArray frame);
     void SendError(quint32 id, HRESULT code, const QString& text);
     void SendAway();
+    void CheckSendQueue();
 
     TServerContext& server_;
     QTcpSocket* socket_;
     quint64 number_;
     QString peer_;
+    QHostAddress peerAddress_;
     TFrameReader reader_;
-    QTimer frameTimer_;
+    QTimer handshakeTimer_;
+    QTimer frameTimer_;     // the next byte of a frame
+    QTimer frameDeadline_;  // the whole frame
+    QElapsedTimer frameClock_;
+    bool frameWatched_ = false;
+    int deferred_ = 0;  // calls whose answer follows later: requests wait meanwhile
     QHash<quint32, TModule> handles_;
     quint32 nextHandle_ = 1;
     int level_ = level::Locked;
@@ -129,8 +179,10 @@ private:
     QList<TDispatchRef> callbacks_;
     quint32 nextCallbackId_ = 1;
     bool liveEnabled_ = true;
-    QList<TMessage> heldCallbacks_;
+    QList<QByteArray> heldCallbacks_;  // frames
+    qint64 heldBytes_ = 0;
     qint64 droppedCallbacks_ = 0;
+    qint64 queuedBytes_ = 0;  // frames in outgoing_
     QList<std::function<void()>> afterReply_;
     std::map<std::type_index, std::unique_ptr<TModuleState>> states_;
     std::deque<TOutgoing> outgoing_;

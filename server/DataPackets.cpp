@@ -2,6 +2,9 @@
 
 #include "server/SqlValues.h"
 
+#include <QDir>
+#include <QTemporaryFile>
+
 namespace {
 
 // A rough size of a value on the wire, enough to cut packets near the target size.
@@ -106,4 +109,42 @@ QByteArray RowsPayloadWithId(const QByteArray& packet, quint32 id)
     out.append(head.constData(), offset + idBytes);
     out.append(packet.constData() + offset + 1, packet.size() - offset - 1);
     return out;
+}
+
+std::shared_ptr<const TSpilledPackets> TSpilledPackets::Write(const QList<QByteArray>& packets)
+{
+    auto spilled = std::make_shared<TSpilledPackets>();
+    QTemporaryFile file(QDir::tempPath() + QStringLiteral("/telvane-result-XXXXXX"));
+    file.setAutoRemove(false);
+    if (!file.open())
+        throw Exception(QStringLiteral("A result cannot be kept in a temporary file: %1").arg(file.errorString()));
+    const QString path = file.fileName();
+    file.close();
+    spilled->file_.setFileName(path);
+    const bool opened = spilled->file_.open(QIODevice::ReadWrite);
+    QFile::remove(path);  // the open file lives on without a name
+    if (!opened)
+        throw Exception(QStringLiteral("A result cannot be kept in a temporary file: %1")
+                            .arg(spilled->file_.errorString()));
+    for (const QByteArray& packet : packets) {
+        if (spilled->file_.write(packet) != packet.size())
+            throw Exception(QStringLiteral("A result cannot be kept in a temporary file: %1")
+                                .arg(spilled->file_.errorString()));
+        spilled->offsets_.append(spilled->offsets_.last() + packet.size());
+    }
+    if (!spilled->file_.flush())
+        throw Exception(QStringLiteral("A result cannot be kept in a temporary file: %1")
+                            .arg(spilled->file_.errorString()));
+    return spilled;
+}
+
+QByteArray TSpilledPackets::Packet(qsizetype index) const
+{
+    const qint64 size = offsets_.at(index + 1) - offsets_.at(index);
+    QByteArray packet;
+    if (file_.seek(offsets_.at(index)))
+        packet = file_.read(size);
+    if (packet.size() != size)
+        throw Exception(QStringLiteral("A kept result cannot be read back: %1").arg(file_.errorString()));
+    return packet;
 }

@@ -1,5 +1,6 @@
 #include "server/EventLog.h"
 
+#include "core/Errors.h"
 #include "server/Database.h"
 #include "server/SqlValues.h"
 
@@ -36,7 +37,7 @@ qint64 TEventLog::Add(const char* category, TSeverity severity, const QString& t
     TStatement stmt = db_.Prepare(QStringLiteral(
         "INSERT INTO LOG (DATE_TIME, EVENT_ID, CATEGORY, SEVERITY, TEXT) VALUES (?, ?, ?, ?, ?)"));
     const QString stamp = DateTimeToSqlText(when);
-    for (const QString& piece : SplitLogText(text)) {
+    for (const QString& piece : SplitLogText(ShortQuote(text, MaxEventText))) {
         stmt.BindText(1, stamp);
         stmt.BindInt(2, id);
         stmt.BindText(3, QString::fromLatin1(category));

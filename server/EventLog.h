@@ -24,12 +24,15 @@ inline constexpr char Reports[] = "reports";
 }  // namespace category
 
 inline constexpr int LogTextChunk = 100;
+// An event's text is cut to this many characters (ShortQuote), so one event takes at most a
+// dozen rows whatever outside text it quotes.
+inline constexpr qsizetype MaxEventText = 1000;
 
 class TEventLog {
 public:
     explicit TEventLog(TDatabase& db);
 
-    // Adds one event; returns its EVENT_ID.
+    // Adds one event (its text cut to MaxEventText); returns its EVENT_ID.
     qint64 Add(const char* category, TSeverity severity, const QString& text, TDateTime when);
     qint64 Add(const char* category, TSeverity severity, const QString& text);
 

@@ -8,6 +8,16 @@ qsizetype TLineBuffer::Append(QByteArrayView bytes)
     return taken;
 }
 
+bool TLineBuffer::HasLine() const
+{
+    const char* bytes = data_.constData();
+    const qsizetype last = data_.size() - 1;
+    for (qsizetype i = qMax(start_, scan_); i <= last; ++i)
+        if (bytes[i] == '\n' || (bytes[i] == '\r' && i < last))
+            return true;
+    return false;
+}
+
 bool TLineBuffer::TakeLine(QByteArray& line, bool inputEnded)
 {
     const char* bytes = data_.constData();

@@ -1,6 +1,7 @@
 #pragma once
-// The receiver's input buffer: the exchange's bytes wait here until they form lines. It
-// holds at most its capacity; bytes beyond it do not fit and are the caller's to drop.
+// The receiver's input buffer: an exchange's bytes wait here until they form lines. It
+// holds at most its capacity; the caller offers no more than Room() (TExchangeLink leaves
+// the rest in the network until there is room).
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -16,6 +17,10 @@ public:
     qsizetype Level() const { return data_.size() - start_; }
     bool IsEmpty() const { return Level() == 0; }
     bool IsFull() const { return Level() >= capacity_; }
+    qsizetype Room() const { return qMax<qsizetype>(0, capacity_ - Level()); }
+    // True when TakeLine has a line to give (a CR at the very end does not count: it waits
+    // for its LF).
+    bool HasLine() const;
 
     // Appends as much as fits; returns how many bytes were taken.
     qsizetype Append(QByteArrayView bytes);

@@ -32,32 +32,47 @@ bool SameBytes(const QByteArray& a, const QByteArray& b)
 
 }  // namespace
 
-bool TPasswords::Verify(TAccount account, const QString& password) const
+QString AccountName(TAccount account)
+{
+    return account == TAccount::Administrator ? QStringLiteral("administrator") : QStringLiteral("standard user");
+}
+
+std::optional<TPasswordRecord> TPasswords::Record(TAccount account) const
 {
     TStatement stmt = db_.Prepare(
         QStringLiteral("SELECT ALGORITHM, ITERATIONS, SALT, HASH FROM PASSWORDS WHERE ACCOUNT = ?"));
     stmt.BindInt(1, static_cast<int>(account));
-    if (!stmt.Step() || stmt.Text(0) != kAlgorithm)
-        return false;
-    const int iterations = static_cast<int>(stmt.Int(1));
-    if (iterations <= 0)
-        return false;
-    return SameBytes(Derive(password, stmt.Blob(2), iterations), stmt.Blob(3));
+    if (!stmt.Step())
+        return std::nullopt;
+    return TPasswordRecord{stmt.Text(0), static_cast<int>(qBound(qint64(0), stmt.Int(1), qint64(INT_MAX))), stmt.Blob(2),
+                           stmt.Blob(3)};
 }
 
-void TPasswords::Set(TAccount account, const QString& password)
+void TPasswords::Store(TAccount account, const TPasswordRecord& record)
 {
-    QByteArray salt(kSaltBytes, Qt::Uninitialized);
-    QRandomGenerator::system()->generate(salt.begin(), salt.end());
     TStatement stmt = db_.Prepare(QStringLiteral(
         "INSERT INTO PASSWORDS (ACCOUNT, ALGORITHM, ITERATIONS, SALT, HASH) VALUES (?, ?, ?, ?, ?) "
         "ON CONFLICT (ACCOUNT) DO UPDATE SET ALGORITHM = excluded.ALGORITHM, ITERATIONS = "
         "excluded.ITERATIONS, "
         "SALT = excluded.SALT, HASH = excluded.HASH"));
     stmt.BindInt(1, static_cast<int>(account));
-    stmt.BindText(2, kAlgorithm);
-    stmt.BindInt(3, kIterations);
-    stmt.BindBlob(4, salt);
-    stmt.BindBlob(5, Derive(password, salt, kIterations));
+    stmt.BindText(2, record.Algorithm);
+    stmt.BindInt(3, record.Iterations);
+    stmt.BindBlob(4, record.Salt);
+    stmt.BindBlob(5, record.Hash);
     stmt.Step();
+}
+
+bool TPasswords::Matches(const std::optional<TPasswordRecord>& record, const QString& password)
+{
+    if (!record || record->Algorithm != kAlgorithm || record->Iterations <= 0)
+        return false;
+    return SameBytes(Derive(password, record->Salt, record->Iterations), record->Hash);
+}
+
+TPasswordRecord TPasswords::MakeRecord(const QString& password)
+{
+    QByteArray salt(kSaltBytes, Qt::Uninitialized);
+    QRandomGenerator::system()->generate(salt.begin(), salt.end());
+    return TPasswordRecord{kAlgorithm, kIterations, salt, Derive(password, salt, kIterations)};
 }

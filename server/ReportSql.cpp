@@ -18,22 +18,56 @@ bool IsDeniedFunction(const char* name)
     return name && denied.contains(QByteArray(name).toLower());
 }
 
-// The user data is where the authorizer leaves why it refused, when the reason is not
-// that the statement writes.
-int Authorize(void* refusal, int action, const char* a, const char* b, const char*, const char*)
+// The database's own tables (SQLite's included), in upper case.
+QSet<QByteArray> SchemaTables(TDatabase& db)
 {
+    QSet<QByteArray> tables = {"SQLITE_MASTER", "SQLITE_SCHEMA", "SQLITE_TEMP_MASTER", "SQLITE_TEMP_SCHEMA"};
+    TStatement stmt = db.Prepare(QStringLiteral("SELECT name FROM sqlite_schema WHERE type IN ('table', 'view')"));
+    while (stmt.Step())
+        tables.insert(stmt.Text(0).toUtf8().toUpper());
+    return tables;
+}
+
+bool IsSchemaTable(const QSet<QByteArray>& tables, const char* name)
+{
+    return name && (tables.contains(QByteArray(name).toUpper()) || qstrnicmp(name, "sqlite_", 7) == 0);
+}
+
+bool IsCallsTable(const char* table)
+{
+    static const QSet<QByteArray> tables = {"CALL",     "PBX",    "ARCHIVE",   "EXTENSION",
+                                            "PIN_CODE", "GROUPS", "LIMIT_PLAN"};
+    return table && tables.contains(QByteArray(table).toUpper());
+}
+
+}  // namespace
+
+// The connection is the authorizer's user data: it holds the scope of the statement being
+// prepared (a statement SQLite prepares again later keeps its scope, since one connection
+// runs one statement) and where the authorizer leaves why it refused, when the reason is
+// not that the statement writes.
+int TReportConnection::Authorize(void* self, int action, const char* a, const char* b, const char*, const char*)
+{
+    auto& c = *static_cast<TReportConnection*>(self);
     switch (action) {
         case SQLITE_SELECT:
         case SQLITE_RECURSIVE:
             return SQLITE_OK;
-        case SQLITE_READ:
+        case SQLITE_READ:  // a is the table
             // The hashes would let a standard user guess the administrator's password at leisure.
             if (a && qstricmp(a, "PASSWORDS") == 0) {
-                *static_cast<const char**>(refusal) = "the passwords cannot be read";
+                c.refusal_ = "the passwords cannot be read";
                 return SQLITE_DENY;
             }
             // Pragmas can also be read as table-valued functions ("pragma_table_info").
-            return a && qstrnicmp(a, "pragma_", 7) == 0 ? SQLITE_DENY : SQLITE_OK;
+            if (a && qstrnicmp(a, "pragma_", 7) == 0)
+                return SQLITE_DENY;
+            // Names that are no table of the database are common table expressions.
+            if (c.scope_ == TReadScope::Calls && IsSchemaTable(c.tables_, a) && !IsCallsTable(a)) {
+                c.refusal_ = "a report reads only the calls and their reference tables";
+                return SQLITE_DENY;
+            }
+            return SQLITE_OK;
         case SQLITE_FUNCTION:  // b is the function's name
             return IsDeniedFunction(b) ? SQLITE_DENY : SQLITE_OK;
         default:
@@ -41,10 +75,7 @@ int Authorize(void* refusal, int action, const char* a, const char* b, const cha
     }
 }
 
-int Progress(void* flag)
-{
-    return static_cast<std::atomic<bool>*>(flag)->load() ? 1 : 0;
-}
+namespace {
 
 bool IsBlankTail(const char* tail)
 {
@@ -112,16 +143,42 @@ TReportConnection::TReportConnection(const QString& path) : db_(path, TDatabase:
     sqlite3_limit(h, SQLITE_LIMIT_LENGTH, 64 * 1024 * 1024);
     sqlite3_db_config(h, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
     sqlite3_db_config(h, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
-    sqlite3_set_authorizer(h, Authorize, &refusal_);
+    tables_ = SchemaTables(db_);
+    sqlite3_set_authorizer(h, &TReportConnection::Authorize, this);
 }
 
-void TReportConnection::SetCancelFlag(std::shared_ptr<std::atomic<bool>> flag)
+void TReportConnection::SetLimits(std::shared_ptr<std::atomic<bool>> cancel, qint64 timeoutMs)
 {
-    cancel_ = std::move(flag);
-    sqlite3_progress_handler(db_.Handle(), cancel_ ? 1000 : 0, cancel_ ? Progress : nullptr, cancel_.get());
+    cancel_ = std::move(cancel);
+    timeoutMs_ = timeoutMs;
+    deadline_ = timeoutMs > 0 ? QDeadlineTimer(timeoutMs) : QDeadlineTimer(QDeadlineTimer::Forever);
+    timedOut_ = false;
+    sqlite3_progress_handler(db_.Handle(), 1000, &TReportConnection::Progress, this);
 }
 
-TStatement TReportConnection::Prepare(const QString& sql)
+int TReportConnection::Progress(void* self)
+{
+    auto& c = *static_cast<TReportConnection*>(self);
+    if (c.cancel_ && c.cancel_->load())
+        return 1;
+    if (c.deadline_.hasExpired()) {
+        c.timedOut_ = true;
+        return 1;
+    }
+    return 0;
+}
+
+QString TReportConnection::StopReason() const
+{
+    if (timedOut_)
+        return QStringLiteral("The statement was stopped: it ran longer than the server's limit of %1 s.")
+            .arg(timeoutMs_ / 1000.0);
+    if (cancel_ && cancel_->load())
+        return QStringLiteral("The query was cancelled.");
+    return QString();
+}
+
+TStatement TReportConnection::Prepare(const QString& sql, TReadScope scope)
 {
     if (sql.size() > MaxReportSqlLength)
         throw Exception(
@@ -129,6 +186,7 @@ TStatement TReportConnection::Prepare(const QString& sql)
     const QByteArray utf8 = sql.toUtf8();
     sqlite3_stmt* raw = nullptr;
     const char* tail = nullptr;
+    scope_ = scope;
     refusal_ = nullptr;
     const int rc =
         sqlite3_prepare_v2(db_.Handle(), utf8.constData(), static_cast<int>(utf8.size()), &raw, &tail);
@@ -153,7 +211,40 @@ TStatement TReportConnection::Prepare(const QString& sql)
     return stmt;
 }
 
-TDataSetResult RunReportStatement(TStatement& stmt, const std::atomic<bool>& cancel, qint64 maxBytes)
+namespace {
+
+// A result larger than this is kept in a temporary file once it has been read, so that
+// the results kept for opening take no memory; smaller ones stay in memory, within the
+// budget.
+constexpr qint64 kSpillAbove = 1024 * 1024;
+
+void KeepOnDisk(TDataSetResult& result)
+{
+    if (result.Lease->Bytes() <= kSpillAbove)
+        return;
+    try {
+        result.Spilled = TSpilledPackets::Write(result.Packets);
+    } catch (const Exception&) {
+        return;  // kept in memory, as the budget allowed
+    }
+    result.Packets.clear();
+    result.Lease->GrowTo(0);
+}
+
+// The result's share of the server's memory grows with every row packed.
+void Charge(TResultBudget::TLease& lease, const TRowsPacker& packer)
+{
+    if (!lease.GrowTo(packer.Footprint()))
+        throw Exception(QStringLiteral("The result is too large: the server keeps %1 MiB for the results of "
+                                       "all clients, and only %2 MiB of it are free.")
+                            .arg(lease.BudgetLimit() >> 20)
+                            .arg((lease.BudgetLimit() - lease.BudgetInUse() + lease.Bytes()) >> 20));
+}
+
+}  // namespace
+
+TDataSetResult RunReportStatement(TStatement& stmt, const TReportConnection& connection,
+                                  std::shared_ptr<TResultBudget::TLease> lease)
 {
     TDataSetResult result;
     const int columns = stmt.ColumnCount();
@@ -182,14 +273,15 @@ TDataSetResult RunReportStatement(TStatement& stmt, const std::atomic<bool>& can
                 row.append(ColumnValueAs(stmt, c, f.DataType));
             }
             packer.Add(std::move(row));
-            if (packer.EncodedBytes() > maxBytes)
-                throw Exception(QStringLiteral("The result is larger than %1 bytes.").arg(maxBytes));
+            Charge(*lease, packer);
         }
+        packer.Finish();
+        Charge(*lease, packer);
     } catch (const Exception& e) {
-        result.Error = cancel.load() ? QStringLiteral("The query was cancelled.") : e.Message();
+        const QString stopped = connection.StopReason();
+        result.Error = stopped.isEmpty() ? e.Message() : stopped;
         return result;
     }
-    packer.Finish();
     for (TFieldDef& f : result.Fields) {
         if (f.DataType == TFieldType::Unknown)
             f.DataType = TFieldType::WideString;  // only nulls: any type reads them
@@ -197,5 +289,7 @@ TDataSetResult RunReportStatement(TStatement& stmt, const std::atomic<bool>& can
     }
     result.Packets = packer.Packets();
     result.RowCount = packer.RowCount();
+    result.Lease = std::move(lease);
+    KeepOnDisk(result);
     return result;
 }

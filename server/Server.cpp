@@ -19,9 +19,15 @@
 
 #include <limits>
 
-TServer::TServer(TServerOptions options, QObject* parent) : QObject(parent), options_(std::move(options))
+TServer::TServer(TServerOptions options, QObject* parent)
+    : QObject(parent),
+      options_(std::move(options)),
+      dropped_(options_.DroppedLogPerMinute,
+               [this](const QString& text) { LogEvent(category::Client, TSeverity::Warning, text); },
+               QStringLiteral("dropped connections")),
+      results_(options_.ResultMemory),
+      queries_(options_.QueryThreads, options_.QueryShare)
 {
-    pool_.setMaxThreadCount(qMax(1, options_.QueryThreads));
     RegisterMainModule(calls_, providers_);
     RegisterArchivesModule(calls_, providers_);
     RegisterAdminModule(calls_, providers_);
@@ -36,7 +42,9 @@ TServer::~TServer()
     for (TClientConnection* c : std::as_const(connections_))
         delete c;
     connections_.clear();
-    pool_.waitForDone();
+    queries_.Stop();
+    if (passwords_)
+        passwords_->Shutdown();
 }
 
 void TServer::Start()
@@ -59,6 +67,7 @@ void TServer::Start()
         Log(TSeverity::Information, QStringLiteral("the database exists already: no demo data added"));
     }
     events_ = std::make_unique<TEventLog>(*db_);
+    passwords_ = std::make_unique<TPasswordGuard>(*db_, *this, options_);
     checker_ = std::make_unique<TReportConnection>(options_.DatabasePath);
     StoreCommandLineSettings();
 
@@ -82,15 +91,22 @@ void TServer::StoreCommandLineSettings()
         {setting::ReceiverBufferSize, options_.ReceiverBufferSize},
         {setting::ControlProtocol, options_.ControlProtocol},
         {setting::CommandRetryMs, options_.CommandRetryMs},
+        {setting::ReceiverConnections, options_.ReceiverConnections},
+        {setting::ReceiverPauseKb, options_.ReceiverPauseKb},
+        {setting::ReceiverResumeKb, options_.ReceiverResumeKb},
     };
     for (const auto& [name, value] : given)
         if (value)
             settings.SetInt(name, *value);
+    if (options_.ReceiverListenAddress)
+        settings.SetString(setting::ReceiverListenAddress, *options_.ReceiverListenAddress);
+    if (options_.ReceiverAllowed)
+        settings.SetString(setting::ReceiverAllowed, *options_.ReceiverAllowed);
 }
 
 void TServer::StartLiveParts()
 {
-    receiver_ = std::make_unique<TReceiver>(*db_, options_.ListenAddress, *this);
+    receiver_ = std::make_unique<TReceiver>(*db_, options_.ListenAddress, *this, options_.DroppedLogPerMinute);
     queue_ = std::make_unique<TCommandQueue>(*db_, *this, *receiver_, options_.RetryNoticeMs);
     queue_->Load();
     // A receiver that ran when the server stopped runs again.
@@ -125,6 +141,11 @@ void TServer::LogEvent(const char* category, TSeverity severity, const QString& 
     } catch (const Exception& e) {
         Log(TSeverity::Error, QStringLiteral("Cannot write the event to the LOG table: %1").arg(e.Message()));
     }
+}
+
+void TServer::LogDropped(const QString& text)
+{
+    dropped_.Add(text);
 }
 
 void TServer::Notice(const char* category, TSeverity severity, const QString& text)
@@ -163,9 +184,32 @@ void TServer::DataChanged()
         receiver_->ConfigurationChanged();
 }
 
-void TServer::CheckReportSql(const QString& sql)
+void TServer::CheckReportSql(const QString& sql, TReadScope scope)
 {
-    checker_->Prepare(sql);
+    checker_->Prepare(sql, scope);
+}
+
+int TServer::PendingConnections() const
+{
+    int n = 0;
+    for (const TClientConnection* c : connections_)
+        if (!c->Accepted() && !c->Closing())
+            ++n;
+    return n;
+}
+
+// Connections without an accepted handshake are few and short-lived for real clients; past
+// the limit the oldest goes, so a flood of idle connections cannot keep real clients out.
+void TServer::MakeRoomForPending()
+{
+    if (PendingConnections() < options_.MaxPendingConnections)
+        return;
+    for (TClientConnection* c : std::as_const(connections_))
+        if (!c->Accepted() && !c->Closing()) {
+            c->Close(QStringLiteral("%1 connections were waiting for their handshake")
+                         .arg(options_.MaxPendingConnections));
+            return;
+        }
 }
 
 int TServer::AcceptedClients() const
@@ -185,6 +229,7 @@ void TServer::OnNewConnection()
             socket->deleteLater();
             continue;
         }
+        MakeRoomForPending();
         auto* connection = new TClientConnection(*this, socket, nextConnection_++);
         connections_.append(connection);
         connect(connection, &TClientConnection::Finished, this, &TServer::OnConnectionFinished);
@@ -233,7 +278,10 @@ void TServer::FinishShutdown()
     for (TClientConnection* c : std::as_const(connections_))
         delete c;
     connections_.clear();
-    pool_.waitForDone();
+    queries_.Stop();
+    if (passwords_)
+        passwords_->Shutdown();
+    dropped_.Flush();
     checker_.reset();
     queue_.reset();
     if (receiver_) {

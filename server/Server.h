@@ -8,7 +8,11 @@
 #include "server/CommandQueue.h"
 #include "server/Database.h"
 #include "server/EventLog.h"
+#include "server/LogThrottle.h"
+#include "server/PasswordGuard.h"
+#include "server/QueryScheduler.h"
 #include "server/Receiver.h"
+#include "server/ResultBudget.h"
 #include "server/ReportSql.h"
 #include "server/ServerContext.h"
 #include "server/ServerLog.h"
@@ -16,7 +20,6 @@
 
 #include <QList>
 #include <QObject>
-#include <QThreadPool>
 
 #include <memory>
 
@@ -48,28 +51,34 @@ public:
     TCallTable& Calls() { return calls_; }
     const TCallTable& Calls() const override { return calls_; }
     const TProviderTable& Providers() const override { return providers_; }
-    QThreadPool& QueryPool() override { return pool_; }
+    TQueryScheduler& Queries() override { return queries_; }
+    TResultBudget& ResultBudget() override { return results_; }
+    TPasswordGuard& Passwords() override { return *passwords_; }
 
     TReceiver& Receiver() override { return *receiver_; }
     TCommandQueue& CommandQueue() override { return *queue_; }
 
     void Log(TSeverity severity, const QString& text) override;
     void LogEvent(const char* category, TSeverity severity, const QString& text) override;
+    void LogDropped(const QString& text) override;
     void Notice(const char* category, TSeverity severity, const QString& text) override;
     using TClientNotifier::Broadcast;
     void Broadcast(TCallbackTarget target, const QString& method, const QVariantList& args) override;
     void SendLiveState(TClientCallbacks& client) override;
     int NewStatusId() override;
     void DataChanged() override;
-    void CheckReportSql(const QString& sql) override;
+    void CheckReportSql(const QString& sql, TReadScope scope) override;
     int AcceptedClients() const override;
     int ConnectionCount() const { return static_cast<int>(connections_.size()); }
+    // Connections without an accepted handshake.
+    int PendingConnections() const;
 
 Q_SIGNALS:
     void Stopped();
 
 private:
     void OnNewConnection();
+    void MakeRoomForPending();
     void OnConnectionFinished(TClientConnection* connection);
     void FinishShutdown();
     void StoreCommandLineSettings();
@@ -82,9 +91,12 @@ private:
     std::unique_ptr<TReportConnection> checker_;
     std::unique_ptr<TReceiver> receiver_;
     std::unique_ptr<TCommandQueue> queue_;
+    std::unique_ptr<TPasswordGuard> passwords_;
+    TLogThrottle dropped_;
     TCallTable calls_;
     TProviderTable providers_;
-    QThreadPool pool_;
+    TResultBudget results_;
+    TQueryScheduler queries_;
     QTcpServer* listener_ = nullptr;
     QList<TClientConnection*> connections_;
     quint64 nextConnection_ = 1;

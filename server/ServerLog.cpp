@@ -33,7 +33,7 @@ void TServerLog::Write(TSeverity severity, const QString& text)
 {
     const QString line = QStringLiteral("%1 [%2] %3\n")
                              .arg(FormatDateTime(QStringLiteral("yyyy-mm-dd hh:nn:ss.zzz"), Now()),
-                                  SeverityName(severity), text);
+                                  SeverityName(severity), ShortQuote(text, MaxServerLogText));
     const QByteArray utf8 = line.toUtf8();
     QMutexLocker lock(&mutex_);
     if (file_.isOpen()) {

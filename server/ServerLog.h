@@ -6,6 +6,10 @@
 #include <QMutex>
 #include <QString>
 
+// An entry longer than this is cut (ShortQuote): outside text in an entry must not let a
+// peer fill the disk or hold the server's thread.
+inline constexpr qsizetype MaxServerLogText = 4000;
+
 // Severities as the LOG table numbers them.
 enum class TSeverity { Information = 1, Warning = 2, Error = 3, Bug = 4 };
 

@@ -1,8 +1,12 @@
 #include "server/ServerOptions.h"
 
+#include "server/AddressList.h"
 #include "server/CommandLine.h"
 
 #include <QFileInfo>
+
+#include <functional>
+#include <type_traits>
 
 QString TServerOptions::EffectiveLogPath() const
 {
@@ -13,6 +17,80 @@ QString TServerOptions::EffectiveLogPath() const
 }
 
 namespace {
+
+// A numeric option of the limits and defences: the option, its range and where the value
+// goes. Times are whole seconds or milliseconds, as the value name says.
+struct TLimitOption {
+    QCommandLineOption Option;
+    qint64 Min = 0;
+    qint64 Max = 0;
+    std::function<void(TServerOptions&, qint64)> Store;
+};
+
+QCommandLineOption LimitOption(const char* name, const char* help, const char* valueName, qint64 defaultValue)
+{
+    return QCommandLineOption(QLatin1String(name),
+                              QStringLiteral("%1 (default %2).").arg(QLatin1String(help)).arg(defaultValue),
+                              QLatin1String(valueName));
+}
+
+QList<TLimitOption> LimitOptions()
+{
+    const TServerOptions d;
+    auto seconds = [](int TServerOptions::*field) {
+        return [field](TServerOptions& o, qint64 v) { o.*field = static_cast<int>(v * 1000); };
+    };
+    auto plain = [](auto TServerOptions::*field) {
+        return [field](TServerOptions& o, qint64 v) {
+            o.*field = static_cast<std::remove_reference_t<decltype(o.*field)>>(v);
+        };
+    };
+    return {
+        {LimitOption("max-login-frame", "The largest frame before a password check has succeeded, in bytes",
+                     "BYTES", d.MaxLoginFrame),
+         64, 0xFFFFFFFFLL, plain(&TServerOptions::MaxLoginFrame)},
+        {LimitOption("handshake-timeout", "Seconds a connection has for an accepted handshake", "S",
+                     d.HandshakeTimeoutMs / 1000),
+         1, 3600, seconds(&TServerOptions::HandshakeTimeoutMs)},
+        {LimitOption("max-pending", "Connections without an accepted handshake; the oldest goes beyond", "N",
+                     d.MaxPendingConnections),
+         1, 100000, plain(&TServerOptions::MaxPendingConnections)},
+        {LimitOption("frame-timeout", "Seconds a frame may wait for its next byte", "S", d.FrameTimeoutMs / 1000),
+         1, 3600, seconds(&TServerOptions::FrameTimeoutMs)},
+        {LimitOption("min-frame-rate", "Bytes a second a frame must arrive at, on average", "BYTES",
+                     d.MinFrameRate),
+         1, 1000000000, plain(&TServerOptions::MinFrameRate)},
+        {LimitOption("max-send-queue", "Bytes waiting for a client that does not read", "BYTES",
+                     d.MaxSendQueue),
+         1 << 20, qint64(1) << 40, plain(&TServerOptions::MaxSendQueue)},
+        {LimitOption("guess-delay", "Milliseconds the check after a wrong password waits, doubled per guess",
+                     "MS", d.GuessDelayMs),
+         0, 600000, plain(&TServerOptions::GuessDelayMs)},
+        {LimitOption("max-guess-delay", "The longest wait before a password check, in milliseconds", "MS",
+                     d.MaxGuessDelayMs),
+         0, 600000, plain(&TServerOptions::MaxGuessDelayMs)},
+        {LimitOption("statement-timeout", "Seconds a report or log statement may run (0: no limit)", "S",
+                     d.StatementTimeoutMs / 1000),
+         0, 86400, seconds(&TServerOptions::StatementTimeoutMs)},
+        {LimitOption("query-threads", "Report and log statements running at once", "N", d.QueryThreads), 1,
+         256, plain(&TServerOptions::QueryThreads)},
+        {LimitOption("result-memory", "Bytes all statement results may take together", "BYTES", d.ResultMemory),
+         1 << 20, qint64(1) << 40, plain(&TServerOptions::ResultMemory)},
+    };
+}
+
+bool ReadLimitOptions(const QList<TLimitOption>& limits, TServerOptions& options, TCommandLine& line)
+{
+    for (const TLimitOption& limit : limits) {
+        if (!line.IsSet(limit.Option))
+            continue;
+        qint64 value = 0;
+        if (!line.ReadInteger(limit.Option, limit.Min, limit.Max, value))
+            return false;
+        limit.Store(options, value);
+    }
+    return true;
+}
 
 bool ReadServerOptions(const QStringList& arguments, TServerOptions& options, TCommandLine& line)
 {
@@ -66,8 +144,36 @@ bool ReadServerOptions(const QStringList& arguments, TServerOptions& options, TC
         QStringLiteral("retry-interval"),
         QStringLiteral("Milliseconds between attempts to send a queued command (stored; default 10000)."),
         QStringLiteral("MS"));
-    if (!line.Parse(arguments, {db, port, listen, demo, demoDate, maxClients, maxFrame, log, version, typelib,
-                                receiverPort, receiverBuffer, startReceiver, controlProtocol, retryInterval}))
+    const QCommandLineOption receiverListen(
+        QStringLiteral("receiver-listen"),
+        QStringLiteral("The address the receiver listens on (stored; default that of --listen)."),
+        QStringLiteral("ADDRESS"));
+    const QCommandLineOption receiverAllow(
+        QStringLiteral("receiver-allow"),
+        QStringLiteral("The addresses and subnets the exchange may connect from, separated by commas "
+                       "(stored; default any)."),
+        QStringLiteral("LIST"));
+    const QCommandLineOption receiverConnections(
+        QStringLiteral("receiver-connections"),
+        QStringLiteral("Exchange connections the receiver accepts at once (stored; default 1)."),
+        QStringLiteral("N"));
+    const QCommandLineOption receiverPause(
+        QStringLiteral("receiver-pause"),
+        QStringLiteral("KiB in the input buffer above which the exchange is no longer read (stored; default 48)."),
+        QStringLiteral("KB"));
+    const QCommandLineOption receiverResume(
+        QStringLiteral("receiver-resume"),
+        QStringLiteral("KiB in the input buffer below which reading resumes (stored; default 16)."),
+        QStringLiteral("KB"));
+    const QList<TLimitOption> limits = LimitOptions();
+    QList<QCommandLineOption> all = {db,           port,           listen,         demo,
+                                     demoDate,     maxClients,     maxFrame,       log,
+                                     version,      typelib,        receiverPort,   receiverBuffer,
+                                     startReceiver, controlProtocol, retryInterval, receiverListen,
+                                     receiverAllow, receiverConnections, receiverPause, receiverResume};
+    for (const TLimitOption& limit : limits)
+        all.append(limit.Option);
+    if (!line.Parse(arguments, all) || !ReadLimitOptions(limits, options, line))
         return false;
     // Started without a word: what it needs is the usage, not one complaint.
     if (arguments.isEmpty())
@@ -97,8 +203,24 @@ bool ReadServerOptions(const QStringList& arguments, TServerOptions& options, TC
     if (!readSetting(receiverPort, 0, 65535, options.ReceiverPort) ||
         !readSetting(receiverBuffer, 256, 16 * 1024 * 1024, options.ReceiverBufferSize) ||
         !readSetting(controlProtocol, 0, 3, options.ControlProtocol) ||
-        !readSetting(retryInterval, 10, 86400000, options.CommandRetryMs))
+        !readSetting(retryInterval, 10, 86400000, options.CommandRetryMs) ||
+        !readSetting(receiverConnections, 1, 32000, options.ReceiverConnections) ||
+        !readSetting(receiverPause, 1, 1024, options.ReceiverPauseKb) ||
+        !readSetting(receiverResume, 1, 1024, options.ReceiverResumeKb))
         return false;
+    if (line.IsSet(receiverListen)) {
+        const QString address = line.Value(receiverListen).trimmed();
+        if (QHostAddress probe; !address.isEmpty() && !probe.setAddress(address))
+            return line.Fail(QStringLiteral("--receiver-listen needs an IP address."));
+        options.ReceiverListenAddress = address;
+    }
+    if (line.IsSet(receiverAllow)) {
+        TAddressList allowed;
+        QString why;
+        if (!TAddressList::Parse(line.Value(receiverAllow), allowed, &why))
+            return line.Fail(QStringLiteral("--receiver-allow: %1").arg(why));
+        options.ReceiverAllowed = line.Value(receiverAllow).trimmed();
+    }
     options.StartReceiver = line.IsSet(startReceiver);
     if (line.IsSet(listen) && !options.ListenAddress.setAddress(line.Value(listen)))
         return line.Fail(QStringLiteral("--listen needs an IP address."));

@@ -17,6 +17,16 @@ inline constexpr char VatPercent[] = "vat_percent";          // VAT added to raw
 inline constexpr char ReceiverPort[] = "receiver_port";
 inline constexpr char ReceiverBufferSize[] = "receiver_buffer_size";  // bytes
 inline constexpr char ReceiverRunning[] = "receiver_running";         // 0 or 1
+// Who may connect to the receiver and how it reads: the address it listens on (empty: the
+// server's --listen address), the addresses and subnets an exchange may connect from
+// (TAddressList; empty: any), how many exchange connections it takes at once, and the
+// input buffer levels (KiB) above which it stops reading a connection and below which it
+// reads again.
+inline constexpr char ReceiverListenAddress[] = "receiver_listen_address";
+inline constexpr char ReceiverAllowed[] = "receiver_allowed_addresses";
+inline constexpr char ReceiverConnections[] = "receiver_max_connections";
+inline constexpr char ReceiverPauseKb[] = "receiver_pause_above";
+inline constexpr char ReceiverResumeKb[] = "receiver_resume_below";
 // The command queue.
 inline constexpr char QueueEnabled[] = "command_queue_enabled";     // 0 or 1
 inline constexpr char ControlProtocol[] = "control_protocol";       // 0 to 3
@@ -25,6 +35,9 @@ inline constexpr char CommandRetryMs[] = "command_retry_interval";  // milliseco
 
 inline constexpr int DefaultReceiverPort = 9100;
 inline constexpr int DefaultReceiverBufferSize = 64 * 1024;
+inline constexpr int DefaultReceiverConnections = 1;
+inline constexpr int DefaultReceiverPauseKb = 48;
+inline constexpr int DefaultReceiverResumeKb = 16;
 inline constexpr int DefaultCommandRetryMs = 10000;
 
 // The control protocols, numbered as the options list them.

@@ -42,6 +42,8 @@ QVariant IntegerAs(qint64 value, TFieldType type)
 
 QString DateTimeToSqlText(TDateTime value)
 {
+    if (!IsValidDateTime(value))
+        return QString();
     int y, m, d, h, n, s, z;
     DecodeDate(value, y, m, d);
     DecodeTime(value, h, n, s, z);
@@ -194,21 +196,24 @@ QVariant ConvertToFieldType(const QVariant& value, TFieldType type)
             return id == QMetaType::Bool ? value : QVariant(value.toLongLong(&ok) != 0 && ok);
         case TFieldType::DateTime:
         case TFieldType::TimeStamp: {
-            if (VarIsDateTime(value))
-                return value;
             TDateTime dt = 0;
-            if (isText)
-                return SqlTextToDateTime(value.toString(), dt) ? VarFromDateTime(dt) : QVariant();
-            dt = value.toDouble(&ok);
-            return ok ? VarFromDateTime(dt) : QVariant();
+            if (VarIsDateTime(value))
+                dt = VarToDateTime(value);
+            else if (isText)
+                ok = SqlTextToDateTime(value.toString(), dt);
+            else
+                dt = value.toDouble(&ok);
+            return ok && IsValidDateTime(dt) ? VarFromDateTime(dt) : QVariant();
         }
         case TFieldType::Blob:
             return QVariant(value.toByteArray());
         case TFieldType::Unknown:
             return value;
         default:
-            if (VarIsDateTime(value))
-                return QVariant(DateTimeToSqlText(value.value<TVarDate>().Value));
+            if (VarIsDateTime(value)) {
+                const TDateTime dt = VarToDateTime(value);
+                return IsValidDateTime(dt) ? QVariant(DateTimeToSqlText(dt)) : QVariant();
+            }
             if (id == QMetaType::Double)
                 return QVariant(QString::number(value.toDouble(), 'g', 17));
             return QVariant(value.toString());
@@ -264,6 +269,8 @@ bool ValueForColumn(const QVariant& value, const TFieldDef& field, QVariant& out
                 dt = DateTimeFromQDateTime(value.toDateTime());
             else if (!text || !SqlTextToDateTime(value.toString(), dt))
                 return fail(QStringLiteral("a point in time was expected"));
+            if (!IsValidDateTime(dt))
+                return fail(QStringLiteral("a point in time between the years 1 and 9999 was expected"));
             out = QVariant(DateTimeToSqlText(dt));
             return true;
         }

@@ -13,6 +13,7 @@
 
 class TStatement;
 
+// Empty for a value that is no point in time (IsValidDateTime).
 QString DateTimeToSqlText(TDateTime value);
 // Reads the three stored forms (and a 'T' instead of the blank); false for anything else.
 bool SqlTextToDateTime(const QString& text, TDateTime& out);

@@ -6,46 +6,43 @@
 #include "server/ReportSql.h"
 #include "server/ServerContext.h"
 
+#include "server/QueryScheduler.h"
+
 #include <QPointer>
-#include <QRunnable>
-#include <QThreadPool>
 
 namespace {
 
-class TQueryJob : public QRunnable {
-public:
-    using TDone = std::function<void(TDataSetResultPtr)>;
-    TQueryJob(QString path, QString sql, qint64 maxBytes, std::shared_ptr<std::atomic<bool>> cancel,
-              TDone done)
-        : path_(std::move(path)),
-          sql_(std::move(sql)),
-          maxBytes_(maxBytes),
-          cancel_(std::move(cancel)),
-          done_(std::move(done))
-    {
-    }
-    void run() override
+// A statement's run on a worker thread: its own read-only connection, the connection's
+// read scope, the time limit and a share of the result budget.
+struct TQueryJob {
+    QString Path;
+    QString Sql;
+    TReadScope Scope = TReadScope::Calls;
+    qint64 TimeoutMs = 0;
+    std::shared_ptr<std::atomic<bool>> Cancel;
+    std::shared_ptr<TResultBudget::TLease> Lease;
+
+    TDataSetResultPtr Run() const
     {
         auto result = std::make_shared<TDataSetResult>();
         try {
-            TReportConnection connection(path_);
-            connection.SetCancelFlag(cancel_);
-            TStatement stmt = connection.Prepare(sql_);
-            *result = RunReportStatement(stmt, *cancel_, maxBytes_);
+            TReportConnection connection(Path);
+            connection.SetLimits(Cancel, TimeoutMs);
+            TStatement stmt = connection.Prepare(Sql, Scope);
+            *result = RunReportStatement(stmt, connection, Lease);
         } catch (const Exception& e) {
             result->Error = e.Message();
         } catch (const std::exception& e) {
             result->Error = QString::fromUtf8(e.what());
         }
-        done_(result);
+        return result;
     }
-
-private:
-    QString path_, sql_;
-    qint64 maxBytes_;
-    std::shared_ptr<std::atomic<bool>> cancel_;
-    TDone done_;
 };
+
+TReadScope ScopeOf(const TClientConnection& client)
+{
+    return client.Level() >= level::Administrator ? TReadScope::AllButPasswords : TReadScope::Calls;
+}
 
 }  // namespace
 
@@ -64,7 +61,8 @@ void TStatementSlot::Cancel()
 
 void TStatementSlot::Run(TClientConnection& client, TServerContext& server, const QString& sql)
 {
-    server.CheckReportSql(sql);
+    const TReadScope scope = ScopeOf(client);
+    server.CheckReportSql(sql, scope);
     Cancel();  // a newer statement replaces one still running
     cancel_ = std::make_shared<std::atomic<bool>>(false);
     running_ = true;
@@ -76,17 +74,18 @@ void TStatementSlot::Run(TClientConnection& client, TServerContext& server, cons
     }
     // The slot lives as long as its connection, which the job may outlive.
     QPointer<TClientConnection> self(&client);
-    auto* job = new TQueryJob(server.Database().Path(), sql, server.Options().MaxResultBytes, cancel_,
-                              [self, this, &server, generation](TDataSetResultPtr result) {
-                                  QMetaObject::invokeMethod(
-                                      self.data(),
-                                      [self, this, &server, generation, result] {
-                                          if (self)
-                                              Done(*self, server, generation, result);
-                                      },
-                                      Qt::QueuedConnection);
-                              });
-    server.QueryPool().start(job);
+    const TQueryJob job{server.Database().Path(), sql, scope, server.Options().StatementTimeoutMs, cancel_,
+                        server.ResultBudget().NewLease()};
+    server.Queries().Submit(client.Number(), [job, self, this, &server, generation] {
+        TDataSetResultPtr result = job.Run();
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, this, &server, generation, result] {
+                if (self)
+                    Done(*self, server, generation, result);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 TDataSetResultPtr TStatementSlot::Open(quint32 requestId, const QString& provider)

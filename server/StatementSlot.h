@@ -1,10 +1,12 @@
 #pragma once
 // One kind of client statement on a connection (a report, a log search, one event's rows):
-// the statement runs on the query pool with a read-only connection of its own, its result
-// is kept for the provider that serves it, and opens that come while it runs are answered
-// when it is done. A newer statement replaces (cancels) one still running; a statement
-// that ends after its connection has closed is dropped. Lives in the per-connection state
-// of the module whose statement it is.
+// the statement runs on the query scheduler (TQueryScheduler: the connection's fair share
+// of the workers) with a read-only connection of its own, within the statement time limit,
+// its result is kept for the provider that serves it (a large one in a temporary file, so
+// that kept results hold no memory), and opens that come while it runs are answered when
+// it is done. A newer statement replaces (cancels) one still running; a statement that ends
+// after its connection has closed is dropped. Lives in the per-connection state of the
+// module whose statement it is.
 
 #include "remote/CallbackInterfaces.h"
 #include "server/DataPackets.h"
@@ -29,8 +31,8 @@ public:
     TStatementSlot(const TStatementSlot&) = delete;
     TStatementSlot& operator=(const TStatementSlot&) = delete;
 
-    // Runs the client's statement when it is one read-only statement; raises Exception
-    // (and changes nothing) when it is refused.
+    // Runs the client's statement when it is one read-only statement of the tables the
+    // client's level may read; raises Exception (and changes nothing) when it is refused.
     void Run(TClientConnection& client, TServerContext& server, const QString& sql);
     // The result for an open (whose failure the open reports), or null while the statement
     // runs: the open is then answered when it is done. Raises Exception before any

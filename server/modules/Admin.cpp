@@ -4,14 +4,12 @@
 #include "server/ClientConnection.h"
 #include "server/Database.h"
 #include "server/EventLog.h"
+#include "server/FilterClause.h"
 #include "server/ServerContext.h"
 #include "server/Settings.h"
 #include "server/TableProvider.h"
 #include "server/TariffRules.h"
 
-#include <QRegularExpression>
-
-#include <limits>
 
 namespace {
 
@@ -166,23 +164,10 @@ QVariant SetFilterClause(TCallContext& c)
         filter = &TAdminState::PinCodeFilter;
     else
         throw EOleSysError(QStringLiteral("Unknown query \"%1\".").arg(query), hr::DISP_E_UNKNOWNNAME_);
-    if (clause.trimmed().isEmpty()) {
-        State(c.Client).*filter = std::nullopt;
-        return QVariant();
-    }
-    // Only the three clauses the administration sends are understood; the server builds
-    // its own SQL from them, so no client text reaches the statement.
-    static const QRegularExpression re(
-        QStringLiteral("^\\s*where\\s+(PBX_ID|GROUP_ID|LIMIT_PLAN_ID)\\s*=\\s*(-?\\d{1,10})\\s*$"),
-        QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch m = re.match(clause);
-    bool ok = false;
-    const qint64 value = m.hasMatch() ? m.captured(2).toLongLong(&ok) : 0;
-    if (!ok || value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
+    if (!ParseFilterClause(clause, State(c.Client).*filter))
         throw Exception(QStringLiteral("The filter clause \"%1\" is refused: only \"where PBX_ID = n\", "
                                        "\"where GROUP_ID = n\" and \"where LIMIT_PLAN_ID = n\" are accepted.")
-                            .arg(clause));
-    State(c.Client).*filter = TRowFilter{m.captured(1).toUpper(), value};
+                            .arg(ShortQuote(clause)));
     return QVariant();
 }
 

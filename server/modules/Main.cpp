@@ -3,9 +3,12 @@
 #include "server/ClientConnection.h"
 #include "server/Database.h"
 #include "server/EventLog.h"
+#include "server/PasswordGuard.h"
 #include "server/Passwords.h"
 #include "server/ServerContext.h"
 #include "server/Settings.h"
+
+#include <QPointer>
 
 namespace {
 
@@ -14,9 +17,9 @@ TAccount AccountOf(bool administrator)
     return administrator ? TAccount::Administrator : TAccount::User;
 }
 
-QString AccountName(bool administrator)
+TGuesser GuesserOf(const TClientConnection& client)
 {
-    return administrator ? QStringLiteral("administrator") : QStringLiteral("standard user");
+    return TGuesser{client.Number(), client.Peer(), client.PeerAddress()};
 }
 
 QVariant Handshake(TCallContext& c)
@@ -40,6 +43,9 @@ QVariant Handshake(TCallContext& c)
     if (clientVersion != serverVersion) {
         c.Args[4] = serverVersion;
         c.Args[5] = -1;
+        // A refused handshake leaves nothing of an earlier accepted one: no level, no
+        // callbacks, no place among the clients.
+        c.Client.Refuse();
         server.LogEvent(category::Client, TSeverity::Warning,
                         QStringLiteral("Client %1 (%2) refused: client version %3, server version %4.")
                             .arg(c.Client.Number())
@@ -50,7 +56,7 @@ QVariant Handshake(TCallContext& c)
     }
     c.Client.SetCallbackObjects(objects);
     if (!c.Client.Accepted()) {
-        c.Client.SetAccepted(true);
+        c.Client.Accept();
         const int max = server.Options().MaxClients;
         if (max > 0 && server.AcceptedClients() > max)
             c.Client.SendAwayAfterReply();
@@ -70,20 +76,19 @@ QVariant Handshake(TCallContext& c)
     return QVariant();
 }
 
+// The check runs off the server's thread (TPasswordGuard); the answer follows.
 QVariant CheckPassword(TCallContext& c)
 {
     const bool administrator = c.Bool(0);
     const QString password = c.String(1);
-    const bool right = TPasswords(c.Server.Database()).Verify(AccountOf(administrator), password);
-    if (right)
-        c.Client.RaiseLevel(administrator ? level::Administrator : level::User);
-    else
-        c.Server.LogEvent(category::Client, TSeverity::Warning,
-                          QStringLiteral("Client %1 (%2): wrong %3 password.")
-                              .arg(c.Client.Number())
-                              .arg(c.Client.Peer())
-                              .arg(AccountName(administrator)));
-    return QVariant(right);
+    QPointer<TClientConnection> client(&c.Client);
+    c.Server.Passwords().Check(GuesserOf(c.Client), AccountOf(administrator), password,
+                               [reply = c.Defer(), client, administrator](bool right) mutable {
+                                   if (right && client)
+                                       client->RaiseLevel(administrator ? level::Administrator : level::User);
+                                   reply.Send(QVariant(right));
+                               });
+    return QVariant();
 }
 
 QVariant ChangePassword(TCallContext& c)
@@ -91,15 +96,18 @@ QVariant ChangePassword(TCallContext& c)
     const bool administrator = c.Bool(0);
     const QString current = c.String(1);
     const QString replacement = c.String(2);
-    TPasswords passwords(c.Server.Database());
-    if (!passwords.Verify(AccountOf(administrator), current))
-        return QVariant(false);
-    passwords.Set(AccountOf(administrator), replacement);
-    c.Server.LogEvent(category::Client, TSeverity::Information,
-                      QStringLiteral("Client %1 changed the %2 password.")
-                          .arg(c.Client.Number())
-                          .arg(AccountName(administrator)));
-    return QVariant(true);
+    TServerContext& server = c.Server;
+    const quint64 number = c.Client.Number();
+    server.Passwords().Change(GuesserOf(c.Client), AccountOf(administrator), current, replacement,
+                              [reply = c.Defer(), &server, number, administrator](bool changed) mutable {
+                                  if (changed)
+                                      server.LogEvent(category::Client, TSeverity::Information,
+                                                      QStringLiteral("Client %1 changed the %2 password.")
+                                                          .arg(number)
+                                                          .arg(AccountName(AccountOf(administrator))));
+                                  reply.Send(QVariant(changed));
+                              });
+    return QVariant();
 }
 
 QVariant SetLiveData(TCallContext& c)

@@ -3,6 +3,7 @@
 #include "core/RegionalSettings.h"
 
 #include <cmath>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -10,9 +11,13 @@ namespace {
 constexpr qint64 kMSecsPerDay = 86400000;
 
 // Splits a point in time into a day number and the milliseconds of the day, rounding to
-// the nearest millisecond and carrying a rounded-up midnight into the next day.
-void Split(TDateTime value, qint64& day, qint64& msec)
+// the nearest millisecond and carrying a rounded-up midnight into the next day. False for
+// a value that is no point in time: converting it to an integer would be undefined.
+[[nodiscard]] bool Split(TDateTime value, qint64& day, qint64& msec)
 {
+    day = msec = 0;
+    if (!IsValidDateTime(value))
+        return false;
     const double whole = std::trunc(value);
     day = static_cast<qint64>(whole);
     msec = std::llround(std::fabs(value - whole) * MSecsPerDay);
@@ -20,6 +25,7 @@ void Split(TDateTime value, qint64& day, qint64& msec)
         msec -= kMSecsPerDay;
         day += value < 0 ? -1 : 1;
     }
+    return true;
 }
 
 TDateTime Combine(qint64 day, qint64 msec)
@@ -33,6 +39,12 @@ TDateTime Combine(qint64 day, qint64 msec)
 QDate DateTimeEpoch()
 {
     return QDate(1899, 12, 30);
+}
+
+bool IsValidDateTime(TDateTime value)
+{
+    // Written so that NaN fails both comparisons.
+    return value >= MinDateTime && value < EndDateTime;
 }
 
 TDateTime DateTimeFromQDate(const QDate& date)
@@ -54,33 +66,39 @@ TDateTime DateTimeFromQDateTime(const QDateTime& value)
 QDate DateTimeToQDate(TDateTime value)
 {
     qint64 day, msec;
-    Split(value, day, msec);
+    if (!Split(value, day, msec))
+        return QDate();
     return DateTimeEpoch().addDays(day);
 }
 
 QTime DateTimeToQTime(TDateTime value)
 {
     qint64 day, msec;
-    Split(value, day, msec);
+    if (!Split(value, day, msec))
+        return QTime();
     return QTime::fromMSecsSinceStartOfDay(static_cast<int>(msec));
 }
 
 QDateTime DateTimeToQDateTime(TDateTime value)
 {
+    if (!IsValidDateTime(value))
+        return QDateTime();
     return QDateTime(DateTimeToQDate(value), DateTimeToQTime(value));
 }
 
 TDateTime DateOf(TDateTime value)
 {
     qint64 day, msec;
-    Split(value, day, msec);
+    if (!Split(value, day, msec))
+        return std::numeric_limits<double>::quiet_NaN();
     return static_cast<double>(day);
 }
 
 TDateTime TimeOf(TDateTime value)
 {
     qint64 day, msec;
-    Split(value, day, msec);
+    if (!Split(value, day, msec))
+        return std::numeric_limits<double>::quiet_NaN();
     return static_cast<double>(msec) / MSecsPerDay;
 }
 
@@ -126,7 +144,9 @@ void DecodeDate(TDateTime value, int& year, int& month, int& day)
 
 void DecodeTime(TDateTime value, int& hour, int& minute, int& second, int& msec)
 {
-    const QTime t = DateTimeToQTime(value);
+    QTime t = DateTimeToQTime(value);
+    if (!t.isValid())
+        t = QTime(0, 0);
     hour = t.hour();
     minute = t.minute();
     second = t.second();
@@ -138,15 +158,21 @@ TDateTime IncSeconds(TDateTime value, double seconds)
     // Work on a linear millisecond count since the epoch, where the time of day always
     // moves forward, then go back to the signed day-number form.
     qint64 day, msec;
-    Split(value, day, msec);
-    const qint64 linear = day * kMSecsPerDay + msec + std::llround(seconds * 1000.0);
+    // The span of all valid points in time is far inside the 64-bit range, so a count
+    // beyond it can only give an invalid result.
+    constexpr double kSpanMSecs = (EndDateTime - MinDateTime) * MSecsPerDay;
+    const double delta = seconds * 1000.0;
+    if (!Split(value, day, msec) || !(std::fabs(delta) <= kSpanMSecs))
+        return std::numeric_limits<double>::quiet_NaN();
+    const qint64 linear = day * kMSecsPerDay + msec + std::llround(delta);
     qint64 newDay = linear / kMSecsPerDay;
     qint64 newMsec = linear % kMSecsPerDay;
     if (newMsec < 0) {
         newMsec += kMSecsPerDay;
         --newDay;
     }
-    return Combine(newDay, newMsec);
+    const TDateTime result = Combine(newDay, newMsec);
+    return IsValidDateTime(result) ? result : std::numeric_limits<double>::quiet_NaN();
 }
 
 namespace {
@@ -285,7 +311,8 @@ QString FormatDateTime(const QString& pattern, TDateTime value)
     const TParsedPattern& parsed = *holder;
     const TRegionalSettings& rs = TRegionalSettings::Current();
     qint64 dayNumber, msecOfDay;
-    Split(value, dayNumber, msecOfDay);
+    if (!Split(value, dayNumber, msecOfDay))
+        return QString();
     const QDate date = DateTimeEpoch().addDays(dayNumber);
     int year, month, day;
     date.getDate(&year, &month, &day);
@@ -338,6 +365,8 @@ QString FormatDateTime(const QString& pattern, TDateTime value)
 
 QString DateTimeToDefaultText(TDateTime value)
 {
+    if (!IsValidDateTime(value))
+        return QString();
     const TRegionalSettings& rs = TRegionalSettings::Current();
     QString text = FormatDateTime(rs.ShortDateFormat, value);
     if (TimeOf(value) != 0)

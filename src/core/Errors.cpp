@@ -57,3 +57,14 @@ QString HResultText(HRESULT code)
     return QStringLiteral("0x") +
            QStringLiteral("%1").arg(static_cast<std::uint32_t>(code), 8, 16, QLatin1Char('0')).toUpper();
 }
+
+QString ShortQuote(const QString& text, qsizetype maxChars)
+{
+    if (text.size() <= maxChars)
+        return text;
+    // Never cut a surrogate pair in two.
+    qsizetype cut = maxChars;
+    if (cut > 0 && text.at(cut - 1).isHighSurrogate())
+        --cut;
+    return text.left(cut) + QStringLiteral("… (%1 characters)").arg(text.size());
+}

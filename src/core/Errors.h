@@ -89,3 +89,8 @@ private:
 
 // The message of a HRESULT code formatted as the logs show it, for example "0x80010108".
 QString HResultText(HRESULT code);
+
+// Outside text (a peer's bytes, a received line) quoted in a message or a log entry: at
+// most maxChars characters of it, and when it was longer, "…" and its full length, so
+// that a huge text can never make a huge message.
+QString ShortQuote(const QString& text, qsizetype maxChars = 64);

@@ -2,6 +2,7 @@
 
 #include <QCborStreamReader>
 #include <QCborStreamWriter>
+#include <QSet>
 #include <QtEndian>
 
 #include <limits>
@@ -334,15 +335,21 @@ void SkipValue(QCborStreamReader& r, int depth)
     (void)ReadValue(r, depth);
 }
 
+// A key that appears twice is refused: which of its values counts would depend on the
+// reader, and a peer could show one check a value and the handler another.
 template <typename Fn>
 void ReadMap(QCborStreamReader& r, Fn&& onKey)
 {
     if (!r.isMap() || !r.enterContainer())
         Fail(QStringLiteral("a map was expected"));
+    QSet<QString> seen;
     while (r.hasNext()) {
         const QString key = ReadString(r);
         if (!r.hasNext())
             Fail(QStringLiteral("a map entry has no value"));
+        if (seen.contains(key))
+            Fail(QStringLiteral("the key \"%1\" appears twice in a map").arg(ShortQuote(key)));
+        seen.insert(key);
         onKey(key);
         CheckReader(r);
     }
@@ -578,7 +585,7 @@ TMessage DecodeMessage(const QByteArray& payload)
                     haveKind = true;
                 }
             if (!haveKind)
-                Fail(QStringLiteral("unknown message kind \"%1\"").arg(name));
+                Fail(QStringLiteral("unknown message kind \"%1\"").arg(ShortQuote(name)));
         } else if (key == QLatin1String("id")) {
             m.Id = ToUInt32(ReadInteger(r), "the message id");
         } else if (key == QLatin1String("m")) {
@@ -901,6 +908,13 @@ bool TFrameReader::Next(QByteArray& payload)
         offset_ = 0;
     }
     return true;
+}
+
+qint64 TFrameReader::PendingFrameLength() const
+{
+    if (Buffered() < 4)
+        return -1;
+    return qFromBigEndian<quint32>(buffer_.constData() + offset_);
 }
 
 void RegisterProtocolTypes()

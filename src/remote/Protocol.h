@@ -188,11 +188,15 @@ class TFrameReader {
 public:
     explicit TFrameReader(quint32 maxFrameSize = DefaultMaxFrameSize);
 
+    // Applies to the frames not yet begun (a connection's limit grows after its login).
+    void SetMaxFrameSize(quint32 maxFrameSize) { maxFrameSize_ = maxFrameSize; }
     void Append(const QByteArray& bytes);
     // Takes the next complete frame's payload; false when none is complete yet. Raises
     // EProtocolError for an empty or oversized frame.
     bool Next(QByteArray& payload);
     qsizetype Buffered() const { return buffer_.size() - offset_; }
+    // The length of the frame being received, once its length prefix has arrived; -1 before.
+    qint64 PendingFrameLength() const;
 
 private:
     quint32 maxFrameSize_;

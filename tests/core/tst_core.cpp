@@ -5,6 +5,9 @@
 
 #include <QTest>
 
+#include <cmath>
+#include <limits>
+
 class TestCore : public QObject {
     Q_OBJECT
 
@@ -49,6 +52,57 @@ private Q_SLOTS:
         QFETCH(double, seconds);
         QFETCH(QDateTime, expected);
         QCOMPARE(DateTimeToQDateTime(IncSeconds(value, seconds)), expected);
+    }
+
+    // Values from outside (the wire, a file) may be no point in time at all: they convert
+    // to nothing instead of to an undefined integer, and the first and last days of the
+    // calendar range still convert.
+    void valuesOutsideTheCalendar_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("expected");  // yyyy-mm-dd hh:nn; empty: no point in time
+        const double inf = std::numeric_limits<double>::infinity();
+        QTest::newRow("NaN") << std::numeric_limits<double>::quiet_NaN() << QString();
+        QTest::newRow("+infinity") << inf << QString();
+        QTest::newRow("-infinity") << -inf << QString();
+        QTest::newRow("beyond 64-bit days") << 1e300 << QString();
+        QTest::newRow("far before") << -1e19 << QString();
+        QTest::newRow("year 10000") << EndDateTime << QString();
+        QTest::newRow("before year 1") << MinDateTime - 1 << QString();
+        QTest::newRow("first day of year 1") << MinDateTime << QStringLiteral("0001-01-01 00:00");
+        QTest::newRow("last minute of 9999") << EndDateTime - 1.0 / 1440 << QStringLiteral("9999-12-31 23:59");
+    }
+    void valuesOutsideTheCalendar()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, expected);
+        QCOMPARE(FormatDateTime(QStringLiteral("yyyy-mm-dd hh:nn"), value), expected);
+        QCOMPARE(IsValidDateTime(value), !expected.isEmpty());
+        QCOMPARE(DateTimeToQDateTime(value).isValid(), !expected.isEmpty());
+        if (expected.isEmpty()) {
+            QVERIFY(std::isnan(DateOf(value)));
+            QVERIFY(std::isnan(IncSeconds(value, 1)));
+            QCOMPARE(DateTimeToDefaultText(value), QString());
+        } else {
+            QCOMPARE(DateOf(value), std::floor(value));
+        }
+    }
+
+    // Adding seconds never leaves the calendar silently.
+    void incSecondsOutOfRange_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<double>("seconds");
+        QTest::newRow("past year 9999") << EndDateTime - 0.5 << 86400.0;
+        QTest::newRow("before year 1") << MinDateTime << -1.0;
+        QTest::newRow("huge count") << 0.0 << 1e300;
+        QTest::newRow("NaN count") << 0.0 << std::numeric_limits<double>::quiet_NaN();
+    }
+    void incSecondsOutOfRange()
+    {
+        QFETCH(double, value);
+        QFETCH(double, seconds);
+        QVERIFY(std::isnan(IncSeconds(value, seconds)));
     }
 
     void formatDateTime_data()

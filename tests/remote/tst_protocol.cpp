@@ -31,6 +31,20 @@ public:
     }
 };
 
+// A CBOR map written entry by entry, so that a key may appear twice; rawKey and rawValue
+// add one more entry whose value is given already encoded.
+QByteArray RawMap(const QList<QPair<const char*, QCborValue>>& entries, const char* rawKey = nullptr,
+                  const QByteArray& rawValue = {})
+{
+    const int count = int(entries.size()) + (rawKey ? 1 : 0);
+    QByteArray out(1, char(0xA0 + count));
+    for (const auto& [key, value] : entries)
+        out += QCborValue(QLatin1String(key)).toCbor() + value.toCbor();
+    if (rawKey)
+        out += QCborValue(QLatin1String(rawKey)).toCbor() + rawValue;
+    return out;
+}
+
 }  // namespace
 
 class TestProtocol : public QObject {
@@ -252,6 +266,53 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, payload);
         QVERIFY_THROWS_EXCEPTION(EProtocolError, DecodeMessage(payload));
+    }
+
+    // A key written twice is refused wherever the map is, also when the key is one the
+    // reader would skip: a check and a handler must never see different values.
+    void duplicateKeysAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<bool>("rows");
+        QTest::newRow("DISPID twice") << RawMap({{"k", QStringLiteral("call")}, {"d", 301}, {"d", 7}}) << false;
+        QTest::newRow("kind twice") << RawMap({{"k", QStringLiteral("call")}, {"k", QStringLiteral("open")}})
+                                    << false;
+        QTest::newRow("unknown key twice")
+            << RawMap({{"k", QStringLiteral("call")}, {"zz", 1}, {"zz", 1}}) << false;
+        const QByteArray field = RawMap({{"n", QStringLiteral("A")}, {"n", QStringLiteral("B")}});
+        QTest::newRow("in a field map")
+            << RawMap({{"k", QStringLiteral("meta")}, {"id", 1}}, "f", QByteArray(1, char(0x81)) + field) << false;
+        const QByteArray change = RawMap({{"op", 0}, {"op", 2}});
+        QTest::newRow("in a change")
+            << RawMap({{"k", QStringLiteral("apply")}, {"id", 1}}, "delta", QByteArray(1, char(0x81)) + change)
+            << false;
+        QTest::newRow("rows twice")
+            << RawMap({{"k", QStringLiteral("rows")}, {"id", 1}, {"rows", QCborArray{}}, {"rows", QCborArray{}}})
+            << true;
+    }
+    void duplicateKeysAreRefused()
+    {
+        QFETCH(QByteArray, payload);
+        QFETCH(bool, rows);
+        QVERIFY_THROWS_EXCEPTION(EProtocolError, DecodeMessage(payload));
+        if (rows) {
+            TCollectedRows sink;
+            QVERIFY_THROWS_EXCEPTION(EProtocolError, DecodeRows(payload, sink));
+        }
+    }
+
+    // The refusal of a huge kind quotes only its beginning: the text goes to the logs.
+    void refusalsQuoteAShortPrefix()
+    {
+        const QString kind(1024 * 1024, QLatin1Char('x'));
+        try {
+            DecodeMessage(QCborValue(QCborMap{{QStringLiteral("k"), kind}}).toCbor());
+            QFAIL("the kind was accepted");
+        } catch (const EProtocolError& e) {
+            QVERIFY2(e.Message().size() < 200, qPrintable(QString::number(e.Message().size())));
+            QVERIFY(e.Message().contains(QLatin1String("xxxx")));
+            QVERIFY(e.Message().contains(QString::number(kind.size())));
+        }
     }
 };
 

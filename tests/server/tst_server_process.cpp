@@ -106,6 +106,20 @@ private Q_SLOTS:
             << QStringList{"--db", "x.db", "--control-protocol", "4"} << "--control-protocol needs a number";
         QTest::newRow("retry interval too short")
             << QStringList{"--db", "x.db", "--retry-interval", "9"} << "--retry-interval needs a number";
+        QTest::newRow("allowed addresses")
+            << QStringList{"--db", "x.db", "--receiver-allow", "10.0.0.0/8, pbx.example"} << "--receiver-allow";
+        QTest::newRow("receiver address") << QStringList{"--db", "x.db", "--receiver-listen", "here"}
+                                          << "--receiver-listen";
+        QTest::newRow("no exchange connection")
+            << QStringList{"--db", "x.db", "--receiver-connections", "0"} << "--receiver-connections needs a number";
+        QTest::newRow("pause beyond 1 MiB")
+            << QStringList{"--db", "x.db", "--receiver-pause", "1025"} << "--receiver-pause needs a number";
+        QTest::newRow("negative time limit")
+            << QStringList{"--db", "x.db", "--statement-timeout", "-1"} << "--statement-timeout needs a number";
+        QTest::newRow("login frame too small")
+            << QStringList{"--db", "x.db", "--max-login-frame", "10"} << "--max-login-frame needs a number";
+        QTest::newRow("no query thread")
+            << QStringList{"--db", "x.db", "--query-threads", "0"} << "--query-threads needs a number";
     }
     void commandLineErrors()
     {

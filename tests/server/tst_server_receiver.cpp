@@ -217,9 +217,9 @@ private Q_SLOTS:
         QCOMPARE(LogCount(server, QStringLiteral("receiver"), QStringLiteral("Receiver started")), 1);
     }
 
-    // Bytes that arrive while the buffer is full are dropped and counted; what was shown
-    // and what was dropped add up to what the exchange sent.
-    void fullBufferDropsBytes()
+    // A burst larger than the buffer is not dropped: the receiver stops reading while its
+    // buffer is full, and everything the exchange sent is shown and worked off in order.
+    void fullBufferSlowsTheExchange()
     {
         TTestServer server;
         server.Options().ReceiverPort = 0;
@@ -239,18 +239,54 @@ private Q_SLOTS:
         QVERIFY(exchange.Send(burst));
         QTRY_VERIFY_WITH_TIMEOUT(exchange.Delivered(), 30000);
         server.Resume();
-        QVERIFY(watcher.WaitUntil([&] {
-            return RawInputOf(watcher).size() + SumOf(watcher, QStringLiteral("BytesDropped")) ==
-                   burst.size();
-        }));
-        QVERIFY(SumOf(watcher, QStringLiteral("BytesDropped")) > 0);
-        QVERIFY(burst.startsWith(RawInputOf(watcher).toLatin1().left(256)));
+        QVERIFY(watcher.WaitUntil([&] { return RawInputOf(watcher).size() == burst.size(); }));
+        QCOMPARE(RawInputOf(watcher).toLatin1(), burst);
+        QCOMPARE(SumOf(watcher, QStringLiteral("BytesDropped")), 0);
         QCOMPARE(watcher.CallbackArgs(QStringLiteral("BufferSize")).value(0), (QVariantList{256}));
         for (const QVariantList& level : watcher.CallbackArgs(QStringLiteral("BufferLevel")))
             QVERIFY(level.at(0).toInt() <= 256);
-        QTRY_VERIFY_WITH_TIMEOUT(LogCount(server, QStringLiteral("receiver"),
-                                          QStringLiteral("bytes from the exchange were dropped")) >= 1,
-                                 30000);
+        // Every line reached the call reader (no format is in use: each is logged).
+        QTRY_COMPARE_WITH_TIMEOUT(
+            LogCount(server, QStringLiteral("receiver"), QStringLiteral("Received but not stored")), 100, 30000);
+        QCOMPARE(LogCount(server, QStringLiteral("receiver"), QStringLiteral("dropped")), 0);
+    }
+
+    // An exchange that sends faster than the server stores loses nothing: it is made to
+    // wait while the receiver works off its backlog, however small the buffer.
+    void unpacedLinesAreAllStored_data()
+    {
+        QTest::addColumn<int>("bufferSize");
+        QTest::addColumn<int>("pauseKb");
+        QTest::addColumn<int>("resumeKb");
+        QTest::newRow("small buffer") << 1024 << 1 << 1;
+        QTest::newRow("default buffer") << 65536 << 48 << 16;
+        QTest::newRow("pause below the resume level") << 8192 << 2 << 6;
+    }
+    void unpacedLinesAreAllStored()
+    {
+        QFETCH(int, bufferSize);
+        QFETCH(int, pauseKb);
+        QFETCH(int, resumeKb);
+        TTestServer server;
+        server.Options().ReceiverBufferSize = bufferSize;
+        server.Options().ReceiverPauseKb = pauseKb;
+        server.Options().ReceiverResumeKb = resumeKb;
+        QVERIFY(StartReceivingDemo(server));
+        const qint64 calls = CallCount(server);
+        const qint64 invalid = LogCount(server, QStringLiteral("invalid"), QString());
+        TExchangeSocket exchange;
+        QVERIFY(AttachExchange(server, exchange));
+        QByteArray lines;
+        const int count = 5000;
+        for (int i = 0; i < count; ++i)
+            lines += DemoLine(QStringLiteral("1%1").arg(10 + i % 18), {}, QStringLiteral("2%1").arg(100000 + i),
+                              30 + i % 600, EncodeDateTime(2024, 3, 30, 9, 0) + i / 86400.0);
+        server.Suspend();  // a backlog at once, far beyond the buffer
+        exchange.Socket.write(lines);
+        server.Resume();
+        QVERIFY(exchange.Send({}));
+        QTRY_COMPARE_WITH_TIMEOUT(CallCount(server), calls + count, 60000);
+        QCOMPARE(LogCount(server, QStringLiteral("invalid"), QString()), invalid);
     }
 
     // A matched line becomes a CALL row with the record's fields, the exchange in use and
@@ -509,9 +545,11 @@ private Q_SLOTS:
         QCOMPARE(LogCount(server, QStringLiteral("receiver"), QStringLiteral("cannot listen on port")), 1);
     }
 
-    // An exchange that connects again replaces its old connection; what the old one sent
-    // last is still read, a piece of a line as a line of its own.
-    void newConnectionReplacesTheOld()
+    // A newcomer never replaces the exchange that is attached: it is refused, and neither
+    // its lines are stored nor the exchange disturbed. What the exchange sent last is still
+    // read when it closes, a piece of a line as a line of its own, and then a new
+    // connection is taken.
+    void newcomerDoesNotReplaceTheExchange()
     {
         TTestServer server;
         QVERIFY(StartReceivingDemo(server));
@@ -520,20 +558,109 @@ private Q_SLOTS:
         const qint64 calls = CallCount(server);
         const QByteArray line = DemoLine(QStringLiteral("103"), {}, QStringLiteral("2345678"), 30,
                                          EncodeDateTime(2024, 3, 30, 9, 0));
-        TExchangeSocket old;
-        QVERIFY(old.Connect(ReceiverPort(server)));
-        QVERIFY(old.Send(line + "30/03"));
+        TExchangeSocket exchange;
+        QVERIFY(AttachExchange(server, exchange));
+        QVERIFY(exchange.Send(line + "30/03"));
         QVERIFY(admin.WaitUntil([&] { return RawInputOf(admin).endsWith(QLatin1String("30/03")); }));
-        TExchangeSocket fresh;
-        QVERIFY(fresh.Connect(ReceiverPort(server)));
-        QVERIFY(old.WaitForDisconnected());
-        QTRY_COMPARE_WITH_TIMEOUT(CallCount(server), calls + 1, 30000);
+        TExchangeSocket forger;
+        QVERIFY(forger.Connect(ReceiverPort(server)));
+        forger.Socket.write(DemoLine(QStringLiteral("104"), {}, QStringLiteral("0012345678"), 36000,
+                                     EncodeDateTime(2024, 3, 30, 10, 0)));
+        QVERIFY(forger.WaitForDisconnected());
+        QTRY_COMPARE_WITH_TIMEOUT(
+            LogCount(server, QStringLiteral("receiver"), QStringLiteral("refused a connection from")), 1, 30000);
+        QCOMPARE(admin.Call(QStringLiteral("CommandsRDM"), 313, {QStringLiteral("BLOCK 103")}).Kind,
+                 TMessageKind::Reply);
+        QVERIFY(exchange.WaitForReceived("BLOCK 103\r\n"));
+        QCOMPARE(CallCount(server), calls + 1);
+
+        exchange.Socket.disconnectFromHost();
+        QVERIFY(exchange.WaitForDisconnected());
         QTRY_COMPARE_WITH_TIMEOUT(
             LogCount(server, QStringLiteral("invalid"), QStringLiteral("data format in use: \"30/03\"")), 1,
             30000);
-        QCOMPARE(admin.Call(QStringLiteral("CommandsRDM"), 313, {QStringLiteral("BLOCK 103")}).Kind,
-                 TMessageKind::Reply);
-        QVERIFY(fresh.WaitForReceived("BLOCK 103\r\n"));
+        QTRY_VERIFY_WITH_TIMEOUT(!ExchangeAttached(server), 30000);
+        TExchangeSocket next;
+        QVERIFY(AttachExchange(server, next));
+        QCOMPARE(CallCount(server), calls + 1);
+    }
+
+    // With more connections allowed, each exchange has its own buffer: lines sent in
+    // pieces by two exchanges at once never mix.
+    void severalExchangesKeepTheirLinesApart()
+    {
+        TTestServer server;
+        server.Options().ReceiverConnections = 2;
+        QVERIFY(StartReceivingDemo(server));
+        const qint64 calls = CallCount(server);
+        const qint64 invalid = LogCount(server, QStringLiteral("invalid"), QString());
+        TExchangeSocket first, second;
+        QVERIFY(AttachExchange(server, first));
+        QVERIFY(second.Connect(ReceiverPort(server)));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            [&] {
+                int n = 0;
+                server.RunOnServer([&](TServer& s) { n = s.Receiver().ExchangeCount(); });
+                return n;
+            }(),
+            2, 30000);
+        const QByteArray a = DemoLine(QStringLiteral("105"), {}, QStringLiteral("2345678"), 30,
+                                      EncodeDateTime(2024, 3, 30, 9, 0));
+        const QByteArray b = DemoLine(QStringLiteral("106"), {}, QStringLiteral("0887123456"), 90,
+                                      EncodeDateTime(2024, 3, 30, 9, 1));
+        QVERIFY(first.Send(a.left(20)));
+        QVERIFY(second.Send(b.left(30)));
+        QVERIFY(first.Send(a.mid(20)));
+        QVERIFY(second.Send(b.mid(30)));
+        QTRY_COMPARE_WITH_TIMEOUT(CallCount(server), calls + 2, 30000);
+        QCOMPARE(ServerRow(server, QStringLiteral("SELECT group_concat(t, ', ') FROM (SELECT EXT_CODE || ' ' || "
+                                                  "PHONE AS t FROM (SELECT * FROM CALL ORDER BY ID DESC LIMIT 2) "
+                                                  "ORDER BY t)")),
+                 (QStringList{QStringLiteral("105 2345678, 106 0887123456")}));
+        QCOMPARE(LogCount(server, QStringLiteral("invalid"), QString()), invalid);
+        // A third is one too many.
+        TExchangeSocket third;
+        QVERIFY(third.Connect(ReceiverPort(server)));
+        QVERIFY(third.WaitForDisconnected());
+    }
+
+    // Only the allowed addresses may connect; the receiver listens on its own address.
+    void whoMayConnect_data()
+    {
+        QTest::addColumn<QString>("listen");
+        QTest::addColumn<QString>("allowed");
+        QTest::addColumn<QString>("from");  // the address the exchange connects to
+        QTest::addColumn<bool>("attached");
+        QTest::newRow("any address") << "" << "" << "127.0.0.1" << true;
+        QTest::newRow("allowed subnet") << "" << "127.0.0.0/8" << "127.0.0.1" << true;
+        QTest::newRow("not allowed") << "" << "10.0.0.0/8, 192.168.1.7" << "127.0.0.1" << false;
+        QTest::newRow("own listen address") << "127.0.0.2" << "" << "127.0.0.2" << true;
+    }
+    void whoMayConnect()
+    {
+        QFETCH(QString, listen);
+        QFETCH(QString, allowed);
+        QFETCH(QString, from);
+        QFETCH(bool, attached);
+        TTestServer server;
+        server.Options().ReceiverListenAddress = listen;
+        server.Options().ReceiverAllowed = allowed;
+        QVERIFY(StartReceivingDemo(server));
+        TExchangeSocket exchange;
+        exchange.Socket.connectToHost(QHostAddress(from), ReceiverPort(server));
+        QVERIFY(exchange.Socket.waitForConnected(30000));
+        if (attached) {
+            QTRY_VERIFY_WITH_TIMEOUT(ExchangeAttached(server), 30000);
+        } else {
+            QVERIFY(exchange.WaitForDisconnected());
+            QVERIFY(!ExchangeAttached(server));
+        }
+        if (!listen.isEmpty()) {
+            // Not on the server's own address.
+            QTcpSocket elsewhere;
+            elsewhere.connectToHost(QHostAddress::LocalHost, ReceiverPort(server));
+            QVERIFY(!elsewhere.waitForConnected(30000));
+        }
     }
 
     // What arrived before the server stops is stored before the database closes.
