@@ -7,140 +7,12 @@
 // The server runs as its own process (the built telvane-server), so the client's memory
 // figures are this process's alone.
 
-#include "remote/CallSession.h"
-#include "remote/CallbackObject.h"
-#include "remote/Connections.h"
-#include "server/Database.h"
+#include "common/CallServerRun.h"
 #include "remote/RemoteDataSet.h"
-#include "server/Schema.h"
-#include "remote/TypeLibrary.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
-#include <malloc.h>
-#include <unistd.h>
-
 #include <cstdio>
-
-namespace {
-
-const char* const kSelect =
-    "select c.ID, c.ARCHIVE_ID, c.REC_DATETIME, c.END_DATETIME, c.START_DATETIME, c.DURATION, c.PBX_ID, "
-    "c.EXT_CODE, c.PIN_CODE, c.EXTRA_CODE, c.PHONE, c.CIRCUIT, c.TRUNK, c.CALL_TYPE, c.RAW_CHARGE, c.VAT, "
-    "c.CHARGE, c.PULSES, c.TEXT from CALL c";
-
-// Calls every 7 seconds from 1 January 2026, with a spread of codes, numbers and charges.
-void FillCalls(const QString& path, qint64 rows)
-{
-    TDatabase db(path, TDatabase::TMode::ReadWrite);
-    PrepareSchema(db);
-    TTransaction tx(db);
-    db.Exec(QStringLiteral("INSERT INTO PBX (ID, NAME) VALUES (1, 'Main exchange')"));
-    db.Exec(QStringLiteral(
-                "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
-                "INSERT INTO CALL (REC_DATETIME, END_DATETIME, START_DATETIME, DURATION, PBX_ID, EXT_CODE, "
-                "PIN_CODE, "
-                "EXTRA_CODE, PHONE, CIRCUIT, TRUNK, CALL_TYPE, RAW_CHARGE, VAT, CHARGE, PULSES, TEXT) "
-                "SELECT datetime(1767225600 + i * 7, 'unixepoch'), datetime(1767225600 + i * 7 - 1, "
-                "'unixepoch'), "
-                "datetime(1767225600 + i * 7 - 1 - (i * 37) % 600, 'unixepoch'), (i * 37) % 600, 1, "
-                "CAST(100 + i % 50 AS TEXT), CASE WHEN i % 3 = 0 THEN printf('%04d', i % 30) END, "
-                "CASE WHEN i % 10 = 0 THEN '99' END, '0' || (20000000 + (i * 7919) % 80000000), "
-                "CAST(i % 8 AS TEXT), 'T' || (i % 4), CASE i % 3 WHEN 0 THEN 'IN' WHEN 1 THEN 'OUT' ELSE "
-                "'INT' END, "
-                "round(((i * 37) % 600) * 0.0015, 4), round(((i * 37) % 600) * 0.0003, 4), "
-                "round(((i * 37) % 600) * 0.0018, 4), (i * 37) % 600 / 60, "
-                "printf('%02d/%02d %05d 0%08d', i % 28 + 1, i % 12 + 1, i % 100000, (i * 7919) % 80000000) "
-                "FROM n")
-                .arg(rows));
-    tx.Commit();
-}
-
-qint64 ResidentBytes()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> parts = statm.readAll().split(' ');
-    return parts.size() > 1 ? parts[1].toLongLong() * sysconf(_SC_PAGESIZE) : 0;
-}
-
-// Allocated bytes, the large blocks malloc maps by themselves included.
-qint64 HeapInUse()
-{
-    const struct mallinfo2 info = mallinfo2();
-    return static_cast<qint64>(info.uordblks + info.hblkhd);
-}
-
-class TServerProcessRun {
-public:
-    bool Start(const QString& db, QString& error)
-    {
-        process_.setProcessChannelMode(QProcess::MergedChannels);
-        process_.start(QStringLiteral(TELVANE_SERVER_BINARY),
-                       {QStringLiteral("--db"), db, QStringLiteral("--port"), QStringLiteral("0"),
-                        QStringLiteral("--listen"), QStringLiteral("127.0.0.1")});
-        static const QRegularExpression re(QStringLiteral("listening on port (\\d+)"));
-        QByteArray output;
-        const QDeadlineTimer deadline(60000);
-        while (!deadline.hasExpired() && process_.state() != QProcess::NotRunning) {
-            process_.waitForReadyRead(200);
-            output += process_.readAll();
-            const QRegularExpressionMatch m = re.match(QString::fromUtf8(output));
-            if (m.hasMatch()) {
-                port_ = static_cast<quint16>(m.captured(1).toUInt());
-                return true;
-            }
-        }
-        error = QString::fromUtf8(output);
-        return false;
-    }
-    ~TServerProcessRun()
-    {
-        process_.terminate();
-        if (!process_.waitForFinished(30000))
-            process_.kill();
-    }
-    quint16 Port() const { return port_; }
-
-private:
-    QProcess process_;
-    quint16 port_ = 0;
-};
-
-class TReadyFlag : public TCallbackObject {
-public:
-    TReadyFlag(const TTypeLibrary& lib, const char* iid) : TCallbackObject(lib, QLatin1String(iid)) {}
-    bool Ready = false;
-
-protected:
-    void Invoke(const TCallbackMethod& method, const QVariantList&) override
-    {
-        if (method.Name == QLatin1String("ReportReady"))
-            Ready = true;
-    }
-};
-
-double SqliteShellSeconds(const QString& db)
-{
-    QProcess shell;
-    shell.setStandardOutputFile(QProcess::nullDevice());
-    QElapsedTimer t;
-    t.start();
-    shell.start(QStringLiteral("sqlite3"),
-                {QStringLiteral("-separator"), QStringLiteral("\t"), db, QString::fromLatin1(kSelect)});
-    if (!shell.waitForFinished(-1) || shell.exitCode() != 0)
-        return -1;
-    return t.nsecsElapsed() / 1e9;
-}
-
-}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -163,40 +35,24 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    const TTypeLibrary lib = TTypeLibrary::Current();
-    TReadyFlag application(lib, iid::ClientApplication), receiver(lib, iid::ClientReceiver),
-        commands(lib, iid::ClientCommands), report(lib, iid::ClientReport);
-    TSocketConnection socket;
-    socket.SetAddress(QStringLiteral("127.0.0.1"));
-    socket.SetPort(server.Port());
-    socket.Open();
-    TSharedConnection scReport;
-    scReport.SetParentConnection(&socket);
-    scReport.SetChildName(QStringLiteral("ReportRDM"));
-    int version = 320, result = 0;
-    socket.AppServer().Call(301,
-                            {&application, &receiver, &commands, &report, TByRef(version), TByRef(result)});
-    socket.AppServer().Call(307, {false, QStringLiteral("user")});
-
+    TReportClient client(server.Port());
     t.restart();
-    scReport.AppServer().Call(301, {QString::fromLatin1(kSelect)});
-    while (!report.Ready)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    client.RunStatement(QString::fromLatin1(kCallSelect));
     const double querySeconds = t.nsecsElapsed() / 1e9;
 
     TRemoteDataSet cdsResult;
-    cdsResult.SetRemoteServer(&scReport);
+    cdsResult.SetRemoteServer(&client.report);
     cdsResult.SetProviderName(QStringLiteral("dspResult"));
     malloc_trim(0);
     const qint64 rssBefore = ResidentBytes();
     const qint64 heapBefore = HeapInUse();
-    const qint64 bytesBefore = socket.Session()->BytesReceived();
-    socket.AppServer().Call(312, {false});
+    const qint64 bytesBefore = client.BytesReceived();
+    client.ShowStatus(false);
     t.restart();
     cdsResult.Open();
     const double openSeconds = t.nsecsElapsed() / 1e9;
-    socket.AppServer().Call(312, {true});
-    const qint64 wireBytes = socket.Session()->BytesReceived() - bytesBefore;
+    client.ShowStatus(true);
+    const qint64 wireBytes = client.BytesReceived() - bytesBefore;
     malloc_trim(0);
     const qint64 rssAfter = ResidentBytes();
     const qint64 heapAfter = HeapInUse();
@@ -211,7 +67,7 @@ int main(int argc, char** argv)
     const double textSeconds = t.nsecsElapsed() / 1e9;
 
     const double n = static_cast<double>(cdsResult.RecordCount());
-    const double shellSeconds = SqliteShellSeconds(db);
+    const double shellSeconds = SqliteShellSeconds(db, QString::fromLatin1(kCallSelect), QProcess::nullDevice());
     std::printf("\nresult: %lld rows x %d columns\n", static_cast<long long>(cdsResult.RecordCount()),
                 cdsResult.FieldCount());
     std::printf("  server runs the statement (301 -> ReportReady)   %8.2f s\n", querySeconds);

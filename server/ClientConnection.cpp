@@ -498,6 +498,7 @@ void TClientConnection::SendDataSet(quint32 id, TDataSetResultPtr result)
     meta.Kind = TMessageKind::Meta;
     meta.Id = id;
     meta.Fields = result->Fields;
+    meta.Count = result->RowCount;  // lets the client make room for the rows at once
     Send(meta);
     if (closing_)
         return;
@@ -525,7 +526,7 @@ void TClientConnection::Pump()
                 SendError(id, hr::DISP_E_EXCEPTION_, e.Message());
                 return;
             }
-            socket_->write(FrameBytes(RowsPayloadWithId(packet, front.Id)));
+            socket_->write(RowsFrameWithId(packet, front.Id));
             continue;
         }
         TMessage eof;

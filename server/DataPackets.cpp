@@ -4,21 +4,12 @@
 
 #include <QDir>
 #include <QTemporaryFile>
+#include <QtEndian>
+
+#include <cstring>
+#include <utility>
 
 namespace {
-
-// A rough size of a value on the wire, enough to cut packets near the target size.
-qsizetype EstimatedBytes(const QVariant& v)
-{
-    switch (v.metaType().id()) {
-        case QMetaType::QString:
-            return 3 + v.toString().size() * 2;
-        case QMetaType::QByteArray:
-            return 5 + v.toByteArray().size();
-        default:
-            return 9;
-    }
-}
 
 QByteArray Encode(const QList<QVariantList>& rows, quint32 id)
 {
@@ -43,58 +34,156 @@ qsizetype IdOffset()
     return offset;
 }
 
+// A packet is laid out as EncodeMessage lays out a "rows" message with request number 0
+// and its rows last, so that the number can be put in the same way; the rows then follow as
+// an array of indefinite length, and what closes the message follows when the packet is
+// closed.
+struct TPacketFrame {
+    QByteArray Head;  // up to the rows array
+    QByteArray Tail;  // after it
+};
+
+const TPacketFrame& PacketFrame()
+{
+    static const TPacketFrame frame = [] {
+        const QByteArray empty = Encode({}, 0);
+        const qsizetype rows = empty.lastIndexOf(char(0x80));  // the empty rows array
+        return TPacketFrame{empty.left(rows), empty.mid(rows + 1)};
+    }();
+    return frame;
+}
+
+void StartPacket(TCborWriter& w)
+{
+    const QByteArray& head = PacketFrame().Head;
+    w.Raw(head.constData(), head.size());
+    w.IndefiniteArray();
+}
+
+void EndPacket(TCborWriter& w)
+{
+    w.Break();
+    const QByteArray& tail = PacketFrame().Tail;
+    w.Raw(tail.constData(), tail.size());
+}
+
+void WriteRow(TCborWriter& w, const QVariantList& row)
+{
+    w.ArrayHead(static_cast<quint64>(row.size()));
+    for (const QVariant& v : row) {
+        const QByteArray value = EncodeValue(v);
+        w.Raw(value.constData(), value.size());
+    }
+}
+
+// A client drops a connection whose frame exceeds its limit; one huge row must fail its
+// own transfer instead. The margin leaves room for the request number.
+void CheckPacketSize(qsizetype bytes)
+{
+    constexpr qsizetype kIdMargin = 16;
+    if (bytes > qsizetype(DefaultMaxFrameSize) - kIdMargin)
+        throw Exception(QStringLiteral("A row is too large to be sent: its packet holds %1 bytes, a client "
+                                       "takes at most %2.")
+                            .arg(bytes)
+                            .arg(qsizetype(DefaultMaxFrameSize) - kIdMargin));
+}
+
 }  // namespace
 
-TRowsPacker::TRowsPacker(qsizetype packetBytes) : packetBytes_(packetBytes) {}
-
-void TRowsPacker::Add(QVariantList row)
+TRowsPacker::TRowsPacker(qsizetype packetBytes, qint64 spillAbove)
+    : packetBytes_(packetBytes), spillAbove_(spillAbove)
 {
-    for (const QVariant& v : row)
-        pendingBytes_ += EstimatedBytes(v);
-    pending_.append(std::move(row));
+}
+
+std::shared_ptr<const TSpilledPackets> TRowsPacker::Spilled() const
+{
+    return spilled_;
+}
+
+void TRowsPacker::Add(const QVariantList& row)
+{
+    if (writer_.Size() == 0)
+        StartPacket(writer_);
+    WriteRow(writer_, row);
+    EndRow();
+}
+
+TCborWriter& TRowsPacker::BeginRow(int columns)
+{
+    if (writer_.Size() == 0) {
+        writer_.Reserve(packetBytes_ + packetBytes_ / 4);
+        StartPacket(writer_);
+    }
+    writer_.ArrayHead(static_cast<quint64>(columns));
+    return writer_;
+}
+
+void TRowsPacker::EndRow()
+{
     ++count_;
-    if (pendingBytes_ >= packetBytes_)
+    if (writer_.Size() >= packetBytes_)
         Flush();
 }
 
 void TRowsPacker::Finish()
 {
-    if (!pending_.isEmpty())
+    if (writer_.Size() > 0)
         Flush();
 }
 
 void TRowsPacker::Flush()
 {
-    QByteArray packet = Encode(pending_, 0);
-    // A client drops a connection whose frame exceeds its limit; one huge row must fail
-    // its own transfer instead. The margin leaves room for the request number.
-    constexpr qsizetype kIdMargin = 16;
-    if (packet.size() > qsizetype(DefaultMaxFrameSize) - kIdMargin)
-        throw Exception(QStringLiteral("A row is too large to be sent: its packet holds %1 bytes, a client "
-                                       "takes at most %2.")
-                            .arg(packet.size())
-                            .arg(qsizetype(DefaultMaxFrameSize) - kIdMargin));
-    bytes_ += packet.size();
-    packets_.append(std::move(packet));
-    pending_.clear();
-    pendingBytes_ = 0;
+    EndPacket(writer_);
+    CheckPacketSize(writer_.Size());
+    Keep(writer_.Data(), writer_.Size());
+    writer_.Clear();
+}
+
+void TRowsPacker::Keep(const char* data, qsizetype size)
+{
+    if (!spilled_ && spillAbove_ > 0 && bytes_ + size > spillAbove_) {
+        try {
+            spilled_ = TSpilledPackets::Create();
+            for (const QByteArray& packet : std::as_const(packets_))
+                spilled_->Append(packet.constData(), packet.size());
+            packets_.clear();
+        } catch (const Exception&) {
+            spilled_.reset();  // kept in memory, as far as the budget allows
+        }
+    }
+    bytes_ += size;
+    if (spilled_)
+        spilled_->Append(data, size);
+    else
+        packets_.append(QByteArray(data, size));
 }
 
 void TRowsPacker::ConvertColumn(int column, TFieldType type)
 {
-    auto convert = [&](QList<QVariantList>& rows) {
-        for (QVariantList& row : rows)
+    Finish();
+    QList<QByteArray> packets;
+    if (spilled_) {
+        for (qsizetype i = 0; i < spilled_->Count(); ++i)
+            packets.append(spilled_->Packet(i));
+        spilled_.reset();
+    } else {
+        packets = std::exchange(packets_, {});
+    }
+    bytes_ = 0;
+    for (const QByteArray& packet : std::as_const(packets)) {
+        TMessage m = DecodeMessage(packet);
+        for (QVariantList& row : m.Rows)
             if (column < row.size())
                 row[column] = ConvertToFieldType(row.at(column), type);
-    };
-    convert(pending_);
-    for (QByteArray& packet : packets_) {
-        TMessage m = DecodeMessage(packet);
-        convert(m.Rows);
-        bytes_ -= packet.size();
-        packet = Encode(m.Rows, 0);
-        bytes_ += packet.size();
+        writer_.Clear();
+        StartPacket(writer_);
+        for (const QVariantList& row : std::as_const(m.Rows))
+            WriteRow(writer_, row);
+        EndPacket(writer_);
+        CheckPacketSize(writer_.Size());
+        Keep(writer_.Data(), writer_.Size());
     }
+    writer_.Clear();
 }
 
 QByteArray RowsPayloadWithId(const QByteArray& packet, quint32 id)
@@ -111,7 +200,22 @@ QByteArray RowsPayloadWithId(const QByteArray& packet, quint32 id)
     return out;
 }
 
-std::shared_ptr<const TSpilledPackets> TSpilledPackets::Write(const QList<QByteArray>& packets)
+QByteArray RowsFrameWithId(const QByteArray& packet, quint32 id)
+{
+    const qsizetype offset = IdOffset();
+    const QByteArray head = Encode({}, id);
+    const qsizetype idBytes = head.size() - Encode({}, 0).size() + 1;
+    const qsizetype payload = packet.size() - 1 + idBytes;
+    QByteArray out(4 + payload, Qt::Uninitialized);
+    char* p = out.data();
+    qToBigEndian<quint32>(static_cast<quint32>(payload), p);
+    std::memcpy(p + 4, head.constData(), static_cast<size_t>(offset + idBytes));
+    std::memcpy(p + 4 + offset + idBytes, packet.constData() + offset + 1,
+                static_cast<size_t>(packet.size() - offset - 1));
+    return out;
+}
+
+std::shared_ptr<TSpilledPackets> TSpilledPackets::Create()
 {
     auto spilled = std::make_shared<TSpilledPackets>();
     QTemporaryFile file(QDir::tempPath() + QStringLiteral("/telvane-result-XXXXXX"));
@@ -121,21 +225,20 @@ std::shared_ptr<const TSpilledPackets> TSpilledPackets::Write(const QList<QByteA
     const QString path = file.fileName();
     file.close();
     spilled->file_.setFileName(path);
-    const bool opened = spilled->file_.open(QIODevice::ReadWrite);
+    const bool opened = spilled->file_.open(QIODevice::ReadWrite | QIODevice::Unbuffered);
     QFile::remove(path);  // the open file lives on without a name
     if (!opened)
         throw Exception(QStringLiteral("A result cannot be kept in a temporary file: %1")
                             .arg(spilled->file_.errorString()));
-    for (const QByteArray& packet : packets) {
-        if (spilled->file_.write(packet) != packet.size())
-            throw Exception(QStringLiteral("A result cannot be kept in a temporary file: %1")
-                                .arg(spilled->file_.errorString()));
-        spilled->offsets_.append(spilled->offsets_.last() + packet.size());
-    }
-    if (!spilled->file_.flush())
-        throw Exception(QStringLiteral("A result cannot be kept in a temporary file: %1")
-                            .arg(spilled->file_.errorString()));
     return spilled;
+}
+
+void TSpilledPackets::Append(const char* data, qsizetype size)
+{
+    if (!file_.seek(offsets_.last()) || file_.write(data, size) != size)
+        throw Exception(
+            QStringLiteral("A result cannot be kept in a temporary file: %1").arg(file_.errorString()));
+    offsets_.append(offsets_.last() + size);
 }
 
 QByteArray TSpilledPackets::Packet(qsizetype index) const

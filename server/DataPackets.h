@@ -1,9 +1,12 @@
 #pragma once
-// Dataset rows as ready-encoded "rows" messages of about 256 KiB each. A result is
-// encoded once, where it is read, and streamed from these packets as often as it is
-// opened; only the request number is put in when a packet is sent.
+// Dataset rows as ready-encoded "rows" messages of about 256 KiB of encoded bytes each. A
+// result is encoded once, where it is read, and streamed from these packets as often as
+// it is opened; only the request number is put in when a packet is sent. Rows are written
+// straight into the packet being filled, either from values (Add) or value by value by a
+// caller that encodes them itself (BeginRow ... EndRow).
 
 #include "remote/Protocol.h"
+#include "server/CborWriter.h"
 #include "server/ResultBudget.h"
 
 #include <QByteArray>
@@ -15,29 +18,47 @@
 
 inline constexpr qsizetype DefaultPacketBytes = 256 * 1024;
 
+class TSpilledPackets;
+
 class TRowsPacker {
 public:
-    explicit TRowsPacker(qsizetype packetBytes = DefaultPacketBytes);
+    // spillAbove > 0: once the packets take more than this many bytes, they go to a
+    // temporary file (TSpilledPackets) as they are closed, and the packet buffer is reused;
+    // when no file can be made they stay in memory.
+    explicit TRowsPacker(qsizetype packetBytes = DefaultPacketBytes, qint64 spillAbove = 0);
 
-    void Add(QVariantList row);
-    // Encodes what is pending; call once after the last row.
+    // Raises EProtocolError for a value of a type that cannot be sent.
+    void Add(const QVariantList& row);
+    // A row written by the caller: exactly `columns` values in the wire's value encoding
+    // go to the writer, then EndRow.
+    TCborWriter& BeginRow(int columns);
+    void EndRow();
+    // Closes the packet being filled; call once after the last row. Raises Exception when
+    // one packet grew beyond what a client takes (a single huge row), or when the
+    // temporary file cannot be written.
     void Finish();
     // Converts one column of every row packed so far (used when a column's type is only
     // known after its first values have been encoded).
     void ConvertColumn(int column, TFieldType type);
 
+    // The packets kept in memory, or (after spilling) none and the file.
     const QList<QByteArray>& Packets() const { return packets_; }
+    std::shared_ptr<const TSpilledPackets> Spilled() const;
     qint64 RowCount() const { return count_; }
     qint64 EncodedBytes() const { return bytes_; }
-    // The memory the packer holds: its packets and an estimate of the rows not yet packed.
-    qint64 Footprint() const { return bytes_ + pendingBytes_; }
+    // The bytes of the rows packed so far, in memory or in the file: what a result being
+    // read is charged, so that neither the memory nor the temporary folder takes a result
+    // without bound.
+    qint64 Footprint() const { return bytes_ + writer_.Size(); }
 
 private:
     void Flush();
+    void Keep(const char* data, qsizetype size);
     qsizetype packetBytes_;
-    QList<QVariantList> pending_;
-    qsizetype pendingBytes_ = 0;
+    qint64 spillAbove_;
+    TCborWriter writer_;  // the packet being filled; empty between packets
     QList<QByteArray> packets_;
+    std::shared_ptr<TSpilledPackets> spilled_;
     qint64 count_ = 0;
     qint64 bytes_ = 0;
 };
@@ -48,8 +69,10 @@ private:
 // read on the one thread that sends.
 class TSpilledPackets {
 public:
-    // Raises Exception when the file cannot be written.
-    static std::shared_ptr<const TSpilledPackets> Write(const QList<QByteArray>& packets);
+    // An empty file; raises Exception when none can be made.
+    static std::shared_ptr<TSpilledPackets> Create();
+    // Adds a packet at the end; raises Exception when the file cannot be written.
+    void Append(const char* data, qsizetype size);
 
     qsizetype Count() const { return offsets_.size() - 1; }
     // Raises Exception when the file cannot be read.
@@ -77,3 +100,5 @@ using TDataSetResultPtr = std::shared_ptr<const TDataSetResult>;
 
 // The payload of a packet with the request number put in.
 QByteArray RowsPayloadWithId(const QByteArray& packet, quint32 id);
+// The whole frame of that payload (FrameBytes), made in one copy.
+QByteArray RowsFrameWithId(const QByteArray& packet, quint32 id);

@@ -6,6 +6,8 @@
 
 #include <QSet>
 
+#include <limits>
+
 namespace {
 
 // Functions that reach outside the database or its memory limits.
@@ -99,14 +101,17 @@ bool IsBlankTail(const char* tail)
     return true;
 }
 
-// The type a column without a declared type takes from its values: integers widen to
-// floats, anything with text becomes text.
-TFieldType Promote(TFieldType current, int storage)
+// The type a column without a declared type takes from its values: integers beyond the
+// 32-bit range widen it to 64 bits, integers widen to floats, anything with text becomes
+// text. `integer` is the value when the storage is SQLITE_INTEGER.
+TFieldType Promote(TFieldType current, int storage, qint64 integer)
 {
     TFieldType seen = TFieldType::Unknown;
     switch (storage) {
         case SQLITE_INTEGER:
-            seen = TFieldType::Integer;
+            seen = integer < std::numeric_limits<qint32>::min() || integer > std::numeric_limits<qint32>::max()
+                       ? TFieldType::Largeint
+                       : TFieldType::Integer;
             break;
         case SQLITE_FLOAT:
             seen = TFieldType::Float;
@@ -120,13 +125,12 @@ TFieldType Promote(TFieldType current, int storage)
         default:
             return current;
     }
+    const auto isInteger = [](TFieldType t) { return t == TFieldType::Integer || t == TFieldType::Largeint; };
     if (current == TFieldType::Unknown || current == seen)
         return seen;
-    if ((current == TFieldType::Integer || current == TFieldType::Largeint) && seen == TFieldType::Integer)
-        return current;
-    if ((current == TFieldType::Integer || current == TFieldType::Largeint) && seen == TFieldType::Float)
-        return TFieldType::Float;
-    if (current == TFieldType::Float && seen == TFieldType::Integer)
+    if (isInteger(current) && isInteger(seen))
+        return TFieldType::Largeint;
+    if ((isInteger(current) && seen == TFieldType::Float) || (current == TFieldType::Float && isInteger(seen)))
         return TFieldType::Float;
     if (current == TFieldType::Blob || seen == TFieldType::Blob)
         return TFieldType::Blob;
@@ -213,23 +217,9 @@ TStatement TReportConnection::Prepare(const QString& sql, TReadScope scope)
 
 namespace {
 
-// A result larger than this is kept in a temporary file once it has been read, so that
-// the results kept for opening take no memory; smaller ones stay in memory, within the
-// budget.
+// A result larger than this goes to a temporary file as it is read, so that the results
+// kept for opening take no memory; smaller ones stay in memory, within the budget.
 constexpr qint64 kSpillAbove = 1024 * 1024;
-
-void KeepOnDisk(TDataSetResult& result)
-{
-    if (result.Lease->Bytes() <= kSpillAbove)
-        return;
-    try {
-        result.Spilled = TSpilledPackets::Write(result.Packets);
-    } catch (const Exception&) {
-        return;  // kept in memory, as the budget allowed
-    }
-    result.Packets.clear();
-    result.Lease->GrowTo(0);
-}
 
 // The result's share of the server's memory grows with every row packed.
 void Charge(TResultBudget::TLease& lease, const TRowsPacker& packer)
@@ -254,29 +244,34 @@ TDataSetResult RunReportStatement(TStatement& stmt, const TReportConnection& con
         declared.append(f.DataType != TFieldType::Unknown);
         result.Fields.append(f);
     }
-    TRowsPacker packer;
+    TRowsPacker packer(DefaultPacketBytes, kSpillAbove);
     try {
         while (stmt.Step()) {
-            QVariantList row;
-            row.reserve(columns);
+            // Widened before the row is begun: converting packs what was written so far.
             for (int c = 0; c < columns; ++c) {
+                if (declared.at(c))
+                    continue;
                 TFieldDef& f = result.Fields[c];
-                if (!declared.at(c)) {
-                    const TFieldType before = f.DataType;
-                    f.DataType = Promote(before, stmt.ColumnType(c));
-                    // Values packed before a widening are converted once, so that every
-                    // value of a column travels as the column's type.
-                    if (before != TFieldType::Unknown && before != f.DataType &&
-                        !(before == TFieldType::Integer && f.DataType == TFieldType::Largeint))
-                        packer.ConvertColumn(c, f.DataType);
-                }
-                row.append(ColumnValueAs(stmt, c, f.DataType));
+                const TFieldType before = f.DataType;
+                const int storage = stmt.ColumnType(c);
+                f.DataType = Promote(before, storage, storage == SQLITE_INTEGER ? stmt.Int(c) : 0);
+                // Values packed before a widening are converted once, so that every value of
+                // a column travels as the column's type (a 32-bit integer is read as well
+                // by a 64-bit column).
+                if (before != TFieldType::Unknown && before != f.DataType &&
+                    !(before == TFieldType::Integer && f.DataType == TFieldType::Largeint))
+                    packer.ConvertColumn(c, f.DataType);
             }
-            packer.Add(std::move(row));
+            TCborWriter& row = packer.BeginRow(columns);
+            for (int c = 0; c < columns; ++c)
+                WriteColumnValue(row, stmt, c, result.Fields.at(c).DataType);
+            packer.EndRow();
             Charge(*lease, packer);
         }
         packer.Finish();
         Charge(*lease, packer);
+        if (packer.Spilled())
+            lease->GrowTo(0);  // kept in its file from now on
     } catch (const Exception& e) {
         const QString stopped = connection.StopReason();
         result.Error = stopped.isEmpty() ? e.Message() : stopped;
@@ -288,8 +283,8 @@ TDataSetResult RunReportStatement(TStatement& stmt, const TReportConnection& con
         f.ReadOnly = true;
     }
     result.Packets = packer.Packets();
+    result.Spilled = packer.Spilled();
     result.RowCount = packer.RowCount();
     result.Lease = std::move(lease);
-    KeepOnDisk(result);
     return result;
 }

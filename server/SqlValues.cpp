@@ -1,12 +1,15 @@
 #include "server/SqlValues.h"
 
+#include "server/CborWriter.h"
 #include "server/Database.h"
 
 #include <QRegularExpression>
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 namespace {
@@ -40,6 +43,52 @@ QVariant IntegerAs(qint64 value, TFieldType type)
 
 }  // namespace
 
+namespace {
+
+// Digits at p[0..count) as a number; false when one is no ASCII digit.
+bool ReadDigits(const char* p, int count, int& out)
+{
+    int value = 0;
+    for (int i = 0; i < count; ++i) {
+        const unsigned digit = static_cast<unsigned char>(p[i]) - unsigned('0');
+        if (digit > 9)
+            return false;
+        value = value * 10 + static_cast<int>(digit);
+    }
+    out = value;
+    return true;
+}
+
+// 'yyyy-mm-dd', 'yyyy-mm-dd hh:nn:ss' and 'yyyy-mm-dd hh:nn:ss.zzz' exactly; false for any
+// other layout (which the general reader then tries).
+bool ReadStoredLayout(const char* p, qsizetype size, int (&parts)[7])
+{
+    std::fill(std::begin(parts), std::end(parts), 0);
+    if (size != 10 && size != 19 && size != 23)
+        return false;
+    if (!ReadDigits(p, 4, parts[0]) || p[4] != '-' || !ReadDigits(p + 5, 2, parts[1]) || p[7] != '-' ||
+        !ReadDigits(p + 8, 2, parts[2]))
+        return false;
+    if (size == 10)
+        return true;
+    if ((p[10] != ' ' && p[10] != 'T') || !ReadDigits(p + 11, 2, parts[3]) || p[13] != ':' ||
+        !ReadDigits(p + 14, 2, parts[4]) || p[16] != ':' || !ReadDigits(p + 17, 2, parts[5]))
+        return false;
+    return size == 19 || (p[19] == '.' && ReadDigits(p + 20, 3, parts[6]));
+}
+
+bool EncodeParts(const int (&parts)[7], TDateTime& out)
+{
+    TDateTime date = 0, time = 0;
+    if (!TryEncodeDate(parts[0], parts[1], parts[2], date) ||
+        !TryEncodeTime(parts[3], parts[4], parts[5], parts[6], time))
+        return false;
+    out = date < 0 ? date - time : date + time;  // negative days keep the time as the fraction's size
+    return true;
+}
+
+}  // namespace
+
 QString DateTimeToSqlText(TDateTime value)
 {
     if (!IsValidDateTime(value))
@@ -63,17 +112,21 @@ bool SqlTextToDateTime(const QString& text, TDateTime& out)
     const QRegularExpressionMatch m = re.match(text.trimmed());
     if (!m.hasMatch())
         return false;
-    TDateTime date = 0, time = 0;
-    if (!TryEncodeDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt(), date))
-        return false;
     QString msec = m.captured(7);
     while (!msec.isEmpty() && msec.size() < 3)
         msec += QLatin1Char('0');
-    if (!TryEncodeTime(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt(), msec.toInt(),
-                       time))
-        return false;
-    out = date < 0 ? date - time : date + time;  // negative days keep the time as the fraction's size
-    return true;
+    const int parts[7] = {m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt(),
+                          m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt(),
+                          msec.toInt()};
+    return EncodeParts(parts, out);
+}
+
+bool SqlTextToDateTime(const char* data, qsizetype size, TDateTime& out)
+{
+    int parts[7];
+    if (ReadStoredLayout(data, size, parts))
+        return EncodeParts(parts, out);
+    return SqlTextToDateTime(QString::fromUtf8(data, size), out);
 }
 
 TFieldDef FieldDefFromDeclaredType(const QString& name, const QString& declaredType)
@@ -162,6 +215,109 @@ QVariant ColumnValueAs(const TStatement& stmt, int column, TFieldType type)
         default:
             return QVariant(stmt.Text(column));
     }
+}
+
+namespace {
+
+bool IsAscii(const char* p, qsizetype size)
+{
+    for (qsizetype i = 0; i < size; ++i)
+        if (static_cast<unsigned char>(p[i]) >= 0x80)
+            return false;
+    return true;
+}
+
+// An integer as IntegerAs gives it to the encoding.
+void WriteInteger(TCborWriter& out, qint64 value, TFieldType type)
+{
+    constexpr qint64 kMin32 = std::numeric_limits<qint32>::min(), kMax32 = std::numeric_limits<qint32>::max();
+    switch (type) {
+        case TFieldType::Smallint:
+            if (value < std::numeric_limits<qint16>::min() || value > std::numeric_limits<qint16>::max()) {
+                out.Null();
+                return;
+            }
+            out.Tag(cbortag::Int16);
+            break;
+        case TFieldType::Largeint:
+            out.Tag(cbortag::Int64);
+            break;
+        default:
+            if (value < kMin32 || value > kMax32)
+                out.Tag(cbortag::Int64);
+            break;
+    }
+    out.Integer(value);
+}
+
+}  // namespace
+
+void WriteColumnValue(TCborWriter& out, const TStatement& stmt, int column, TFieldType type)
+{
+    sqlite3_stmt* h = stmt.Handle();
+    const int storage = sqlite3_column_type(h, column);
+    if (storage == SQLITE_NULL) {
+        out.Null();
+        return;
+    }
+    const bool number = storage == SQLITE_INTEGER || storage == SQLITE_FLOAT;
+    switch (type) {
+        case TFieldType::Integer:
+        case TFieldType::Smallint:
+        case TFieldType::Largeint:
+        case TFieldType::AutoInc:
+            if (storage == SQLITE_INTEGER) {
+                WriteInteger(out, sqlite3_column_int64(h, column), type);
+                return;
+            }
+            break;
+        case TFieldType::Float:
+            if (number) {
+                out.Double(sqlite3_column_double(h, column));
+                return;
+            }
+            break;
+        case TFieldType::Currency:
+            if (number) {
+                out.Double(RoundCurrency(sqlite3_column_double(h, column)));
+                return;
+            }
+            break;
+        case TFieldType::Boolean:
+            if (storage == SQLITE_INTEGER) {
+                out.Boolean(sqlite3_column_int64(h, column) != 0);
+                return;
+            }
+            break;
+        case TFieldType::DateTime:
+        case TFieldType::TimeStamp:
+            if (storage == SQLITE_TEXT) {
+                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(h, column));
+                TDateTime value = 0;
+                if (SqlTextToDateTime(text, sqlite3_column_bytes(h, column), value) && IsValidDateTime(value)) {
+                    out.Tag(cbortag::DateTime);
+                    out.Double(value);
+                } else {
+                    out.Null();
+                }
+                return;
+            }
+            break;
+        case TFieldType::Blob:
+        case TFieldType::Unknown:
+            break;
+        default: {  // the text types take any storage as its text
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(h, column));
+            const int size = sqlite3_column_bytes(h, column);
+            if (IsAscii(text, size)) {
+                out.Text(text, size);
+                return;
+            }
+            break;  // damaged UTF-8 is mended as reading it into a string mends it
+        }
+    }
+    const QByteArray encoded = EncodeValue(ColumnValueAs(stmt, column, type));
+    out.Raw(encoded.constData(), encoded.size());
 }
 
 QVariant ConvertToFieldType(const QVariant& value, TFieldType type)

@@ -11,12 +11,15 @@
 #include <QString>
 #include <QVariant>
 
+class TCborWriter;
 class TStatement;
 
 // Empty for a value that is no point in time (IsValidDateTime).
 QString DateTimeToSqlText(TDateTime value);
 // Reads the three stored forms (and a 'T' instead of the blank); false for anything else.
 bool SqlTextToDateTime(const QString& text, TDateTime& out);
+// The same from UTF-8 bytes: the stored forms are read in place, anything else as text.
+bool SqlTextToDateTime(const char* data, qsizetype size, TDateTime& out);
 
 // The field a result column gets from its declared type ("" for expressions: Unknown).
 TFieldDef FieldDefFromDeclaredType(const QString& name, const QString& declaredType);
@@ -25,6 +28,10 @@ TFieldDef FieldDefFromDeclaredType(const QString& name, const QString& declaredT
 // rounded to four decimals, 16-bit integers tagged, 64-bit integers as qint64.
 // Unreadable values become null.
 QVariant ColumnValueAs(const TStatement& stmt, int column, TFieldType type);
+// The same value written in the wire's value encoding (docs/protocol.md section 3), byte
+// for byte what encoding ColumnValueAs's answer gives, but read from the column's bytes
+// without a QVariant for the common pairs of storage and type.
+void WriteColumnValue(TCborWriter& out, const TStatement& stmt, int column, TFieldType type);
 // A value converted to a field type (the same rules, from a QVariant).
 QVariant ConvertToFieldType(const QVariant& value, TFieldType type);
 

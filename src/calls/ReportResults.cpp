@@ -2,6 +2,7 @@
 
 #include "shell/base/ClientLogs.h"
 #include "core/Errors.h"
+#include "remote/RecordStore.h"
 #include "remote/RemoteDataSet.h"
 #include "core/Variants.h"
 
@@ -10,6 +11,8 @@
 
 #include <cmath>
 #include <optional>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -153,47 +156,138 @@ void BuildSpecialReport(TRemoteDataSet& result, TRemoteDataSet& special, const T
     special.First();
 }
 
+namespace {
+
+// A text as UTF-8 at the end of out.
+void AppendUtf8(QByteArray& out, const QString& text)
+{
+    const qsizetype start = out.size();
+    out.resize(start + text.size());
+    char* p = out.data() + start;
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80) {
+            out.resize(start);
+            out += text.toUtf8();
+            return;
+        }
+        *p++ = static_cast<char>(c.unicode());
+    }
+}
+
+bool IsAscii(std::string_view bytes)
+{
+    for (const char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+// How the texts of one column reach the file, chosen once per export: plain integers and
+// texts straight from the dataset's store, everything else (get-text handlers, other
+// types, rows being edited) as the field's text.
+class TColumnText {
+public:
+    explicit TColumnText(const TField& field) : field_(field)
+    {
+        if (field.OnGetText() || field.FieldKind() != TFieldKind::Data)
+            return;
+        switch (field.DataType()) {
+            case TFieldType::Smallint:
+            case TFieldType::Integer:
+            case TFieldType::AutoInc:
+            case TFieldType::Largeint:
+                way_ = TWay::Integer;
+                break;
+            case TFieldType::String:
+            case TFieldType::WideString:
+            case TFieldType::Memo:
+            case TFieldType::WideMemo:
+                way_ = TWay::Text;
+                break;
+            default:
+                break;
+        }
+    }
+
+    void Append(TRemoteDataSet& dataSet, int row, QByteArray& out) const
+    {
+        quint32 slot = 0;
+        int column = 0;
+        if (way_ != TWay::FieldText && dataSet.StoredAt(row, field_, slot, column)) {
+            const TRecordStore& store = dataSet.Store();
+            if (store.IsNull(slot, column))
+                return;
+            if (way_ == TWay::Integer && store.HoldsIntegers(column)) {
+                out += QByteArray::number(store.IntegerValue(slot, column));
+                return;
+            }
+            if (way_ == TWay::Text && store.HoldsBytes(column)) {
+                const std::string_view bytes = store.BytesValue(slot, column);
+                if (IsAscii(bytes))
+                    out.append(bytes.data(), static_cast<qsizetype>(bytes.size()));
+                else  // mended as the field's text would mend it
+                    out += QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size())).toUtf8();
+                return;
+            }
+        }
+        AppendUtf8(out, dataSet.TextAt(row, field_));
+    }
+
+private:
+    enum class TWay : quint8 { FieldText, Integer, Text };
+    const TField& field_;
+    TWay way_ = TWay::FieldText;
+};
+
+}  // namespace
+
 bool ExportTabText(TRemoteDataSet& dataSet, const QString& fileName, const TStringArray& titleLines)
 {
-    static const QString lineEnd = QStringLiteral("\r\n");
     // Written beside the target and put in its place only when complete, so that a failed
     // export never leaves half a file where an older one was.
     QSaveFile file(fileName);
     // Where the folder takes no new files but the file may be rewritten, write it directly.
     file.setDirectWriteFallback(true);
+    constexpr qsizetype kFlushAbove = 1 << 20;
     QByteArray pending;
+    pending.reserve(kFlushAbove + 64 * 1024);
     const auto flush = [&file, &pending](qsizetype above) {
         if (pending.size() <= above)
             return;
         if (file.write(pending) != pending.size())
             throw EInOutError(file.errorString());
-        pending.clear();
+        pending.resize(0);
     };
-    const auto writeLine = [&](const QString& line) {
-        pending += line.toUtf8();
-        pending += lineEnd.toLatin1();
-        flush(1 << 20);
+    const auto endLine = [&] {
+        pending += "\r\n";
+        flush(kFlushAbove);
     };
     try {
         if (!file.open(QIODevice::WriteOnly))
             throw EInOutError(file.errorString());
-        for (const QString& title : titleLines)
-            writeLine(title);
-        QList<TField*> columns;
-        for (TField* field : dataSet.Fields())
-            if (field->Visible())
-                columns.append(field);
-        if (!columns.isEmpty()) {
-            TStringArray texts;
-            for (const TField* field : columns)
-                texts.append(field->DisplayLabel());
-            writeLine(JoinTexts(QStringLiteral("\t"), texts));
+        for (const QString& title : titleLines) {
+            AppendUtf8(pending, title);
+            endLine();
+        }
+        std::vector<TColumnText> columns;
+        for (TField* field : dataSet.Fields()) {
+            if (!field->Visible())
+                continue;
+            if (!columns.empty())
+                pending += '\t';
+            AppendUtf8(pending, field->DisplayLabel());
+            columns.emplace_back(*field);
+        }
+        if (!columns.empty()) {
+            endLine();
             TControlsDisabled quiet(dataSet);
             for (int row = 0; row < dataSet.RecordCount(); ++row) {
-                texts.clear();
-                for (const TField* field : columns)
-                    texts.append(dataSet.TextAt(row, *field));
-                writeLine(JoinTexts(QStringLiteral("\t"), texts));
+                for (size_t c = 0; c < columns.size(); ++c) {
+                    if (c > 0)
+                        pending += '\t';
+                    columns[c].Append(dataSet, row, pending);
+                }
+                endLine();
             }
         }
         flush(0);

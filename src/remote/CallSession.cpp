@@ -213,9 +213,11 @@ void TCallSession::Dispatch(const TMessage& message)
             if (!pending->Sink)
                 break;
             try {
-                if (message.Kind == TMessageKind::Meta)
+                if (message.Kind == TMessageKind::Meta) {
                     pending->Sink->Meta(message.Fields);
-                else if (message.Kind == TMessageKind::Rows)
+                    if (message.Count > 0)
+                        pending->Sink->RowsExpected(message.Count);
+                } else if (message.Kind == TMessageKind::Rows)
                     pending->Sink->Rows(message.Rows);
                 else
                     pending->Sink->End(message.Count);

@@ -113,6 +113,13 @@ void TDataSetReader::Meta(const QList<TFieldDef>& fields)
     haveMeta_ = true;
 }
 
+void TDataSetReader::RowsExpected(qint64 count)
+{
+    // A hint from the server: a damaged one must not take the client's memory.
+    constexpr qint64 kMostReserved = 10'000'000;
+    store_.Reserve(qMin(count, kMostReserved));
+}
+
 bool TDataSetReader::RowsPayload(const QByteArray& payload)
 {
     DecodeRows(payload, *this);

@@ -49,6 +49,7 @@ public:
     qint64 RowCount() const { return rowCount_; }
 
     void Meta(const QList<TFieldDef>& fields) override;
+    void RowsExpected(qint64 count) override;
     bool RowsPayload(const QByteArray& payload) override;
     void Rows(const QList<QVariantList>& rows) override;
     void End(qint64 count) override;

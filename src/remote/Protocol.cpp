@@ -5,15 +5,15 @@
 #include <QSet>
 #include <QtEndian>
 
+#include <cstring>
 #include <limits>
 
 namespace {
 
-// Private CBOR tags of the value encoding (first-come-first-served range).
-constexpr quint64 kTagInt16 = 60000;
-constexpr quint64 kTagDateTime = 60001;
-constexpr quint64 kTagInt64 = 60002;
-constexpr quint64 kTagDispatch = 60003;
+constexpr quint64 kTagInt16 = cbortag::Int16;
+constexpr quint64 kTagDateTime = cbortag::DateTime;
+constexpr quint64 kTagInt64 = cbortag::Int64;
+constexpr quint64 kTagDispatch = cbortag::Dispatch;
 
 struct KindName {
     TMessageKind kind;
@@ -484,6 +484,10 @@ QByteArray EncodeMessage(const TMessage& m)
         }
         break;
     case TMessageKind::Meta:
+        if (m.Count > 0) {
+            WriteKey(w, "n");
+            w.append(m.Count);
+        }
         WriteKey(w, "f");
         w.startArray(static_cast<quint64>(m.Fields.size()));
         for (const TFieldDef& f : m.Fields) {
@@ -568,6 +572,14 @@ QByteArray EncodeMessage(const TMessage& m)
         break;
     }
     w.endMap();
+    return out;
+}
+
+QByteArray EncodeValue(const QVariant& value)
+{
+    QByteArray out;
+    QCborStreamWriter w(&out);
+    WriteValue(w, value);
     return out;
 }
 
@@ -731,6 +743,40 @@ TMessage DecodeMessage(const QByteArray& payload)
 
 namespace {
 
+// Well-formed UTF-8 as RFC 3629 has it (no overlong forms, surrogates or code points
+// beyond U+10FFFF): what the stream reader demands of a text string.
+bool IsValidUtf8(const uchar* p, qsizetype size)
+{
+    const uchar* end = p + size;
+    while (p < end) {
+        const uchar c = *p++;
+        if (c < 0x80)
+            continue;
+        int more = 0;
+        char32_t cp = 0, least = 0;
+        if ((c & 0xE0) == 0xC0) {
+            more = 1, cp = c & 0x1F, least = 0x80;
+        } else if ((c & 0xF0) == 0xE0) {
+            more = 2, cp = c & 0x0F, least = 0x800;
+        } else if ((c & 0xF8) == 0xF0) {
+            more = 3, cp = c & 0x07, least = 0x10000;
+        } else {
+            return false;
+        }
+        if (end - p < more)
+            return false;
+        for (int i = 0; i < more; ++i) {
+            if ((p[i] & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (p[i] & 0x3F);
+        }
+        p += more;
+        if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+    }
+    return true;
+}
+
 // Text and byte strings as their bytes, chunk by chunk, into a buffer kept between values.
 qsizetype ReadStringBytes(QCborStreamReader& r, QByteArray& buffer)
 {
@@ -775,6 +821,8 @@ void ReadRowValue(QCborStreamReader& r, TRowValueSink& sink, QByteArray& buffer)
         v.Kind = r.isString() ? K::Text : K::Bytes;
         v.Size = ReadStringBytes(r, buffer);
         v.Data = buffer.constData();
+        if (v.Kind == K::Text && !IsValidUtf8(reinterpret_cast<const uchar*>(v.Data), v.Size))
+            Fail(QStringLiteral("a text string is damaged"));
         break;
     case QCborStreamReader::SimpleType:
         if (r.isTrue() || r.isFalse()) {
@@ -838,32 +886,331 @@ bool PeekRowsId(const QByteArray& payload, quint32& id)
     return true;
 }
 
+namespace {
+
+// Reads a "rows" message straight from its bytes: the layouts that senders write for rows
+// (definite or indefinite maps and arrays, definite strings, the private tags over integers
+// and doubles) are read in place; any other item (other tags, half and single floats,
+// chunked or non-ASCII strings, nested arrays, unknown keys) is read by QCborStreamReader
+// from where it starts, so what is accepted and refused is exactly what the stream reader
+// accepts and refuses.
+class TRowsBytes {
+public:
+    TRowsBytes(const QByteArray& payload, TRowValueSink& sink)
+        : p_(reinterpret_cast<const uchar*>(payload.constData())),
+          end_(p_ + payload.size()),
+          sink_(sink)
+    {
+    }
+
+    void Read()
+    {
+        quint64 entries = 0;
+        const bool indefinite = Container(5, entries);
+        QList<QByteArray> seen;
+        bool isRows = false;
+        for (quint64 i = 0; indefinite ? !AtBreak() : i < entries; ++i) {
+            const QByteArray key = Key();
+            if (seen.contains(key))
+                Fail(QStringLiteral("the key \"%1\" appears twice in a map").arg(ShortQuote(QString::fromUtf8(key))));
+            seen.append(key);
+            if (p_ >= end_)
+                Fail(QStringLiteral("a map entry has no value"));
+            if (key == "k") {
+                if (Key() != "rows")
+                    Fail(QStringLiteral("a rows message was expected"));
+                isRows = true;
+            } else if (key == "rows") {
+                Rows();
+            } else {
+                Skip();
+            }
+        }
+        if (indefinite)
+            ++p_;  // the break
+        if (p_ != end_)
+            Fail(QStringLiteral("a frame holds more than one message"));
+        if (!isRows)
+            Fail(QStringLiteral("a message has no kind"));
+    }
+
+private:
+    // The argument of the head at p_ (major type `major`), p_ then after the head; false
+    // when the head is not of that type or not in the shortest forms read here.
+    bool Head(int major, quint64& value)
+    {
+        if (p_ >= end_ || (*p_ >> 5) != major)
+            return false;
+        const int info = *p_ & 0x1f;
+        if (info < 24) {
+            value = quint64(info);
+            ++p_;
+            return true;
+        }
+        if (info > 27)
+            return false;
+        const int bytes = 1 << (info - 24);
+        if (end_ - p_ < 1 + bytes)
+            return false;
+        quint64 v = 0;
+        for (int i = 1; i <= bytes; ++i)
+            v = (v << 8) | p_[i];
+        value = v;
+        p_ += 1 + bytes;
+        return true;
+    }
+
+    // A map (5) or array (4) head: true for an indefinite one.
+    bool Container(int major, quint64& count)
+    {
+        if (p_ < end_ && *p_ == ((major << 5) | 31)) {
+            ++p_;
+            return true;
+        }
+        if (!Head(major, count))
+            Fail(major == 5 ? QStringLiteral("a map was expected") : QStringLiteral("an array was expected"));
+        return false;
+    }
+
+    bool AtBreak() const
+    {
+        if (p_ >= end_)
+            Fail(QStringLiteral("a container is damaged"));
+        return *p_ == 0xff;
+    }
+
+    // A text key (or the kind's text) of ASCII; others go through the stream reader.
+    QByteArray Key()
+    {
+        const uchar* at = p_;
+        quint64 size = 0;
+        if (Head(3, size) && size <= quint64(end_ - p_) && IsAscii(p_, qsizetype(size))) {
+            const QByteArray key(reinterpret_cast<const char*>(p_), qsizetype(size));
+            p_ += size;
+            return key;
+        }
+        p_ = at;
+        QCborStreamReader r = ReaderHere(1);
+        const QString text = ReadString(r);
+        Advance(r);
+        return text.toUtf8();
+    }
+
+    static bool IsAscii(const uchar* p, qsizetype size)
+    {
+        for (qsizetype i = 0; i < size; ++i)
+            if (p[i] >= 0x80)
+                return false;
+        return true;
+    }
+
+    // The bytes of the item at p: its heads and contents, nested items included.
+    static const uchar* ItemEnd(const uchar* p, const uchar* end, int depth)
+    {
+        if (depth > kMaxDepth + 2)
+            Fail(QStringLiteral("values are nested too deeply"));
+        if (p >= end)
+            Fail(QStringLiteral("a value is cut short"));
+        const int major = *p >> 5, info = *p & 0x1f;
+        if (info == 31) {
+            ++p;
+            if (major == 7 || major < 2 || major == 6)
+                Fail(QStringLiteral("an unexpected break was received"));
+            for (;;) {
+                if (p >= end)
+                    Fail(QStringLiteral("a container is damaged"));
+                if (*p == 0xff)
+                    return p + 1;
+                if ((major == 2 || major == 3) && (*p >> 5) != major)
+                    Fail(QStringLiteral("a string is damaged"));
+                p = ItemEnd(p, end, depth + 1);
+                if (major == 5)
+                    p = ItemEnd(p, end, depth + 1);
+            }
+        }
+        if (info > 27)
+            Fail(QStringLiteral("a value is damaged"));
+        const int bytes = info < 24 ? 0 : 1 << (info - 24);
+        if (end - p < 1 + bytes)
+            Fail(QStringLiteral("a value is cut short"));
+        quint64 arg = info < 24 ? quint64(info) : 0;
+        for (int i = 1; i <= bytes; ++i)
+            arg = (arg << 8) | p[i];
+        p += 1 + bytes;
+        switch (major) {
+        case 2:
+        case 3:
+            if (arg > quint64(end - p))
+                Fail(QStringLiteral("a string is cut short"));
+            return p + arg;
+        case 4:
+        case 5:
+            for (quint64 i = 0; i < (major == 5 ? 2 * arg : arg); ++i)
+                p = ItemEnd(p, end, depth + 1);
+            return p;
+        case 6:
+            return ItemEnd(p, end, depth + 1);
+        default:
+            return p;
+        }
+    }
+
+    // A stream reader over exactly the item at p_, so that it meets nothing after it.
+    QCborStreamReader ReaderHere(int depth) const
+    {
+        const uchar* itemEnd = ItemEnd(p_, end_, depth);
+        return QCborStreamReader(reinterpret_cast<const char*>(p_), itemEnd - p_);
+    }
+    void Advance(QCborStreamReader& r)
+    {
+        CheckReader(r);
+        p_ += r.currentOffset();
+    }
+
+    void Skip()
+    {
+        QCborStreamReader r = ReaderHere(1);
+        SkipValue(r, 0);
+        Advance(r);
+    }
+
+    void Rows()
+    {
+        quint64 count = 0;
+        const bool indefinite = Container(4, count);
+        for (quint64 i = 0; indefinite ? !AtBreak() : i < count; ++i) {
+            quint64 values = 0;
+            const bool open = Container(4, values);
+            sink_.BeginRow();
+            for (quint64 v = 0; open ? !AtBreak() : v < values; ++v)
+                Value();
+            if (open)
+                ++p_;
+            sink_.EndRow();
+        }
+        if (indefinite)
+            ++p_;
+    }
+
+    // An integer item as a value, when it is within 64 bits.
+    bool IntegerHere(qint64& out)
+    {
+        const uchar* at = p_;
+        quint64 u = 0;
+        if (Head(0, u) && u <= quint64(std::numeric_limits<qint64>::max())) {
+            out = qint64(u);
+            return true;
+        }
+        p_ = at;
+        if (Head(1, u) && u <= quint64(std::numeric_limits<qint64>::max())) {
+            out = -1 - qint64(u);
+            return true;
+        }
+        p_ = at;
+        return false;
+    }
+
+    bool DoubleHere(double& out)
+    {
+        if (end_ - p_ < 9 || *p_ != 0xfb)
+            return false;
+        const quint64 bits = qFromBigEndian<quint64>(p_ + 1);
+        std::memcpy(&out, &bits, sizeof out);
+        p_ += 9;
+        return true;
+    }
+
+    bool FastValue(TRowValueSink::TValue& v)
+    {
+        using K = TRowValueSink::TKind;
+        if (p_ >= end_)
+            return false;
+        const uchar initial = *p_;
+        switch (initial >> 5) {
+        case 0:
+        case 1:
+            if (!IntegerHere(v.Integer))
+                return false;
+            v.Kind = v.Integer >= std::numeric_limits<qint32>::min() && v.Integer <= std::numeric_limits<qint32>::max()
+                         ? K::Integer
+                         : K::Int64;
+            return true;
+        case 2:
+        case 3: {
+            quint64 size = 0;
+            if (!Head(initial >> 5, size) || size > quint64(end_ - p_))
+                return false;
+            if ((initial >> 5) == 3 && !IsAscii(p_, qsizetype(size)) && !IsValidUtf8(p_, qsizetype(size)))
+                Fail(QStringLiteral("a text string is damaged"));
+            v.Kind = (initial >> 5) == 3 ? K::Text : K::Bytes;
+            v.Data = reinterpret_cast<const char*>(p_);
+            v.Size = qsizetype(size);
+            p_ += size;
+            return true;
+        }
+        case 6: {
+            quint64 tag = 0;
+            if (!Head(6, tag))
+                return false;
+            if (tag == kTagDateTime) {
+                v.Kind = K::DateTime;
+                return DoubleHere(v.Real);
+            }
+            if ((tag != kTagInt16 && tag != kTagInt64) || !IntegerHere(v.Integer))
+                return false;
+            if (tag == kTagInt16 &&
+                (v.Integer < std::numeric_limits<qint16>::min() || v.Integer > std::numeric_limits<qint16>::max()))
+                return false;
+            v.Kind = tag == kTagInt16 ? K::Int16 : K::Int64;
+            return true;
+        }
+        case 7:
+            if (initial == 0xf6) {
+                ++p_;
+                v.Kind = K::Null;
+                return true;
+            }
+            if (initial == 0xf4 || initial == 0xf5) {
+                ++p_;
+                v.Kind = K::Boolean;
+                v.Integer = initial == 0xf5 ? 1 : 0;
+                return true;
+            }
+            if (initial == 0xfb) {
+                v.Kind = K::Real;
+                return DoubleHere(v.Real);
+            }
+            return false;
+        default:
+            return false;
+        }
+    }
+
+    void Value()
+    {
+        const uchar* at = p_;
+        TRowValueSink::TValue v;
+        if (FastValue(v)) {
+            sink_.Value(v);
+            return;
+        }
+        p_ = at;
+        QCborStreamReader r = ReaderHere(3);
+        ReadRowValue(r, sink_, buffer_);
+        Advance(r);
+    }
+
+    const uchar* p_;
+    const uchar* end_;
+    TRowValueSink& sink_;
+    QByteArray buffer_{256, Qt::Uninitialized};
+};
+
+}  // namespace
+
 void DecodeRows(const QByteArray& payload, TRowValueSink& sink)
 {
-    QCborStreamReader r(payload);
-    QByteArray buffer(256, Qt::Uninitialized);
-    bool isRows = false;
-    ReadMap(r, [&](const QString& key) {
-        if (key == QLatin1String("k")) {
-            isRows = ReadString(r) == QLatin1String("rows");
-            if (!isRows)
-                Fail(QStringLiteral("a rows message was expected"));
-        } else if (key == QLatin1String("rows")) {
-            EnterArray(r);
-            while (r.hasNext()) {
-                EnterArray(r);
-                sink.BeginRow();
-                while (r.hasNext())
-                    ReadRowValue(r, sink, buffer);
-                LeaveContainer(r);
-                sink.EndRow();
-            }
-            LeaveContainer(r);
-        } else {
-            SkipValue(r, 0);
-        }
-    });
-    CheckMessageEnd(r, payload, isRows);
+    TRowsBytes(payload, sink).Read();
 }
 
 QByteArray FrameBytes(const QByteArray& payload)

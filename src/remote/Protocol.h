@@ -55,6 +55,14 @@ enum class TFieldType : quint8 {
 
 QString FieldTypeName(TFieldType type);
 
+// Private CBOR tags of the value encoding (docs/protocol.md section 3).
+namespace cbortag {
+inline constexpr quint64 Int16 = 60000;
+inline constexpr quint64 DateTime = 60001;
+inline constexpr quint64 Int64 = 60002;
+inline constexpr quint64 Dispatch = 60003;
+}  // namespace cbortag
+
 struct TFieldDef {
     QString Name;
     TFieldType DataType = TFieldType::Unknown;
@@ -152,6 +160,9 @@ struct TMessage {
 QByteArray EncodeMessage(const TMessage& message);
 // Decodes a frame's payload; raises EProtocolError when it is no valid message.
 TMessage DecodeMessage(const QByteArray& payload);
+// One value in the value encoding, as EncodeMessage writes it inside a message; raises
+// EProtocolError for a value of a type that cannot be sent.
+QByteArray EncodeValue(const QVariant& value);
 
 // The values of a "rows" message as they are read, for a receiver that stores them without
 // a QVariant per value (DecodeRows). Texts and byte strings come as their bytes (UTF-8 for

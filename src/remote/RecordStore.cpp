@@ -70,6 +70,30 @@ quint32 TRecordStore::AddSlot()
     return slots_++;
 }
 
+void TRecordStore::Reserve(qint64 more)
+{
+    const auto total = static_cast<size_t>(qMin<qint64>(qint64(slots_) + qMax<qint64>(more, 0),
+                                                        std::numeric_limits<quint32>::max()));
+    for (TColumn& c : columns_) {
+        switch (c.Kind) {
+            case TKind::Int32:
+                c.Ints.reserve(total);
+                break;
+            case TKind::Int64:
+                c.Longs.reserve(total);
+                break;
+            case TKind::Real:
+                c.Reals.reserve(total);
+                break;
+            case TKind::Text:
+            case TKind::Bytes:
+                c.Spans.reserve(total);
+                break;
+        }
+        c.Nulls.reserve(total);
+    }
+}
+
 void TRecordStore::Squeeze()
 {
     for (TColumn& c : columns_) {

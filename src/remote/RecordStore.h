@@ -10,6 +10,7 @@
 #include <QVariant>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 class TRecordStore {
@@ -21,10 +22,34 @@ public:
 
     // A new record with every value null.
     quint32 AddSlot();
+    // Makes room for this many more records, so that loading them does not copy columns.
+    void Reserve(qint64 more);
     // Gives back spare capacity once loading is done.
     void Squeeze();
 
     bool IsNull(quint32 slot, int column) const { return columns_[column].Nulls[slot]; }
+    // Values of a slot whose value is not null, without a QVariant, for readers of many
+    // rows: integer columns (Smallint, Integer, AutoInc, Boolean, Largeint) as integers,
+    // text and byte columns as their stored bytes (UTF-8 for texts; valid until the store
+    // changes).
+    bool HoldsIntegers(int column) const
+    {
+        return columns_[column].Kind == TKind::Int32 || columns_[column].Kind == TKind::Int64;
+    }
+    bool HoldsBytes(int column) const
+    {
+        return columns_[column].Kind == TKind::Text || columns_[column].Kind == TKind::Bytes;
+    }
+    qint64 IntegerValue(quint32 slot, int column) const
+    {
+        const TColumn& c = columns_[column];
+        return c.Kind == TKind::Int64 ? c.Longs[slot] : c.Ints[slot];
+    }
+    std::string_view BytesValue(quint32 slot, int column) const
+    {
+        const TColumn& c = columns_[column];
+        return std::string_view(c.Pool.data() + c.Spans[slot].Offset, c.Spans[slot].Length);
+    }
     QVariant Value(quint32 slot, int column) const;
     // Stores a value that already has the column's type (TField::Converted); null clears.
     void Set(quint32 slot, int column, const QVariant& value);

@@ -543,6 +543,17 @@ QVariant TRemoteDataSet::ValueAt(int row, const TField& field)
     return FieldValue(field);
 }
 
+bool TRemoteDataSet::StoredAt(int row, const TField& field, quint32& slot, int& column) const
+{
+    if (!Active() || field.kind_ != TFieldKind::Data || field.storeColumn_ < 0 || row < 0 || row >= RecordCount())
+        return false;
+    if (row == current_ && (state_ == TDataSetState::Edit || state_ == TDataSetState::Insert))
+        return false;
+    slot = rows_[static_cast<size_t>(row)];
+    column = field.storeColumn_;
+    return true;
+}
+
 QString TRemoteDataSet::DisplayTextAt(int row, const TField& field)
 {
     TContextScope scope(*this, TContext{TContext::Row, row, 0});

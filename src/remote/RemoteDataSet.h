@@ -176,6 +176,12 @@ public:
     QString DisplayTextAt(int row, const TField& field);
     QString TextAt(int row, const TField& field);
 
+    // Where a data field's value of a row is stored, for writers that read many rows from the
+    // store itself; false when it is not simply stored there (lookup and calculated fields,
+    // the row being edited, a closed dataset): ValueAt then reads it.
+    bool StoredAt(int row, const TField& field, quint32& slot, int& column) const;
+    const TRecordStore& Store() const { return store_; }
+
     // Recomputes the calculated fields of every row on their next read.
     void RefreshCalcFields();
 

@@ -74,6 +74,9 @@ class TPacketSink {
 public:
     virtual ~TPacketSink() = default;
     virtual void Meta(const QList<TFieldDef>& fields) = 0;
+    // The number of rows that will follow, when "meta" announced it (after Meta); a sink
+    // may make room for them at once. The count is a hint: "eof" still checks.
+    virtual void RowsExpected(qint64 count) { Q_UNUSED(count); }
     // A "rows" packet as its frame brought it ("k" and "id" first, see PeekRowsId), for a
     // sink that reads the values from the bytes itself. Returning false, before reading
     // anything, leaves the packet to the ordinary decoding and Rows.

@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <limits>
+
 namespace {
 
 const TDateTime kDay = EncodeDateTime(2024, 3, 11);
@@ -358,6 +360,70 @@ private Q_SLOTS:
         QVERIFY(logs.Entries(QStringLiteral("reports")).isEmpty());
         QCOMPARE(data.CurrentRow(), rows ? 1 : -1);
         QVERIFY(!data.ControlsDisabled());
+    }
+
+    // Every cell of the file is the field's text (get-text handlers, the row being edited
+    // and all), as UTF-8, whichever way the export reads the column.
+    void exportMatchesFieldTexts_data()
+    {
+        QTest::addColumn<QString>("name");  // a catalogue name dresses the column
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QVariantList>("values");
+        const auto add = [](const char* tag, const char* name, TFieldType type, QVariantList values) {
+            QTest::newRow(tag) << QString::fromLatin1(name) << int(type) << values;
+        };
+        add("integers", "PLAIN", TFieldType::Integer,
+            {0, -1, std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), QVariant()});
+        add("small integers", "PLAIN", TFieldType::Smallint, {VarFromInt16(-32768), VarFromInt16(32767)});
+        add("64-bit integers", "PLAIN", TFieldType::Largeint,
+            {std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max(), qint64(5000000000)});
+        add("auto-increment", "PLAIN", TFieldType::AutoInc, {1, 2147483647});
+        add("booleans", "PLAIN", TFieldType::Boolean, {true, false, QVariant()});
+        add("texts", "PLAIN", TFieldType::String,
+            {QString(), QStringLiteral("tab\tin"), QStringLiteral("\u00fc\u65e5\u672c"),
+             QStringLiteral("\U0001F600 face"), QString(QChar(0xD800)) + QStringLiteral("lone"),
+             QStringLiteral("\r\nbreaks\r\n"), QVariant()});
+        add("long memo", "PLAIN", TFieldType::WideMemo,
+            {QString(10000, QLatin1Char('m')), QStringLiteral("\u0418\u0432\u0430\u043d")});
+        add("reals", "PLAIN", TFieldType::Float, {0.1, 1e300, -2.5, QVariant()});
+        add("bytes", "PLAIN", TFieldType::Blob, {QByteArray("\xff\x00" "a", 3), QByteArray()});
+        add("charges through their handler", "CHARGE", TFieldType::Currency, {0.005, 1234.5678, QVariant()});
+        add("durations through their handler", "DURATION", TFieldType::Integer, {0, 65, 86399, QVariant()});
+        add("times through their handler", "START_DATETIME", TFieldType::DateTime,
+            {VarFromDateTime(EncodeDateTime(2024, 2, 29, 23, 59, 59, 999)), VarFromDateTime(2.0), QVariant()});
+        add("extensions from the catalogue", "EXT_CODE", TFieldType::String, {QStringLiteral("101"), QString()});
+    }
+    void exportMatchesFieldTexts()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, type);
+        QFETCH(QVariantList, values);
+        TRemoteDataSet data;
+        data.AddField(QStringLiteral("ID"), TFieldType::Integer);
+        data.AddField(name, TFieldType(type), TField::IsStringType(TFieldType(type)) ? 20000 : 0);
+        data.CreateDataSet();
+        for (int i = 0; i < values.size(); ++i)
+            data.AppendRecord({i, values.at(i)});
+        DressResultColumns(data);
+        // The first row is being edited: its pending value is the one written.
+        data.SetCurrentRow(0);
+        data.Edit();
+        data.Field(1)->SetValue(values.last());
+
+        QByteArray expected = "Title\r\n";
+        QStringList labels;
+        for (const TField* f : data.Fields())
+            labels << f->DisplayLabel();
+        expected += labels.join(QLatin1Char('\t')).toUtf8() + "\r\n";
+        for (int row = 0; row < data.RecordCount(); ++row) {
+            QStringList texts;
+            for (const TField* f : data.Fields())
+                texts << data.TextAt(row, *f);
+            expected += texts.join(QLatin1Char('\t')).toUtf8() + "\r\n";
+        }
+        const QString path = dir_.filePath(QStringLiteral("texts.txt"));
+        QVERIFY(ExportTabText(data, path, {QStringLiteral("Title")}));
+        QCOMPARE(FileBytes(path), expected);
     }
 
     // The texts are read with display updates suspended, and resumed afterwards.

@@ -200,6 +200,74 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(EProtocolError, DecodeRows(payload.left(payload.size() - 3), damaged));
     }
 
+    // Rows read in place from the packet's bytes agree with the stream reader: the same
+    // values for every layout a sender may write, a refusal for every damage it refuses.
+    void rowsInPlaceAgreeWithTheStreamReader_data()
+    {
+        QTest::addColumn<QByteArray>("rows");  // the encoded value of the "rows" key
+        QTest::addColumn<QByteArray>("after");  // bytes after the map's entries, if any
+        const auto hex = [](const char* h) { return QByteArray::fromHex(h); };
+        QTest::newRow("indefinite arrays") << hex("9f9f0161 61f6ff9f20fb3ff8000000000000f5ff ff") << QByteArray();
+        QTest::newRow("definite arrays") << hex("82 83 01 6161 f6 83 20 fb3ff8000000000000 f4") << QByteArray();
+        QTest::newRow("half and single floats") << hex("81 82 f93c00 fa3fc00000") << QByteArray();
+        QTest::newRow("date over an integer") << hex("81 81 d9ea61 1904d2") << QByteArray();
+        QTest::newRow("date over a double") << hex("81 81 d9ea61 fb40e5f3f000000000") << QByteArray();
+        QTest::newRow("16-bit edges") << hex("81 82 d9ea60 397fff d9ea60 197fff") << QByteArray();
+        QTest::newRow("16-bit beyond") << hex("81 81 d9ea60 1a00010000") << QByteArray();
+        QTest::newRow("64-bit edges") << hex("81 82 d9ea62 3b7fffffffffffffff 1b7fffffffffffffff")
+                                      << QByteArray();
+        QTest::newRow("beyond 64 bits") << hex("81 81 1bffffffffffffffff") << QByteArray();
+        QTest::newRow("untagged beyond 32 bits") << hex("81 82 1a80000000 3a80000000") << QByteArray();
+        QTest::newRow("non-ASCII text") << hex("81 81 63c3a761") << QByteArray();
+        QTest::newRow("damaged UTF-8") << hex("81 81 62c328") << QByteArray();
+        QTest::newRow("empty strings") << hex("81 82 60 40") << QByteArray();
+        QTest::newRow("nested array value") << hex("81 82 820102 9f63616263ff") << QByteArray();
+        QTest::newRow("undefined value") << hex("81 81 f7") << QByteArray();
+        QTest::newRow("unknown simple value") << hex("81 81 f0") << QByteArray();
+        QTest::newRow("unknown tag") << hex("81 81 c101") << QByteArray();
+        QTest::newRow("interface reference") << hex("81 81 d9ea63 82 03 637b587d") << QByteArray();
+        QTest::newRow("unknown key after the rows") << hex("81 81 01") << hex("627a7aa1616101");
+        QTest::newRow("bytes after the map") << hex("81 81 01") << hex("00");
+        QTest::newRow("cut inside a double") << hex("81 81 fb3ff80000") << QByteArray();
+        QTest::newRow("rows never closed") << hex("9f 81 01") << QByteArray();
+        QTest::newRow("break as a value") << hex("81 82 01 ff") << QByteArray();
+        QTest::newRow("string longer than the frame") << hex("81 81 6a6162") << QByteArray();
+        QByteArray deep = hex("81 81");
+        for (int i = 0; i < 40; ++i)
+            deep += char(0x81);
+        deep += char(0x01);
+        QTest::newRow("nested too deeply") << deep << QByteArray();
+        QTest::newRow("rows that are no array") << hex("a0") << QByteArray();
+        QTest::newRow("a row that is no array") << hex("81 01") << QByteArray();
+    }
+    void rowsInPlaceAgreeWithTheStreamReader()
+    {
+        QFETCH(QByteArray, rows);
+        QFETCH(QByteArray, after);
+        // k, id and rows, and one more entry when `after` holds it.
+        QByteArray payload(1, char(after.isEmpty() || after == QByteArray(1, '\0') ? 0xA3 : 0xA4));
+        payload += QCborValue(QStringLiteral("k")).toCbor() + QCborValue(QStringLiteral("rows")).toCbor();
+        payload += QCborValue(QStringLiteral("id")).toCbor() + QCborValue(9).toCbor();
+        payload += QCborValue(QStringLiteral("rows")).toCbor() + rows + after;
+        bool streamRefused = false;
+        QList<QVariantList> streamRows;
+        try {
+            streamRows = DecodeMessage(payload).Rows;
+        } catch (const EProtocolError&) {
+            streamRefused = true;
+        }
+        TCollectedRows inPlace;
+        bool inPlaceRefused = false;
+        try {
+            DecodeRows(payload, inPlace);
+        } catch (const EProtocolError&) {
+            inPlaceRefused = true;
+        }
+        QCOMPARE(inPlaceRefused, streamRefused);
+        if (!streamRefused)
+            QCOMPARE(inPlace.Rows, streamRows);
+    }
+
     void framesAreCutFromAStream()
     {
         TMessage m;
