@@ -8,6 +8,11 @@
 #include <QCoreApplication>
 
 
+void SetLiveData(TRemoteConnection& mainConnection, bool enabled)
+{
+    mainConnection.AppServer().Call(dispid::MainRDM::SetLiveData, {enabled});
+}
+
 TReportDM::TReportDM(TRemoteConnection& mainConnection, TRemoteConnection& reportConnection, QObject* parent)
     : QObject(parent), main_(mainConnection), report_(reportConnection)
 {
@@ -63,17 +68,17 @@ void TReportDM::EnableLiveData(bool enable)
 
 void TReportDM::OpenResult(const std::function<void()>& afterDressing)
 {
-    EnableLiveData(false);
+    ::SetLiveData(main_, false);
     try {
         cdsResult.Open();
         DressResultColumns();
         if (afterDressing)
             afterDressing();
     } catch (...) {
-        EnableLiveData(true);
+        ::SetLiveData(main_, true);
         throw;
     }
-    EnableLiveData(true);
+    ::SetLiveData(main_, true);
 }
 
 void TReportDM::RunReport(const QString& sql)

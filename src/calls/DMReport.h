@@ -19,6 +19,10 @@
 
 class TRemoteConnection;
 
+// MainRDM 312: false holds back the server's live callbacks (raw input, live log) while a
+// window loads a result or opens, true lets them through again. Raises the server's error.
+void SetLiveData(TRemoteConnection& mainConnection, bool enabled);
+
 class TReportDM : public QObject {
     Q_OBJECT
 
@@ -31,8 +35,9 @@ public:
     ~TReportDM() override;
 
     // Closes cdsResult, clears ReportReadyFlag, sends the statement (ReportRDM 301) and
-    // waits, handling messages, until the server's ReportReady sets the flag. Raises the
-    // server's error; raises EOleSysError 0x80010108 when the connection ends meanwhile.
+    // waits in the event loop (painting, timers, other windows' input all go on) until the
+    // server's ReportReady sets the flag. Raises the server's error; raises EOleSysError
+    // 0x80010108 when the connection ends meanwhile.
     void ExecuteQuery(const QString& sql);
     // Opens cdsResult between MainRDM 312 false and 312 true and dresses its columns;
     // afterDressing (the grid's layout) runs before 312 true. 312 true is sent also when
@@ -56,7 +61,6 @@ public:
     TRemoteDataSet cdsSpecial;
 
 private:
-    void EnableLiveData(bool enable);
     void WaitForReportReady();
 
     TRemoteConnection& main_;

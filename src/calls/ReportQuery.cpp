@@ -32,9 +32,12 @@ QString GroupList(const TCallFieldSet& fields)
 
 }  // namespace
 
-QString BuildQuery(const TCallFieldSet& fields, const TJoinSet& joins, const TStringArray& whereConditions,
+QString BuildQuery(const TCallFieldSet& givenFields, const TJoinSet& joins, const TStringArray& whereConditions,
                    const TStringArray& havingConditions, const TStringArray& orderItems)
 {
+    // cfNone stands for "no field" (the special report's "-"): it has no column to select or
+    // group by.
+    const TCallFieldSet fields = givenFields - TCallFieldSet{cfNone};
     QString sql = QStringLiteral("select ") + SelectList(fields) + QStringLiteral(" from CALL c") + kLineEnd;
     sql += JoinClauses(fields, joins);
     sql += Clause(QStringLiteral("where "), AndConditions(whereConditions), kLineEnd);

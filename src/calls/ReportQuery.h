@@ -17,7 +17,7 @@
 // fields: the selected fields (a total among them makes the report grouped); joins: what
 // the filter conditions need beyond the fields' own joins; where and having conditions:
 // one per filter, empty ones skipped; order items: SQL expressions in sort order. Having
-// conditions are ignored unless the report is grouped.
+// conditions are ignored unless the report is grouped. cfNone among the fields is no field.
 QString BuildQuery(const TCallFieldSet& fields, const TJoinSet& joins, const TStringArray& whereConditions,
                    const TStringArray& havingConditions, const TStringArray& orderItems);
 

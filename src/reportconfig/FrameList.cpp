@@ -124,6 +124,7 @@ TFrameListChoice::TFrameListChoice(QWidget* owner, QTreeWidgetItem* node, TCallF
     connect(aInvertCheck, &QAction::triggered, this, &TFrameListChoice::aInvertCheckExecute);
     connect(EditBox, &QLineEdit::textChanged, this, &TFrameListChoice::UpdateActions);
     connect(EditBox, &QLineEdit::returnPressed, aAdd, &QAction::trigger);
+    KeepEnterKey(EditBox);
     connect(CheckListBox, &QListWidget::currentRowChanged, this, &TFrameListChoice::UpdateActions);
     MarkFilterNode(node_, false);
     UpdateActions();

@@ -15,6 +15,7 @@
 
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -49,8 +50,17 @@ QDateEdit* NewDayPicker(QWidget* parent, const char* name)
     auto* picker = new QDateEdit(parent);
     picker->setObjectName(QLatin1String(name));
     picker->setCalendarPopup(true);
-    picker->setDisplayFormat(QLocale().dateFormat(QLocale::LongFormat));
+    const QString format = QLocale().dateFormat(QLocale::LongFormat);
+    picker->setDisplayFormat(format);
     picker->setDateRange(FirstDay, LastDay);
+    // The edit sizes itself for the last date of its range; long day and month names of
+    // other dates would be cut, so it is widened for the widest day of a year.
+    const QFontMetrics metrics = picker->fontMetrics();
+    int widest = 0;
+    for (QDate day(2000, 1, 1); day.year() == 2000; day = day.addDays(1))
+        widest = qMax(widest, metrics.horizontalAdvance(QLocale().toString(day, format)));
+    const int sized = metrics.horizontalAdvance(QLocale().toString(LastDay, format));
+    picker->setMinimumWidth(picker->sizeHint().width() + qMax(0, widest - sized));
     return picker;
 }
 

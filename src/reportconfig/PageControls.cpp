@@ -4,7 +4,32 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QToolButton>
+
+namespace {
+
+// Claims Enter before the shortcuts see it, so the key press reaches the edit.
+class TEnterKeeper : public QObject {
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::ShortcutOverride) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+            if (enter && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+                event->accept();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+}  // namespace
 
 QAction* AddPageAction(QWidget* page, const char* name, const QString& caption, const QString& hint,
                        bool checkable)
@@ -35,6 +60,11 @@ QToolButton* NewActionButton(QWidget* parent, const char* name, QAction* action)
     button->setDefaultAction(action);
     button->setToolButtonStyle(Qt::ToolButtonTextOnly);
     return button;
+}
+
+void KeepEnterKey(QLineEdit* edit)
+{
+    edit->installEventFilter(new TEnterKeeper(edit));
 }
 
 void AttachSpanConversions(TLabeledUpDownEdit* edit, std::function<TSpanConversions()> conversions)

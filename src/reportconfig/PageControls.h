@@ -15,6 +15,7 @@
 
 class QAction;
 class QCheckBox;
+class QLineEdit;
 class QToolButton;
 class QWidget;
 class TLabeledUpDownEdit;
@@ -30,6 +31,10 @@ void BindOnOff(QCheckBox* box, QAction* action);
 
 // A button that shows and triggers the action (caption, hint, enabled state).
 QToolButton* NewActionButton(QWidget* parent, const char* name, QAction* action);
+
+// Enter in the edit stays the edit's (its returnPressed: adding a value, ending a name)
+// instead of running the window's Enter shortcut (Refresh).
+void KeepEnterKey(QLineEdit* edit);
 
 // The edit shows the value of its position with ValueToText and reads typed text with
 // TextToValue, starting from the value of the position last set, then moves to

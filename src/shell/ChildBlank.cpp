@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QMdiArea>
+#include <QMenu>
 
 TChildFormBlank::TChildFormBlank(TMainFormServices* owner, QAction* action)
     : QMdiSubWindow(nullptr), owner_(owner), action_(action)
@@ -26,6 +27,16 @@ TChildFormBlank* TChildFormBlank::OfAction(const QAction* action)
     if (!action)
         return nullptr;
     return qobject_cast<TChildFormBlank*>(action->data().value<QObject*>());
+}
+
+void TChildFormBlank::SetMergedMenu(QMenu* menu)
+{
+    menu_ = menu;
+}
+
+QMenu* TChildFormBlank::MergedMenu() const
+{
+    return menu_;
 }
 
 void TChildFormBlank::closeEvent(QCloseEvent* event)

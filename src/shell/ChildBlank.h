@@ -18,6 +18,7 @@
 #include <QPointer>
 
 class QAction;
+class QMenu;
 class TMainFormServices;
 
 class TChildFormBlank : public QMdiSubWindow {
@@ -34,6 +35,11 @@ public:
     // The open window an action's tag refers to, or null.
     static TChildFormBlank* OfAction(const QAction* action);
 
+    // The window's own menu ("Calls"), which the main window's menu bar shows after its
+    // "PBX" menu while this window is the current one; null for none. Owned by the window.
+    void SetMergedMenu(QMenu* menu);
+    QMenu* MergedMenu() const;
+
 protected:
     // Subclasses that handle closing themselves call this first; when the event is
     // accepted the tag is reset and the window is freed.
@@ -44,4 +50,5 @@ private:
 
     TMainFormServices* owner_;
     QPointer<QAction> action_;
+    QPointer<QMenu> menu_;
 };

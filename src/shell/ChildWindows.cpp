@@ -5,6 +5,7 @@
 #include "core/Errors.h"
 #include "logs/ChildLogsReport.h"
 #include "options/FormOptions.h"
+#include "reports/ChildCallsInfo.h"
 #include "shell/ChildQueue.h"
 #include "shell/DMClientMain.h"
 #include "shell/DlgAccessLevel.h"
@@ -28,6 +29,10 @@ const TChildWindowRow ChildWindowRows[] = {
      [](TMainFormServices* owner, QAction* action, TClientMainDM& connection) -> TChildFormBlank* {
          return new TChildFormQueue(owner, action, connection.CommandsRDM);
      }},
+    {"actReport",
+     [](TMainFormServices* owner, QAction* action, TClientMainDM& connection) -> TChildFormBlank* {
+         return new TChildFormCallsInfo(owner, action, connection.sktServer, connection.scReport);
+     }},
     {"actAdmin",
      [](TMainFormServices* owner, QAction* action, TClientMainDM& connection) -> TChildFormBlank* {
          return new TChildFormAdmin(owner, action, connection.scAdmin, connection.MainRDM, connection.CommandsRDM);
@@ -40,7 +45,6 @@ const TChildWindowRow ChildWindowRows[] = {
      [](TMainFormServices* owner, QAction* action, TClientMainDM& connection) -> TChildFormBlank* {
          return new TChildLogsReport(owner, action, connection.scLogsReport, connection.MainRDM);
      }},
-    // actReport (reports/) binds here as its window lands; until then it is disabled.
 };
 
 // A modal dialog: made with its parent and the connection.

@@ -325,6 +325,7 @@ void TClientMainForm::CreateLiveDisplays()
     clientArea_ = new QStackedWidget(splitterLiveLogsMainForm);
     mdiArea_ = new TWallpaperArea(clientArea_);
     mdiArea_->setObjectName(QStringLiteral("imgWallpaper"));
+    connect(mdiArea_, &QMdiArea::subWindowActivated, this, &TClientMainForm::MergeChildMenu);
     clientArea_->addWidget(mdiArea_);
     rawInputHolder_ = new QWidget(clientArea_);
     auto* holderLayout = new QVBoxLayout(rawInputHolder_);
@@ -457,6 +458,13 @@ void TClientMainForm::BindChildWindow(const QString& actionName, TChildFactory c
     SetAvailable(action, true);
 }
 
+void TClientMainForm::UnbindChildWindow(const QString& actionName)
+{
+    QAction* action = ActionNamed(OpeningActions(), actionName);
+    childFactories_.remove(action);
+    SetAvailable(action, false);
+}
+
 void TClientMainForm::BindDialog(const QString& actionName, TDialogFactory create)
 {
     QAction* action = ActionNamed(DialogActions(), actionName);
@@ -497,6 +505,20 @@ void TClientMainForm::CloseChildWindows()
         if (!closed)
             ClientLogs().Application().Add(QStringLiteral("TMainForm: Could not close form."), 4);
     }
+}
+
+void TClientMainForm::MergeChildMenu()
+{
+    // The current window, also while another top-level window (a dialog) has the focus.
+    auto* child = qobject_cast<TChildFormBlank*>(mdiArea_->currentSubWindow());
+    QMenu* menu = child ? child->MergedMenu() : nullptr;
+    if (menu == mergedMenu_)
+        return;
+    if (mergedMenu_)
+        menuBar()->removeAction(mergedMenu_->menuAction());
+    mergedMenu_ = menu;
+    if (menu)
+        menuBar()->insertAction(ddmTools->menuAction(), menu->menuAction());
 }
 
 void TClientMainForm::TileChildWindows(Qt::Orientation orientation)

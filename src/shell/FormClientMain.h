@@ -78,6 +78,8 @@ public:
     // named by its object name, to the factory of its child window. An opening action left
     // unbound does nothing. Raises Exception for a name that is no opening action.
     void BindChildWindow(const QString& actionName, TChildFactory create);
+    // Takes a binding back: the action is disabled as a missing window's is.
+    void UnbindChildWindow(const QString& actionName);
     // Binds a dialog action (actAccessLevel, actOptions, actAbout) to the factory of its
     // dialog, which runs modally with the action checked. An unbound one does nothing.
     // Raises Exception for a name that is no dialog action.
@@ -219,6 +221,8 @@ private:
     // version."
     static QString MissingHint(const QString& hint);
     void TileChildWindows(Qt::Orientation orientation);
+    // Shows the current child window's own menu in the menu bar, and only that one.
+    void MergeChildMenu();
     // The actions whose child windows the window tracks, in closing order.
     QList<QAction*> OpeningActions() const;
     QList<QAction*> DialogActions() const;
@@ -247,6 +251,7 @@ private:
     bool receiverRunning_ = false;
     bool optionsAllowed_ = true;
     QPointer<TClientMainDM> connection_;
+    QPointer<QMenu> mergedMenu_;
     QHash<QAction*, TChildFactory> childFactories_;
     QHash<QAction*, TDialogFactory> dialogFactories_;
     // Actions disabled for a missing window, with the hints they had.

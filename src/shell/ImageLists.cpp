@@ -47,7 +47,21 @@ const TImageList& CommonImageList()
 {
     static const TImageList list = [] {
         TImageList l;
-        l.Load(QStringLiteral("common"), {imgc::Delete, imgc::DeleteAll});
+        l.Load(QStringLiteral("common"),
+               {imgc::Delete, imgc::DeleteAll, imgc::PreviewPrint, imgc::Refresh, imgc::ExportText});
+        return l;
+    }();
+    return list;
+}
+
+const TImageList& TreeImageList()
+{
+    static const TImageList list = [] {
+        TImageList l;
+        QList<int> indexes;
+        for (int i = 0; i < imgt::Count; ++i)
+            indexes.append(i);
+        l.Load(QStringLiteral("tree"), indexes);
         return l;
     }();
     return list;

@@ -1,7 +1,8 @@
 #pragma once
-// The 48 x 48 image lists of the client's windows: the main window's ImageList (indexes
-// 0 to 15 and 49 carry meaning, 4, 5 and 6 are state images) and ImageListCommon, which the
-// tool bars of the child windows share. The pictures are drawn from the embedded SVG files.
+// The image lists of the client's windows: the main window's ImageList (48 x 48; indexes
+// 0 to 15 and 49 carry meaning, 4, 5 and 6 are state images), ImageListCommon, which the
+// tool bars of the child windows share (48 x 48), and the report tree's node images
+// (ImageListTree, shown at 24 x 24). The pictures are drawn from the embedded SVG files.
 
 #include <QIcon>
 #include <QMap>
@@ -46,7 +47,28 @@ inline constexpr int Clear = 49;
 namespace imgc {
 inline constexpr int Delete = 0;
 inline constexpr int DeleteAll = 1;
+inline constexpr int PreviewPrint = 4;
+inline constexpr int Refresh = 8;
+inline constexpr int ExportText = 9;
 }  // namespace imgc
+
+// Indexes of ImageListTree: a filter node shows FilterOff or FilterOn, selected the same
+// plus 2; the others their own picture.
+namespace imgt {
+inline constexpr int FilterOff = 0;
+inline constexpr int FilterOn = 1;
+inline constexpr int Report = 4;
+inline constexpr int Configuration = 5;
+inline constexpr int SpecialReport = 6;
+inline constexpr int Interval = 7;
+inline constexpr int PrintOptions = 8;
+inline constexpr int Archive = 9;
+inline constexpr int SimpleMode = 10;
+inline constexpr int AdvancedMode = 11;
+inline constexpr int Count = 12;
+inline constexpr int Size = 24;
+}  // namespace imgt
 
 const TImageList& MainImageList();
 const TImageList& CommonImageList();
+const TImageList& TreeImageList();

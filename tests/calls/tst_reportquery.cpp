@@ -97,6 +97,18 @@ private Q_SLOTS:
                "group by c.EXT_CODE, x.NAME\r\n"
                "having (sum(c.CHARGE) >= 10.5)\r\nand (sum(c.PULSES) <= 3)\r\n"
                "order by x.NAME, c.EXT_CODE\r\n";
+        // The special report without a second field passes cfNone among its fields.
+        QTest::newRow("cfNone is no field: no empty select item")
+            << TIds{cfNone, cfEndTime, cfStartTime, cfPinCode} << TIds{} << QStringList{} << QStringList{}
+            << QStringList{"PIN_CODE"}
+            << "select c.END_DATETIME, c.START_DATETIME, c.PIN_CODE from CALL c\r\norder by PIN_CODE\r\n";
+        QTest::newRow("cfNone is no field: no empty group item")
+            << TIds{cfNone, cfExtCode, cfTotalCount} << TIds{} << QStringList{} << QStringList{}
+            << QStringList{}
+            << "select c.EXT_CODE, count(c.ID) TOTAL_COUNT from CALL c\r\ngroup by c.EXT_CODE\r\n";
+        QTest::newRow("cfNone alone selects everything")
+            << TIds{cfNone} << TIds{} << QStringList{} << QStringList{} << QStringList{}
+            << "select * from CALL c\r\n";
     }
     void buildQuery()
     {

@@ -23,6 +23,8 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include "support/PdfText.h"
+
 #include <QTest>
 
 namespace {
@@ -142,23 +144,6 @@ public:
 private:
     int stopAt_;
 };
-
-// The text of each page of a PDF ("\f" separates pages).
-QStringList PdfPages(const QString& fileName)
-{
-    const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
-    if (tool.isEmpty())
-        qFatal("pdftotext is missing: run scripts/install-deps (poppler-utils)");
-    QProcess process;
-    process.start(tool, {QStringLiteral("-layout"), QStringLiteral("-enc"), QStringLiteral("UTF-8"), fileName,
-                         QStringLiteral("-")});
-    if (!process.waitForFinished(60000) || process.exitCode() != 0)
-        qFatal("pdftotext failed: %s", process.readAllStandardError().constData());
-    QStringList pages = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\f'));
-    if (!pages.isEmpty() && pages.last().trimmed().isEmpty())
-        pages.removeLast();
-    return pages;
-}
 
 // The texts of group headers, group footers and the summary, page by page, as laid out.
 QList<QStringList> ExpectedHeadlines(const TReport& report)

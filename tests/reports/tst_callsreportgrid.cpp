@@ -21,6 +21,7 @@
 #include "support/LogCapture.h"
 #include "support/RegionalPresets.h"
 #include "support/ReportQueryParts.h"
+#include "support/TotalsLines.h"
 
 #include <QTest>
 
@@ -93,48 +94,6 @@ TPrinted Printed(const TReport& report)
             }
         }
     return out;
-}
-
-QString Text(const QVariant& value)
-{
-    return value.isNull() ? QString() : value.toString();
-}
-
-// An amount SQLite summed exactly, in ten-thousandths, as the totals line prints it: whole
-// hundredths, a half rounded up, the locale's separator.
-qint64 Cents(const QVariant& tenThousandths)
-{
-    return (tenThousandths.toLongLong() + 50) / 100;
-}
-
-QString TwoDecimals(const QVariant& tenThousandths)
-{
-    const qint64 cents = Cents(tenThousandths);
-    return QStringLiteral("%1%2%3")
-        .arg(cents / 100)
-        .arg(TRegionalSettings::Current().DecimalSeparator)
-        .arg(cents % 100, 2, 10, QLatin1Char('0'));
-}
-
-// What a totals line reads for sums that SQLite computed; amounts in ten-thousandths.
-QString ExpectedTotals(const QVariant& rows, const QVariant& calls, const QVariant& duration,
-                       const QVariant& rawCharge, const QVariant& vat, const QVariant& pulses)
-{
-    QString line = QStringLiteral("Totals: ");
-    if (rows.isValid())
-        line += Text(rows) + QStringLiteral(" rows; ");
-    line += Text(calls) + QStringLiteral(" calls; ");
-    if (duration.isValid())
-        line += FormatDuration(duration.toDouble()) + QStringLiteral("; ");
-    if (rawCharge.isValid() && vat.isValid())
-        line += QStringLiteral("%1 + %2 = %3; ")
-                    .arg(TwoDecimals(rawCharge), TwoDecimals(vat),
-                         FormatMoney(Cents(rawCharge.toLongLong() + vat.toLongLong()) / 100.0));
-    else if (rawCharge.isValid())
-        line += FormatMoney(Cents(rawCharge) / 100.0) + QStringLiteral("; ");
-    if (pulses.isValid())
-        line += Text(pulses) + QStringLiteral(" pulses; ");
-    return line;
 }
 
 // SQLite's sum of a column over a statement's rows: exact, in ten-thousandths, for amounts;
@@ -411,7 +370,7 @@ private Q_SLOTS:
         QCOMPARE(printed.Groups.size(), groups.Rows.size());
         for (int i = 0; i < groups.Rows.size(); ++i) {
             const QVariantList& g = groups.Rows.at(i);
-            QCOMPARE(printed.Groups.at(i).Header, QStringLiteral("Extension group ") + Text(g.at(0)));
+            QCOMPARE(printed.Groups.at(i).Header, QStringLiteral("Extension group ") + TotalsText(g.at(0)));
             QCOMPARE(printed.Groups.at(i).Footer,
                      ExpectedTotals(g.at(1), g.at(2), g.at(3), g.at(4), g.at(5), g.at(6)));
         }
@@ -446,8 +405,9 @@ private Q_SLOTS:
         QCOMPARE(printed.Groups.first().Header, QStringLiteral("Extension missing"));
         for (int i = 1; i < groups.Rows.size(); ++i) {
             const QVariantList& g = groups.Rows.at(i);
-            QCOMPARE(printed.Groups.at(i).Header, QStringLiteral("Extension %1, \"%2\" from \"%3\" group")
-                                                      .arg(Text(g.at(0)), Text(g.at(1)), Text(g.at(2))));
+            QCOMPARE(printed.Groups.at(i).Header,
+                     QStringLiteral("Extension %1, \"%2\" from \"%3\" group")
+                         .arg(TotalsText(g.at(0)), TotalsText(g.at(1)), TotalsText(g.at(2))));
         }
         for (int i = 0; i < groups.Rows.size(); ++i) {
             const QVariantList& g = groups.Rows.at(i);

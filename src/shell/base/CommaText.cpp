@@ -7,10 +7,10 @@ bool IsBlank(QChar c)
     return c.unicode() <= ' ';
 }
 
-bool NeedsQuotes(const QString& item)
+bool NeedsQuotes(const QString& item, bool quoteEmpty)
 {
     if (item.isEmpty())
-        return true;
+        return quoteEmpty;
     for (const QChar c : item)
         if (IsBlank(c) || c == QLatin1Char(',') || c == QLatin1Char('"'))
             return true;
@@ -62,12 +62,12 @@ QStringList SplitCommaText(const QString& text)
     return items;
 }
 
-QString JoinCommaText(const QStringList& items)
+QString JoinCommaText(const QStringList& items, bool quoteEmpty)
 {
     QStringList parts;
     parts.reserve(items.size());
     for (const QString& item : items) {
-        if (NeedsQuotes(item)) {
+        if (NeedsQuotes(item, quoteEmpty)) {
             QString quoted = item;
             quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
             parts.append(QLatin1Char('"') + quoted + QLatin1Char('"'));

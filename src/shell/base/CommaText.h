@@ -7,5 +7,7 @@
 #include <QStringList>
 
 // Unquoted items end at a comma or a blank; blanks between items are skipped.
+// Two commas with nothing between them, and a comma at the end, stand for empty items.
 QStringList SplitCommaText(const QString& text);
-QString JoinCommaText(const QStringList& items);
+// An empty item is written as "" unless quoteEmpty is false, when it is written as nothing.
+QString JoinCommaText(const QStringList& items, bool quoteEmpty = true);
