@@ -156,7 +156,7 @@ QVariant SetArchivingOptions(TCallContext& c)
 QVariant GetArchivingOptions(TCallContext& c)
 {
     const TArchivingOptions o = c.Server.Archiver().Options();
-    c.Args[0] = VarFromInt16(o.Automatic ? -1 : 0);
+    c.Args[0] = o.Automatic;
     c.Args[1] = o.PeriodDays;
     c.Args[2] = o.KeepDays;
     c.Args[3] = VarFromDateTime(o.Next);

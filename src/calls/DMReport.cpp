@@ -61,11 +61,6 @@ void TReportDM::WaitForReportReady()
     WaitForReadyFlag(ReportReadyFlag, [this] { return report_.Connected(); });
 }
 
-void TReportDM::EnableLiveData(bool enable)
-{
-    main_.AppServer().Call(dispid::MainRDM::SetLiveData, {enable});
-}
-
 void TReportDM::OpenResult(const std::function<void()>& afterDressing)
 {
     ::SetLiveData(main_, false);

@@ -1831,7 +1831,7 @@
     <message>
         <location line="+39"/>
         <source>The object invoked has disconnected from its clients.</source>
-        <translation type="unfinished"></translation>
+        <translation>Извиканият обект е прекъснал връзката с клиентите си.</translation>
     </message>
     <message>
         <location filename="../../calls/ReportResults.cpp" line="+113"/>
