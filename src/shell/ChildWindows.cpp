@@ -5,6 +5,7 @@
 #include "core/Errors.h"
 #include "logs/ChildLogsReport.h"
 #include "options/FormOptions.h"
+#include "reportconfig/FrameArchiver.h"
 #include "reports/ChildCallsInfo.h"
 #include "shell/ChildQueue.h"
 #include "shell/DMClientMain.h"
@@ -17,6 +18,13 @@
 #include <memory>
 
 namespace {
+
+// The report window's archive page: archives the calls its detail filters select.
+TArchivePage ArchivePage(QWidget* panel, const QList<TReportFilterFrame*>& detailFilters, TRemoteConnection& scReport)
+{
+    auto* frame = new TArchiverFrame(panel, detailFilters, scReport);
+    return TArchivePage{frame, frame->CreateArchiveAction(), [frame] { frame->RefreshFilters(); }};
+}
 
 // A child window: made with its owner, its opening action and the connection.
 struct TChildWindowRow {
@@ -31,7 +39,7 @@ const TChildWindowRow ChildWindowRows[] = {
      }},
     {"actReport",
      [](TMainFormServices* owner, QAction* action, TClientMainDM& connection) -> TChildFormBlank* {
-         return new TChildFormCallsInfo(owner, action, connection.sktServer, connection.scReport);
+         return new TChildFormCallsInfo(owner, action, connection.sktServer, connection.scReport, ArchivePage);
      }},
     {"actAdmin",
      [](TMainFormServices* owner, QAction* action, TClientMainDM& connection) -> TChildFormBlank* {

@@ -84,6 +84,16 @@ private Q_SLOTS:
         QVERIFY(f->Answerer.Asked().isEmpty());
     }
 
+    // The bound report window carries the archive page for an administrator.
+    void reportWindowHasItsArchivePage()
+    {
+        form->actReport->trigger();
+        TChildFormBlank* child = TChildFormBlank::OfAction(form->actReport);
+        QVERIFY(child);
+        QVERIFY(child->findChild<QWidget*>(QStringLiteral("ArchiverFrame")));
+        QVERIFY(child->findChild<QAction*>(QStringLiteral("aCreateArchive")));
+    }
+
     void dialogActions_data()
     {
         QTest::addColumn<QString>("action");
