@@ -9,6 +9,7 @@
 #include "printing/PreviewWindow.h"
 #include "printing/ProgressDialog.h"
 #include "printing/ReportWriter.h"
+#include "support/CsvRecords.h"
 #include "support/ReportRows.h"
 #include "support/SampleReport.h"
 
@@ -31,45 +32,6 @@ namespace {
 
 const QStringList Titles = {QStringLiteral("Calls by extension, \"all\" exchanges"),
                             QStringLiteral("1 May 2024 - 31 May 2024")};
-
-// Records of an RFC 4180 text: quoted fields may hold commas, quotes (doubled) and line
-// breaks; records end with CR LF.
-QList<QStringList> ParseCsv(const QString& text)
-{
-    QList<QStringList> records;
-    QStringList record;
-    QString field;
-    bool quoted = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (quoted) {
-            if (c == QLatin1Char('"') && i + 1 < text.size() && text[i + 1] == QLatin1Char('"')) {
-                field += c;
-                ++i;
-            } else if (c == QLatin1Char('"')) {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == QLatin1Char('"')) {
-            quoted = true;
-        } else if (c == QLatin1Char(',')) {
-            record << field;
-            field.clear();
-        } else if (c == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n')) {
-            record << field;
-            records << record;
-            record.clear();
-            field.clear();
-            ++i;
-        } else {
-            field += c;
-        }
-    }
-    if (!field.isEmpty() || !record.isEmpty())
-        records << (record << field);
-    return records;
-}
 
 QString TotalsText(int calls, qint64 seconds, double charge)
 {
